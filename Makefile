@@ -1,0 +1,68 @@
+# make test : installs what is missing, builds, runs every test, runs them again under AddressSanitizer
+#             and UndefinedBehaviorSanitizer, compiles the Windows cross build and runs the fuzz targets.
+# make bench: builds and runs the benchmarks.
+
+SHELL := /bin/bash
+SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
+FUZZ_SECONDS ?= 60
+
+# Debian packages the build, the tests and the benchmarks need.
+PACKAGES := cmake ninja-build g++ make pkg-config libgtest-dev libgmock-dev googletest libbenchmark-dev \
+            clang libclang-rt-14-dev g++-mingw-w64-x86-64-posix openssl libssl-dev
+
+.PHONY: all deps build test test-release test-asan mingw fuzz bench clean
+
+all: build
+
+deps:
+	@missing=""; \
+	for p in $(PACKAGES); do dpkg -s $$p >/dev/null 2>&1 || missing="$$missing $$p"; done; \
+	if [ -n "$$missing" ]; then \
+	    echo "Installing:$$missing"; \
+	    $(SUDO) apt-get update -q && \
+	    DEBIAN_FRONTEND=noninteractive $(SUDO) apt-get install -y -q --no-install-recommends $$missing; \
+	fi
+
+build: deps
+	cmake --preset release
+	cmake --build --preset release
+
+test-release: build
+	ctest --preset release
+
+test-asan: deps
+	cmake --preset asan
+	cmake --build --preset asan
+	ctest --preset asan
+
+mingw: deps
+	cmake --preset mingw
+	cmake --build --preset mingw
+
+# The fuzz targets run only where clang's fuzzer runtime links.
+fuzz: deps
+	@if echo 'extern "C" int LLVMFuzzerTestOneInput(const unsigned char*, unsigned long) { return 0; }' | \
+	    clang++ -fsanitize=fuzzer -x c++ - -o /tmp/zep3d_fuzz_probe >/dev/null 2>&1; then \
+	    rm -f /tmp/zep3d_fuzz_probe; \
+	    cmake --preset fuzz && cmake --build --preset fuzz && \
+	    for t in build/fuzz/fuzz/*_fuzz; do \
+	        [ -x "$$t" ] || continue; \
+	        name=$$(basename $$t); corpus=fuzz/corpus/$$name; fresh=build/fuzz/new-$$name; \
+	        mkdir -p $$corpus && rm -rf $$fresh && mkdir -p $$fresh && \
+	        echo "== $$name for $(FUZZ_SECONDS) s" && \
+	        $$t -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 $$fresh $$corpus >build/fuzz/$$name.log 2>&1 || \
+	            { tail -60 build/fuzz/$$name.log; exit 1; }; \
+	        tail -12 build/fuzz/$$name.log; \
+	        $$t -merge=1 $$corpus $$fresh >/dev/null 2>&1 || exit 1; \
+	    done; \
+	else \
+	    echo "clang's fuzzer runtime is not available: fuzz targets skipped"; \
+	fi
+
+test: test-release test-asan mingw fuzz
+
+bench: build
+	@for b in build/release/bench/*_bench; do [ -x "$$b" ] && { echo "== $$b"; $$b; }; done
+
+clean:
+	rm -rf build

@@ -1,0 +1,32 @@
+// Remote shell companion: commands on a Linux machine over SSH with password authentication.
+#ifndef ZEP3D_COMPANIONS_ZEPSSH2TOOL_H_
+#define ZEP3D_COMPANIONS_ZEPSSH2TOOL_H_
+
+#include "ZEPCompanionExport.h"
+
+class ZEPSSH2TOOL_API CZEPSSH2Tool {
+public:
+    CZEPSSH2Tool();
+    ~CZEPSSH2Tool();
+
+    // Checks that a shell can be opened on the host: 0 when usable, otherwise one of
+    // -1 (library start-up), -2 (connect), -3 (SSH handshake), -4 (no password authentication),
+    // -5 (PTY request), -6 (password refused), -7 (channel), -8 (shell request).
+    int SSH2_CheckConnection(const wchar_t* host, const wchar_t* user, const wchar_t* password);
+
+    // Runs one shell command line. Returns 0 when the command was run. stdoutText and stderrText, when
+    // not null on return, are new arrays that the caller releases with array delete.
+    int SSH2_RemoteCommandStdoutStderr(const wchar_t* host, const wchar_t* user, const wchar_t* password,
+                                       const wchar_t* command, wchar_t*& stdoutText, wchar_t*& stderrText,
+                                       int& exitCode, bool verbose, bool option);
+
+    // Runs the command that starts the remote launcher in the background and echoes its process id
+    // between mpiexec tags: the console output goes to consoleFile (when redirectConsole is true) and
+    // the process id to pidFile. exitCode receives the launcher's return value.
+    int SSH2_RemoteCommandOutputToFile(const wchar_t* host, const wchar_t* user, const wchar_t* password,
+                                       const wchar_t* command, const wchar_t* consoleFile,
+                                       const wchar_t* pidFile, int& exitCode, bool redirectConsole,
+                                       bool option, bool verbose);
+};
+
+#endif  // ZEP3D_COMPANIONS_ZEPSSH2TOOL_H_

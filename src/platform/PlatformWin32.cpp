@@ -1,0 +1,105 @@
+// The platform layer on Windows: OutputDebugStringA, Sleep, GetLocalTime, GetLastError/FormatMessageA,
+// fopen_s and _stat64, IsDBCSLeadByte.
+#include <windows.h>
+
+#include <share.h>
+#include <sys/stat.h>
+#include <sys/types.h>
+
+#include "platform/Platform.h"
+#include "platform/PlatformHooks.h"
+
+namespace zep {
+namespace platform {
+
+void DebugOutput(const char* text) {
+    if (text == nullptr) return;
+    if (hooks::CallDebugSink(text)) return;
+    ::OutputDebugStringA(text);
+}
+
+void SleepMs(int ms) {
+    if (hooks::CallSleep(ms)) return;
+    if (ms <= 0) return;
+    ::Sleep(static_cast<DWORD>(ms));
+}
+
+LocalTime GetLocalTime() {
+    LocalTime result;
+    if (hooks::CallClock(&result)) return result;
+    SYSTEMTIME now;
+    ::GetLocalTime(&now);
+    result.year = now.wYear;
+    result.month = now.wMonth;
+    result.day = now.wDay;
+    result.hour = now.wHour;
+    result.minute = now.wMinute;
+    result.second = now.wSecond;
+    return result;
+}
+
+int LastSystemError() { return static_cast<int>(::GetLastError()); }
+
+std::string SystemErrorText(int code) {
+    char buffer[1024] = {0};
+    DWORD length = ::FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                                    static_cast<DWORD>(code), MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT),
+                                    buffer, static_cast<DWORD>(sizeof(buffer) - 1), nullptr);
+    return std::string(buffer, length);
+}
+
+std::string MapPath(const char* path) { return path == nullptr ? std::string() : std::string(path); }
+
+int OpenStdio(FILE*& fp, const char* path, const char* mode) {
+    fp = nullptr;
+    if (path == nullptr || mode == nullptr) return EINVAL;
+    errno_t result = fopen_s(&fp, path, mode);
+    if (result != 0) fp = nullptr;
+    return static_cast<int>(result);
+}
+
+FILE* OpenStdioPlain(const char* path, const char* mode) {
+    if (path == nullptr || mode == nullptr) return nullptr;
+    return fopen(path, mode);
+}
+
+bool OpenFileBuffer(std::filebuf& buffer, const char* path, std::ios_base::openmode mode) {
+    if (path == nullptr) return false;
+#if defined(_MSC_VER)
+    return buffer.open(path, mode, _SH_DENYNO) != nullptr;
+#else
+    // The MinGW runtime opens files without a sharing restriction.
+    return buffer.open(path, mode) != nullptr;
+#endif
+}
+
+int RemoveFile(const char* path) {
+    if (path == nullptr) return -1;
+    return remove(path) == 0 ? 0 : -1;
+}
+
+bool QueryFileStatus(const char* path, FileStatus* status) {
+    if (path == nullptr) return false;
+    struct _stat64 info;
+    if (_stat64(path, &info) != 0) return false;
+    if (status != nullptr) {
+        status->size = static_cast<int64_t>(info.st_size);
+        status->isDirectory = (info.st_mode & _S_IFDIR) != 0;
+    }
+    return true;
+}
+
+bool IsLeadByte(unsigned char c) { return ::IsDBCSLeadByte(c) != FALSE; }
+
+size_t DecodeCharacter(const char* text, size_t length, wchar_t* out) {
+    if (text == nullptr || length == 0 || out == nullptr) return 0;
+    int bytes = ::IsDBCSLeadByte(static_cast<unsigned char>(text[0])) ? 2 : 1;
+    if (static_cast<size_t>(bytes) > length) return 0;
+    wchar_t wc = 0;
+    if (::MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, text, bytes, &wc, 1) != 1) return 0;
+    *out = wc;
+    return static_cast<size_t>(bytes);
+}
+
+}  // namespace platform
+}  // namespace zep

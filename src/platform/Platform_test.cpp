@@ -1,0 +1,96 @@
+// Tests of the platform layer: path mapping, the hooks and the file primitives.
+#include "platform/Platform.h"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+
+#include "TestUtil.h"
+
+namespace zep {
+namespace platform {
+namespace {
+
+using zep::testing::ScopedTempDir;
+
+TEST(Platform, HooksReplaceTheSystemWhileSet) {
+    {
+        zep::testing::DebugOutputCapture debug;
+        DebugOutput("first");
+        DebugOutput(nullptr);
+        DebugOutput("second");
+        EXPECT_EQ(debug.Messages(), (std::vector<std::string>{"first", "second"}));
+    }
+    {
+        zep::testing::SleepRecorder sleeps;
+        SleepMs(500);
+        SleepMs(0);
+        EXPECT_EQ(sleeps.Waits(), (std::vector<int>{500, 0}));
+    }
+    LocalTime fixed;
+    fixed.year = 2024;
+    fixed.month = 2;
+    fixed.day = 29;
+    fixed.hour = 23;
+    fixed.minute = 59;
+    fixed.second = 58;
+    {
+        zep::testing::FixedClock clock(fixed);
+        LocalTime now = GetLocalTime();
+        EXPECT_EQ(now.year, 2024);
+        EXPECT_EQ(now.second, 58);
+    }
+    LocalTime real = GetLocalTime();
+    EXPECT_GE(real.year, 2020);
+    EXPECT_GE(real.month, 1);
+    EXPECT_LE(real.month, 12);
+}
+
+TEST(Platform, FilesOpenRemoveAndQueryThroughTheMappedPath) {
+    ScopedTempDir dir;
+    std::string built = dir.path() + "\\sub";
+    std::string mapped = MapPath(built.c_str());
+    if (zep::testing::TextLineEnd() == "\n") {
+        EXPECT_EQ(mapped, dir.path() + "/sub");
+    } else {
+        EXPECT_EQ(mapped, built);
+    }
+    EXPECT_EQ(MapPath(nullptr), "");
+
+    std::string file = dir.path() + "\\a.txt";
+    FILE* fp = nullptr;
+    EXPECT_EQ(OpenStdio(fp, file.c_str(), "r"), ENOENT);
+    EXPECT_EQ(fp, nullptr);
+    EXPECT_FALSE(QueryFileStatus(file.c_str()));
+
+    ASSERT_EQ(OpenStdio(fp, file.c_str(), "w"), 0);
+    ASSERT_NE(fp, nullptr);
+    fputs("abc", fp);
+    fclose(fp);
+    FileStatus status;
+    ASSERT_TRUE(QueryFileStatus(file.c_str(), &status));
+    EXPECT_EQ(status.size, 3);
+    EXPECT_FALSE(status.isDirectory);
+    EXPECT_TRUE(zep::testing::FileExists(dir.File("a.txt")));
+
+    std::filebuf buffer;
+    ASSERT_TRUE(OpenFileBuffer(buffer, file.c_str(), std::ios::in));
+    buffer.close();
+
+    EXPECT_EQ(RemoveFile(file.c_str()), 0);
+    EXPECT_EQ(RemoveFile(file.c_str()), -1);
+    EXPECT_EQ(OpenStdioPlain(file.c_str(), "r"), nullptr);
+}
+
+TEST(Platform, SystemErrorTextNamesTheError) {
+    EXPECT_FALSE(SystemErrorText(ENOENT).empty());
+    wchar_t c = 0;
+    EXPECT_EQ(DecodeCharacter("A", 1, &c), 1u);
+    EXPECT_EQ(c, L'A');
+    EXPECT_FALSE(IsLeadByte('A'));
+    EXPECT_EQ(DecodeCharacter(nullptr, 1, &c), 0u);
+}
+
+}  // namespace
+}  // namespace platform
+}  // namespace zep

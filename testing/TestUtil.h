@@ -1,0 +1,107 @@
+// Shared test utilities: a scoped temporary folder, capture of standard output and of the debugger
+// channel, a recording sleep hook, and small file helpers.
+#ifndef ZEP3D_TESTING_TESTUTIL_H_
+#define ZEP3D_TESTING_TESTUTIL_H_
+
+#include <string>
+#include <vector>
+
+#include "platform/Platform.h"
+
+namespace zep {
+namespace testing {
+
+// A new, empty folder under the system's temporary folder, removed with everything in it when the
+// object ends.
+class ScopedTempDir {
+public:
+    ScopedTempDir();
+    ~ScopedTempDir();
+    ScopedTempDir(const ScopedTempDir&) = delete;
+    ScopedTempDir& operator=(const ScopedTempDir&) = delete;
+
+    // The folder's path, with "/" separators and no trailing separator.
+    const std::string& path() const { return path_; }
+
+    // path() + "/" + name.
+    std::string File(const std::string& name) const { return path_ + "/" + name; }
+
+private:
+    std::string path_;
+};
+
+// Takes everything written to standard output (stdio and iostreams, in program order) from
+// construction until Stop() or the end of the object.
+class StdoutCapture {
+public:
+    StdoutCapture();
+    ~StdoutCapture();
+    StdoutCapture(const StdoutCapture&) = delete;
+    StdoutCapture& operator=(const StdoutCapture&) = delete;
+
+    // Ends the capture (once) and returns what was written.
+    std::string Stop();
+
+private:
+    struct Impl;
+    Impl* impl_;
+    std::string text_;
+    bool stopped_ = false;
+};
+
+// Collects the messages of the debugger channel while it lives.
+class DebugOutputCapture {
+public:
+    DebugOutputCapture();
+    ~DebugOutputCapture();
+    DebugOutputCapture(const DebugOutputCapture&) = delete;
+    DebugOutputCapture& operator=(const DebugOutputCapture&) = delete;
+
+    std::vector<std::string> Messages() const;
+    void Clear();
+
+private:
+    std::vector<std::string>* messages_;
+};
+
+// Replaces real waits by a record of the requested pauses while it lives.
+class SleepRecorder {
+public:
+    SleepRecorder();
+    ~SleepRecorder();
+    SleepRecorder(const SleepRecorder&) = delete;
+    SleepRecorder& operator=(const SleepRecorder&) = delete;
+
+    const std::vector<int>& Waits() const { return *waits_; }
+
+private:
+    std::vector<int>* waits_;
+};
+
+// Fixes the platform clock while it lives.
+class FixedClock {
+public:
+    explicit FixedClock(const platform::LocalTime& time);
+    ~FixedClock();
+    FixedClock(const FixedClock&) = delete;
+    FixedClock& operator=(const FixedClock&) = delete;
+};
+
+// Whole-file helpers in binary mode. ReadFile returns the empty text for a missing file.
+std::string ReadFile(const std::string& path);
+void WriteFile(const std::string& path, const std::string& content);
+bool FileExists(const std::string& path);
+
+// The folder of the test data (testing/data).
+std::string DataPath(const std::string& name);
+
+// The platform's text-mode line end ("\r\n" on Windows, "\n" elsewhere), for expected file contents.
+std::string TextLineEnd();
+
+// Replaces every "\n" of `text` by TextLineEnd().
+std::string AsTextFile(const std::string& text);
+
+}  // namespace testing
+}  // namespace zep
+
+#endif  // ZEP3D_TESTING_TESTUTIL_H_

@@ -1,0 +1,59 @@
+// Standard output capture and the text line end on Windows.
+#include <fcntl.h>
+#include <io.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <iostream>
+
+#include "TestUtil.h"
+
+namespace zep {
+namespace testing {
+
+struct StdoutCapture::Impl {
+    int savedFd = -1;
+    std::string path;
+};
+
+StdoutCapture::StdoutCapture() : impl_(new Impl()) {
+    std::cout.flush();
+    std::fflush(stdout);
+    char name[L_tmpnam] = {0};
+    if (tmpnam_s(name, sizeof(name)) != 0) std::abort();
+    impl_->path = name;
+    int fd = _open(name, _O_CREAT | _O_TRUNC | _O_WRONLY | _O_BINARY, 0600);
+    if (fd < 0) std::abort();
+    impl_->savedFd = _dup(_fileno(stdout));
+    _dup2(fd, _fileno(stdout));
+    _close(fd);
+}
+
+StdoutCapture::~StdoutCapture() {
+    Stop();
+    delete impl_;
+}
+
+std::string StdoutCapture::Stop() {
+    if (stopped_) return text_;
+    stopped_ = true;
+    std::cout.flush();
+    std::fflush(stdout);
+    _dup2(impl_->savedFd, _fileno(stdout));
+    _close(impl_->savedFd);
+    text_ = ReadFile(impl_->path);
+    _unlink(impl_->path.c_str());
+    // Console output is in text mode: give the tests the line ends as the program wrote them.
+    std::string plain;
+    for (size_t i = 0; i < text_.size(); ++i) {
+        if (text_[i] == '\r' && i + 1 < text_.size() && text_[i + 1] == '\n') continue;
+        plain += text_[i];
+    }
+    text_ = plain;
+    return text_;
+}
+
+std::string TextLineEnd() { return "\r\n"; }
+
+}  // namespace testing
+}  // namespace zep
