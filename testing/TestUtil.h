@@ -14,7 +14,7 @@ namespace testing {
 // A new, empty folder under the system's temporary folder, removed with everything in it when the
 // object ends.
 class ScopedTempDir {
-public:
+  public:
     ScopedTempDir();
     ~ScopedTempDir();
     ScopedTempDir(const ScopedTempDir&) = delete;
@@ -26,14 +26,14 @@ public:
     // path() + "/" + name.
     std::string File(const std::string& name) const { return path_ + "/" + name; }
 
-private:
+  private:
     std::string path_;
 };
 
 // Takes everything written to standard output (stdio and iostreams, in program order) from
 // construction until Stop() or the end of the object.
 class StdoutCapture {
-public:
+  public:
     StdoutCapture();
     ~StdoutCapture();
     StdoutCapture(const StdoutCapture&) = delete;
@@ -42,7 +42,7 @@ public:
     // Ends the capture (once) and returns what was written.
     std::string Stop();
 
-private:
+  private:
     struct Impl;
     Impl* impl_;
     std::string text_;
@@ -51,7 +51,7 @@ private:
 
 // Collects the messages of the debugger channel while it lives.
 class DebugOutputCapture {
-public:
+  public:
     DebugOutputCapture();
     ~DebugOutputCapture();
     DebugOutputCapture(const DebugOutputCapture&) = delete;
@@ -60,13 +60,13 @@ public:
     std::vector<std::string> Messages() const;
     void Clear();
 
-private:
+  private:
     std::vector<std::string>* messages_;
 };
 
 // Replaces real waits by a record of the requested pauses while it lives.
 class SleepRecorder {
-public:
+  public:
     SleepRecorder();
     ~SleepRecorder();
     SleepRecorder(const SleepRecorder&) = delete;
@@ -74,13 +74,13 @@ public:
 
     const std::vector<int>& Waits() const { return *waits_; }
 
-private:
+  private:
     std::vector<int>* waits_;
 };
 
 // Fixes the platform clock while it lives.
 class FixedClock {
-public:
+  public:
     explicit FixedClock(const platform::LocalTime& time);
     ~FixedClock();
     FixedClock(const FixedClock&) = delete;

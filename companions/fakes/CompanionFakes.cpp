@@ -316,9 +316,9 @@ CZEPNetSession::~CZEPNetSession() {}
 
 int CZEPNetSession::SpawnMPIProcess(const char* launcherPath, const char* arguments, int remoteHostCount,
                                     const char* workFolder, bool isSMP, bool consoleRedirection) {
-    Record("CZEPNetSession::SpawnMPIProcess", {Text(launcherPath), Text(arguments),
-                                               std::to_string(remoteHostCount), Text(workFolder),
-                                               Flag(isSMP), Flag(consoleRedirection)});
+    Record("CZEPNetSession::SpawnMPIProcess",
+           {Text(launcherPath), Text(arguments), std::to_string(remoteHostCount), Text(workFolder),
+            Flag(isSMP), Flag(consoleRedirection)});
     return NextResult("CZEPNetSession::SpawnMPIProcess");
 }
 

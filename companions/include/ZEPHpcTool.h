@@ -21,7 +21,7 @@ enum ZEPJobState {
 
 // What the scheduler says of one job; filled by CZEPHpcTool::HPC_GetJobInfo.
 class ZEPHPCTOOL_API CZEPHPCJobInfoMessage {
-public:
+  public:
     CZEPHPCJobInfoMessage();
     ~CZEPHPCJobInfoMessage();
 
@@ -40,12 +40,12 @@ public:
     std::string m_sEndTime;
     std::string m_sExitCode;
 
-private:
+  private:
     std::string m_sText;
 };
 
 class ZEPHPCTOOL_API CZEPHpcTool {
-public:
+  public:
     CZEPHpcTool();
     ~CZEPHpcTool();
 

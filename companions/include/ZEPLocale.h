@@ -7,7 +7,7 @@
 #include "ZEPCompanionExport.h"
 
 class ZEPLOCALE_API CZEPLocale {
-public:
+  public:
     CZEPLocale();
     ~CZEPLocale();
 
@@ -15,7 +15,7 @@ public:
     // this object.
     const char* GetSystemDefaultLocale();
 
-private:
+  private:
     std::string m_sName;
 };
 

@@ -7,7 +7,7 @@
 #include "ZEPCompanionExport.h"
 
 class ZEPMPITOOL_API CZEPMPITool {
-public:
+  public:
     CZEPMPITool();
     ~CZEPMPITool();
 
@@ -19,7 +19,7 @@ public:
     // caller to try again.
     int ConvertAcc2RegistryForIntelMPI(const wchar_t* installFolder, bool option);
 
-private:
+  private:
     std::wstring m_sConfiguration;
 };
 

@@ -5,7 +5,7 @@
 #include "ZEPCompanionExport.h"
 
 class ZEPNETSESSION_API CZEPNetSession {
-public:
+  public:
     CZEPNetSession();
     ~CZEPNetSession();
 

@@ -5,7 +5,7 @@
 #include "ZEPCompanionExport.h"
 
 class ZEPSSH2TOOL_API CZEPSSH2Tool {
-public:
+  public:
     CZEPSSH2Tool();
     ~CZEPSSH2Tool();
 

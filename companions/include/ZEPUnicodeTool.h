@@ -6,7 +6,7 @@
 #include "ZEPCompanionExport.h"
 
 class ZEPUNICODETOOL_API CZEPUnicodeTool {
-public:
+  public:
     CZEPUnicodeTool();
     ~CZEPUnicodeTool();
 

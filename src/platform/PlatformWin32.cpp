@@ -1,10 +1,9 @@
 // The platform layer on Windows: OutputDebugStringA, Sleep, GetLocalTime, GetLastError/FormatMessageA,
 // fopen_s and _stat64, IsDBCSLeadByte.
-#include <windows.h>
-
 #include <share.h>
 #include <sys/stat.h>
 #include <sys/types.h>
+#include <windows.h>
 
 #include "platform/Platform.h"
 #include "platform/PlatformHooks.h"
