@@ -1,0 +1,123 @@
+// CommandHandler: construction, argument intake with the derived run paths, the failure messages of the
+// run set-up, and the host address.
+#include "tools/CommandHandler.h"
+
+#include <cstdio>
+#include <iostream>
+#include <memory>
+
+#include "ZEPMPITool.h"
+#include "ZEPUnicodeTool.h"
+
+namespace {
+
+std::string Text(const char* text) { return text != nullptr ? std::string(text) : std::string(); }
+
+// The fixed-size conversion buffers of the text companion, zero-filled.
+struct WideBuffer {
+    wchar_t text[32768];
+};
+struct NarrowBuffer {
+    char text[32768];
+};
+
+}  // namespace
+
+CommandHandler::CommandHandler(int debugLevel)
+    : m_pFileIO(new CZEPFileIO(0, debugLevel)), m_iDebug(debugLevel) {}
+
+CommandHandler::~CommandHandler() {}
+
+void CommandHandler::SetCommandArguments(int iCommand, const char* commandLine, const char* installDir,
+                                         const char* projectDir, const char* baseName, const char* exeName,
+                                         const char* runID) {
+    const std::string install = Text(installDir);
+    const std::string base = Text(baseName);
+    const std::string exe = Text(exeName);
+    m_iCommand = iCommand;
+    m_sCommandLine = Text(commandLine);
+    m_sRunID = Text(runID);
+    m_sWinRunPath = Text(projectDir) + "/Analysis/Run" + m_sRunID;
+    m_sWinRunFile = m_sWinRunPath + "/" + base + m_sRunID;
+    m_sMPIName = install + "Bin\\IntelMPI\\impiexec.exe";
+    m_sExeFullPath = install + "\\Bin\\" + exe;
+    SetLinuxProjectDir(projectDir);
+    m_sLinRunFile = m_sLinRunPath + "/" + base + m_sRunID;
+    m_sBaseName = base;
+    m_sExeName = exe;
+    m_sInstallDir = install;
+    m_sCMXName = m_sWinRunFile + ".cmx";
+    m_sPPPName = m_sWinRunFile + ".ppp";
+    m_sAccIniPath = m_sInstallDir + "Bin\\ACC.ini";
+    m_sPWFName = m_sWinRunFile + ".pwf";
+}
+
+void CommandHandler::SetLinuxProjectDir(const char* projectDir) {
+    static const std::string kNodeFolder = "/ZEP_WorkingFolder/";
+    std::string folder = Text(projectDir);
+    for (char& c : folder) {
+        if (c == '\\') c = '/';
+    }
+    size_t found = folder.find(kNodeFolder);
+    if (found != std::string::npos) {
+        folder.erase(0, found);
+    } else {
+        size_t slash = folder.find('/');
+        folder.erase(0, slash == std::string::npos ? 0 : slash + 1);
+        folder.insert(0, kNodeFolder);
+    }
+    m_sLinProjectDir = folder;
+    m_sLinRunPath = folder + "/Analysis/Run" + m_sRunID;
+}
+
+const char* CommandHandler::GetHostIP() {
+    if (m_iTaskMode == 0 || m_iTaskMode == 12) {
+        m_sLocalHostName = "127.0.0.1";
+        return m_sLocalHostName.c_str();
+    }
+    if (m_iDebug >= kTraceLevel) {
+        std::cout << "\n======In CommandHandler::GetHostIP======\n"
+                  << "     Host IP Name=[" << m_sLocalHostName << "]" << '\n'
+                  << '\n';
+        std::cout.flush();
+        std::fflush(stdout);
+    }
+    return m_sLocalHostName.c_str();
+}
+
+std::string CommandHandler::IntelMPIConfigurationText(const std::string& runFolder) {
+    auto wide = std::make_unique<WideBuffer>();
+    auto narrow = std::make_unique<NarrowBuffer>();
+    CZEPUnicodeTool unicode;
+    unicode.AnsiToUtf16(runFolder.c_str(), wide->text);
+    wide->text[32767] = 0;
+    CZEPMPITool mpi;
+    const wchar_t* configuration = mpi.GetIntelMPIConfigurationStringForMpiexec(wide->text);
+    unicode.Utf16ToUtf8(configuration != nullptr ? configuration : L"", narrow->text);
+    narrow->text[32767] = 0;
+    return std::string(narrow->text);
+}
+
+void CommandHandler::SetFailure(int status, const std::string& message) {
+    m_iStatus = status;
+    m_sErrMsg = message;
+}
+
+void CommandHandler::SetMachineLineFailure(const std::string& entry) {
+    SetFailure(kBadMachineLine,
+               "Error in Reading .cmx file!\nYour Machine name might have space character:\n" + entry +
+                   "\nThis is not allowed in the present Tarvik3D version.\n"
+                   "Please get back to the Task Manager page to rename the machine name.\n");
+}
+
+void CommandHandler::SetTaskCountFailure(const std::string& entry, int taskCount) {
+    SetFailure(kBadMachineLine,
+               "Error in Reading .cmx file!\n" + entry + "\nNumber of task on this machine is nonsensible:" +
+                   std::to_string(taskCount) + "\nPlease get back to the Task Manager page to check it\n");
+}
+
+void CommandHandler::SetInconsistentFailure() {
+    SetFailure(kBadMachineLine,
+               "\n\nSymptom:\nError in reading .cmx file!!\nNumber of task on this machine is inconsistent.\n"
+               "\nSolution:\nPlease check the setting in Task Manager page.\n");
+}

@@ -1,0 +1,142 @@
+// CommandHandler: everything one parallel run needs — the caller's arguments and the paths derived from
+// them, the settings of the task-manager file, the machine and task tables, the launch settings and the
+// run's status code and message. Its operations live in files named for what they do.
+#ifndef ZEP3D_TOOLS_COMMANDHANDLER_H_
+#define ZEP3D_TOOLS_COMMANDHANDLER_H_
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "zep3d/ZEPFileIO.h"
+
+class CommandHandler {
+  public:
+    // Status codes of the run (see CZEPTools).
+    static constexpr int kSerialRun = 0;
+    static constexpr int kSingleMachineRun = 1;
+    static constexpr int kMultiMachineRun = 2;
+    static constexpr int kNoTaskManagerFile = -3301;
+    static constexpr int kOldTaskManagerFile = -3302;
+    static constexpr int kBadMachineLine = -3303;
+    static constexpr int kNoPartitionFile = -3304;
+    static constexpr int kNoLauncherFile = -3305;
+    static constexpr int kNotUnderWorkingFolder = -3306;
+    static constexpr int kBadTaskMode = -3307;
+
+    // The largest number of tasks a run may have; a task-manager file asking for more is refused.
+    static constexpr int kMaxTasks = 1 << 20;
+    // The longest host name and installation folder of a machine entry.
+    static constexpr size_t kMaxMachineField = 255;
+
+    // Creates the handler's file I/O object with the trace level (id 0); every field has its default.
+    explicit CommandHandler(int debugLevel);
+    ~CommandHandler();
+    CommandHandler(const CommandHandler&) = delete;
+    CommandHandler& operator=(const CommandHandler&) = delete;
+
+    // Stores the arguments and derives the run paths; reads and writes nothing. Null texts count as
+    // empty texts.
+    void SetCommandArguments(int iCommand, const char* commandLine, const char* installDir,
+                             const char* projectDir, const char* baseName, const char* exeName,
+                             const char* runID);
+
+    // Sets m_sLinProjectDir and m_sLinRunPath: the project folder as the Linux node sees it, below
+    // "/ZEP_WorkingFolder/".
+    void SetLinuxProjectDir(const char* projectDir);
+
+    // Reads the task-manager file m_sCMXName, checks it, builds the per-task host table and sets the run
+    // status; returns it. The file is closed on every path.
+    int ReadCMX4TaskManager();
+
+    // Checks each machine entry against m_nproc, builds m_ppTaskHostName and the machines' paths;
+    // returns m_iStatus.
+    int CheckMachineTaskCount();
+
+    // Writes the partition and launcher files of a parallel run and rewrites m_sCommandLine; returns
+    // m_iStatus (0 for a single-machine run). Does nothing when the status is below 1.
+    int WriteParallelFile();
+
+    // "127.0.0.1" for single-machine runs, otherwise the task-manager file's local host.
+    const char* GetHostIP();
+
+    // The launcher's configuration text for a run folder, through the MPI and text companions.
+    static std::string IntelMPIConfigurationText(const std::string& runFolder);
+
+    // Traces go to standard output only at this level or above.
+    static constexpr int kTraceLevel = 2;
+
+    std::unique_ptr<CZEPFileIO> m_pFileIO;
+    int m_iNoPathMapping = 0;
+    int m_iStatus = 0;
+    int m_iDebug;
+    std::string m_sErrMsg;
+    int m_iCommand = 0;
+    std::string m_sCommandLine;
+    int m_nproc = -1;
+    int m_nRemoteHost = -1;
+    bool m_bIsSMP = true;
+    int m_iTaskMode = -1;
+    int m_nMachine = -1;
+    std::vector<std::string> m_vMachines;
+    // Host name of each task, in task order (at most kMaxMachineField characters; empty when no machine
+    // claimed the task). Exactly m_nproc entries once the task-manager file has been read.
+    std::vector<std::string> m_ppTaskHostName;
+    std::vector<double> m_vWeightFactor;
+    std::string m_sBinFolderName;
+    std::string m_sBaseName;
+    std::string m_sInstallDir;
+    std::string m_sWinRunFile;
+    std::string m_sLinRunFile;
+    std::string m_sCMXName;
+    std::string m_sPPPName;
+    std::string m_sAccIniPath;
+    std::string m_sPWFName;
+    std::string m_sLinMPIArgument;
+    std::string m_sRunID;
+    std::string m_sWinRunPath;
+    std::string m_sExeName;
+    std::string m_sMPIName;
+    std::string m_sExeFullPath;
+    std::string m_sLinMPIName;
+    std::string m_sLinExeFullPath;
+    std::string m_sLinZep3DHomeDir;
+    std::string m_sLinProjectDir;
+    std::string m_sLinRunPath;
+    std::string m_sMapDrive;
+    std::string m_sSharedDriveName;
+    std::string m_sLocalHostName;
+    std::string m_sParallelWorkingFolderName;
+    std::string m_sSharedTarvik3DName;
+    std::string m_sHPCNodeName;
+    long m_lJobID = -1;
+    std::string m_sHPCOutputFolder;
+    bool m_bConsoleRedirection = false;
+    int m_iConsoleRedirection = 0;
+    int m_iMinPort = 10000;
+    int m_iMaxPort = 11000;
+    char m_szUserName[1024] = {0};
+    char m_szPassword[1024] = {0};
+
+  private:
+    class LineReader;
+
+    void SetFailure(int status, const std::string& message);
+    void SetMachineLineFailure(const std::string& entry);
+    void SetTaskCountFailure(const std::string& entry, int taskCount);
+    void SetInconsistentFailure();
+    void ReadTaskBlock(LineReader& reader);
+    int ReadMachineBlock(LineReader& reader, int& version);
+    void ReadMachineLines(LineReader& reader);
+    int ReadWeights(LineReader& reader);
+    void TraceTaskManager();
+    bool RewriteCommandLine();
+    bool MachineItems(std::vector<std::string>& items);
+    void SetWorkingFolderFailure();
+
+    // Machine entries that the machine-setting section promised (the entry count it sized the list
+    // for); entries it could not read because the file ended are refused when the tasks are checked.
+    size_t m_iMachineEntriesExpected = 0;
+};
+
+#endif  // ZEP3D_TOOLS_COMMANDHANDLER_H_

@@ -1,0 +1,327 @@
+// Tests of the task-manager file reader: status codes with their messages, task modes, machine and
+// weight lines, the per-task host table, the traces, and files that are not what they claim to be.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "CompanionFakes.h"
+#include "RunFolder.h"
+#include "TestUtil.h"
+#include "tools/CommandHandler.h"
+
+namespace {
+
+using zep::testing::MachineBlock;
+using zep::testing::RunFolder;
+using zep::testing::SleepRecorder;
+using zep::testing::StdoutCapture;
+using zep::testing::TaskBlock;
+
+const char kInconsistent[] =
+    "\n\nSymptom:\nError in reading .cmx file!!\nNumber of task on this machine is inconsistent.\n"
+    "\nSolution:\nPlease check the setting in Task Manager page.\n";
+
+std::string SpaceMessage(const std::string& entry) {
+    return "Error in Reading .cmx file!\nYour Machine name might have space character:\n" + entry +
+           "\nThis is not allowed in the present Tarvik3D version.\n"
+           "Please get back to the Task Manager page to rename the machine name.\n";
+}
+
+std::string NonsensibleMessage(const std::string& entry, int count) {
+    return "Error in Reading .cmx file!\n" + entry +
+           "\nNumber of task on this machine is nonsensible:" + std::to_string(count) +
+           "\nPlease get back to the Task Manager page to check it\n";
+}
+
+class TaskManagerReader : public ::testing::Test {
+  protected:
+    void SetUp() override { zep::fakes::Reset(); }
+
+    // Reads `cmx` through a handler made with the trace level; the handler stays for inspection.
+    int Read(const std::string& cmx, int debugLevel = 0) {
+        run_.WriteCmx(cmx);
+        handler_.reset(new CommandHandler(debugLevel));
+        handler_->SetCommandArguments(0, "\"C:\\App\\*D:\\Work\\P*\"", "C:\\App\\", run_.projectDir().c_str(),
+                                      "Part", "solver.exe", "01");
+        return handler_->ReadCMX4TaskManager();
+    }
+
+    RunFolder run_;
+    std::unique_ptr<CommandHandler> handler_;
+};
+
+TEST_F(TaskManagerReader, MissingFileIsRefusedAfterItsRetries) {
+    handler_.reset(new CommandHandler(0));
+    handler_->SetCommandArguments(0, "", "C:\\App\\", run_.projectDir().c_str(), "Part", "solver.exe", "01");
+    SleepRecorder sleeps;
+    EXPECT_EQ(handler_->ReadCMX4TaskManager(), -3301);
+    EXPECT_EQ(handler_->m_sErrMsg, "Error! Cannot find the following cmx file:\n" + run_.RunFile(".cmx") +
+                                       "\nPlease check this and then rerun the analysis again\n");
+    EXPECT_EQ(sleeps.Waits(), std::vector<int>(10, 500));
+}
+
+TEST_F(TaskManagerReader, StatusFollowsTaskModeAndTaskCount) {
+    struct Case {
+        int mode;
+        int tasks;
+        int status;
+        bool smp;
+    };
+    const Case cases[] = {{0, 4, 1, true},   {0, 1, 0, true},  {12, 8, 1, true},    {12, 1, 0, true},
+                          {1, 1, 2, false},  {1, 4, 2, false}, {11, 1, 2, false},   {13, 4, 2, false},
+                          {13, 1, 0, false}, {5, 1, 0, false}, {5, 4, -3307, false}};
+    const std::string machines = MachineBlock({"PC01 1 C:\\App\\"}, {"1.0"});
+    for (const Case& c : cases) {
+        SCOPED_TRACE("mode " + std::to_string(c.mode) + ", tasks " + std::to_string(c.tasks));
+        EXPECT_EQ(Read(TaskBlock(c.mode, c.tasks) + machines), c.status);
+        EXPECT_EQ(handler_->m_bIsSMP, c.smp);
+        EXPECT_EQ(handler_->m_iTaskMode, c.mode);
+        if (c.status >= 0) {
+            EXPECT_EQ(handler_->m_sErrMsg, "");
+        }
+        if (c.smp) {
+            EXPECT_EQ(handler_->m_vMachines, std::vector<std::string>{""});
+        }
+    }
+    Read(TaskBlock(5, 4) + machines);
+    EXPECT_EQ(handler_->m_sErrMsg,
+              "Symptom:\nWrong Computing mode number setting in CMX.\n\nSolution:\n"
+              "1. Please check the IDTaskMode in .cmx file \n");
+
+    EXPECT_EQ(Read("some text\nno blocks at all\n"), 0);
+    EXPECT_EQ(handler_->m_iTaskMode, -1);
+    EXPECT_EQ(handler_->m_nproc, -1);
+}
+
+TEST_F(TaskManagerReader, VersionMustOpenTheMachineBlockAndReachTheCurrentOne) {
+    const std::string task = TaskBlock(1, 4);
+    EXPECT_EQ(Read(task + "<REMOTE_MACHINES>\nValueNoMachine=2\nVersion=1003\n</REMOTE_MACHINES>\n"), -3302);
+    EXPECT_EQ(handler_->m_sErrMsg,
+              "Your .cmx file version (0) is out-of-dated.\n"
+              "Please upgrade your Tarvik3D project manager and then rerun the analysis.\n");
+    EXPECT_EQ(Read(task + MachineBlock({"PC01 4 C:\\App\\"}, {"1"}, "", 1002)), -3302);
+    EXPECT_EQ(handler_->m_sErrMsg,
+              "Your .cmx file version (1002) is out-of-dated.\n"
+              "Please upgrade your Tarvik3D project manager and then rerun the analysis.\n");
+    EXPECT_EQ(Read(task + MachineBlock({"PC01 4 C:\\App\\"}, {"1"}, "", 1003)), 2);
+}
+
+TEST_F(TaskManagerReader, WeightsAreSharedOutOverEachMachinesTasks) {
+    EXPECT_EQ(Read(TaskBlock(1, 4) + MachineBlock({"PC01 4 C:\\App\\"}, {"1.0"})), 2);
+    EXPECT_EQ(handler_->m_vWeightFactor, (std::vector<double>{0.0, 0.25, 0.25, 0.25, 0.25}));
+
+    EXPECT_EQ(Read(TaskBlock(1, 4) + MachineBlock({"PC01 1 C:\\App\\"}, {"1.0"})), 2);
+    EXPECT_EQ(handler_->m_vWeightFactor, (std::vector<double>{0.0, 1.0}));
+
+    EXPECT_EQ(Read(TaskBlock(1, 6) + MachineBlock({"PC01 4 C:\\App\\", "PC02 2 C:\\App\\"}, {"1.0", "0.5"})),
+              2);
+    EXPECT_EQ(handler_->m_vWeightFactor, std::vector<double>({0.0, 0.25, 0.25, 0.25, 0.25, 0.25, 0.25}));
+    EXPECT_EQ(handler_->m_nMachine, 2);
+    EXPECT_EQ(handler_->m_vMachines, (std::vector<std::string>{"", "PC01 4 C:\\App\\", "PC02 2 C:\\App\\"}));
+    EXPECT_EQ(handler_->m_ppTaskHostName,
+              (std::vector<std::string>{"PC01", "PC01", "PC01", "PC01", "PC02", "PC02"}));
+    EXPECT_EQ(handler_->m_sBinFolderName, "C:\\App\\\\Bin");
+    EXPECT_EQ(handler_->m_sLinMPIName, "C:\\App\\MPICH/mpiexec");
+    EXPECT_EQ(handler_->m_sLinExeFullPath, "C:\\App\\solver.exe");
+
+    // Empty lines between machine and weight lines do not count.
+    std::string spaced = TaskBlock(13, 5) +
+                         "<REMOTE_MACHINES>\nVersion=1003\nValueNoMachine=2\nValueMachineSetting\n\n1=A 2 "
+                         "F\\\n\n2=B\t3\tF\\\nValueMachineWeighting\n\n1=2\n\n2=3\n</REMOTE_MACHINES>\n";
+    EXPECT_EQ(Read(spaced), 2);
+    EXPECT_EQ(handler_->m_ppTaskHostName, (std::vector<std::string>{"A", "A", "B", "B", "B"}));
+    EXPECT_EQ(handler_->m_vWeightFactor, (std::vector<double>{0.0, 1.0, 1.0, 1.0, 1.0, 1.0}));
+}
+
+TEST_F(TaskManagerReader, BadMachineLinesAreRefusedWithTheirMessages) {
+    EXPECT_EQ(Read(TaskBlock(1, 4) + MachineBlock({"My PC 2 C:\\App\\"}, {"1"})), -3303);
+    EXPECT_EQ(handler_->m_sErrMsg, SpaceMessage("My PC 2 C:\\App\\"));
+
+    EXPECT_EQ(Read(TaskBlock(1, 4) + MachineBlock({"PC01 0 C:\\App\\"}, {"1"})), -3303);
+    EXPECT_EQ(handler_->m_sErrMsg, NonsensibleMessage("PC01 0 C:\\App\\", 0));
+
+    EXPECT_EQ(Read(TaskBlock(1, 4) + MachineBlock({"PC01 -2 C:\\App\\"}, {"1"})), -3303);
+    EXPECT_EQ(handler_->m_sErrMsg, NonsensibleMessage("PC01 -2 C:\\App\\", -2));
+
+    EXPECT_EQ(Read(TaskBlock(1, 4) + MachineBlock({"PC01 5 C:\\App\\"}, {"1"})), -3303);
+    EXPECT_EQ(handler_->m_sErrMsg, kInconsistent);
+    EXPECT_TRUE(handler_->m_ppTaskHostName.empty());
+
+    // Machines that together ask for more tasks than the run has are refused the same way.
+    EXPECT_EQ(Read(TaskBlock(1, 4) + MachineBlock({"A 3 C:\\App\\", "B 3 C:\\App\\"}, {"1", "1"})), -3303);
+    EXPECT_EQ(handler_->m_sErrMsg, kInconsistent);
+    EXPECT_EQ(handler_->m_vWeightFactor.size(), 5u);
+
+    // A host name or folder longer than 255 characters is refused, naming the entry.
+    std::string longHost(256, 'h');
+    EXPECT_EQ(Read(TaskBlock(1, 4) + MachineBlock({longHost + " 2 C:\\App\\"}, {"1"})), -3303);
+    EXPECT_EQ(handler_->m_sErrMsg, SpaceMessage(longHost + " 2 C:\\App\\"));
+    std::string host255(255, 'h');
+    EXPECT_EQ(Read(TaskBlock(1, 4) + MachineBlock({host255 + " 2 C:\\App\\"}, {"1"})), 2);
+    EXPECT_EQ(handler_->m_ppTaskHostName[1], host255);
+    std::string longFolder(256, 'f');
+    EXPECT_EQ(Read(TaskBlock(1, 4) + MachineBlock({"PC01 2 " + longFolder}, {"1"})), -3303);
+    EXPECT_EQ(handler_->m_sErrMsg, SpaceMessage("PC01 2 " + longFolder));
+}
+
+TEST_F(TaskManagerReader, WeightsWithoutMachineEntriesAreRefused) {
+    const std::string noSetting = TaskBlock(1, 4) +
+                                  "<REMOTE_MACHINES>\nVersion=1003\nValueNoMachine=2\nValueMachineWeighting\n"
+                                  "1=1.0\n2=1.0\n</REMOTE_MACHINES>\n";
+    EXPECT_EQ(Read(noSetting), -3303);
+    EXPECT_EQ(handler_->m_sErrMsg, NonsensibleMessage("", 0));
+
+    // A larger machine count after the machine lines than before them.
+    const std::string grown = TaskBlock(1, 4) +
+                              "<REMOTE_MACHINES>\nVersion=1003\nValueNoMachine=1\nValueMachineSetting\n"
+                              "1=PC01 2 C:\\App\\\nValueNoMachine=3\nValueMachineWeighting\n1=1\n2=1\n3=1\n";
+    EXPECT_EQ(Read(grown), -3303);
+    EXPECT_EQ(handler_->m_sErrMsg, NonsensibleMessage("", 0));
+
+    // A file that ends before the machines it promised.
+    EXPECT_EQ(Read(TaskBlock(1, 4) + "<REMOTE_MACHINES>\nVersion=1003\nValueNoMachine=2000000000\n"
+                                     "ValueMachineSetting\n1=PC01 2 C:\\App\\\n"),
+              -3303);
+    EXPECT_EQ(handler_->m_sErrMsg, SpaceMessage(""));
+}
+
+TEST_F(TaskManagerReader, KeyValuesFollowTheirKinds) {
+    const std::string keys =
+        "ValueShareFolderName= My Share \nValueMap= Z: extra\nValueLocalHost=\tPC01 x\n"
+        "ValueParallelWorkingFolder=D:\\Work\nValueSharedTarvik3DName=App\nValueMinPort=20000\n"
+        "ValueMaxPort=abc\n";
+    EXPECT_EQ(Read(TaskBlock(1, 2) + MachineBlock({"PC01 2 C:\\App\\"}, {"1"}, keys)), 2);
+    EXPECT_EQ(handler_->m_sSharedDriveName, "My Share ");
+    EXPECT_EQ(handler_->m_sMapDrive, "Z:");
+    EXPECT_EQ(handler_->m_sLocalHostName, "PC01");
+    EXPECT_EQ(handler_->m_sParallelWorkingFolderName, "D:\\Work");
+    EXPECT_EQ(handler_->m_sSharedTarvik3DName, "App");
+    EXPECT_EQ(handler_->m_iMinPort, 20000);
+    EXPECT_EQ(handler_->m_iMaxPort, 11000);
+
+    // A value of spaces keeps them; a word or integer without text leaves the field; the text after
+    // the last "=" is the value.
+    const std::string odd = "ValueShareFolderName=   \nValueMap=  \nValueMinPort=\nValueLocalHost=a=b\n";
+    EXPECT_EQ(Read(TaskBlock(1, 2) + MachineBlock({"PC01 2 C:\\App\\"}, {"1"}, odd)), 2);
+    EXPECT_EQ(handler_->m_sSharedDriveName, "   ");
+    EXPECT_EQ(handler_->m_sMapDrive, "");
+    EXPECT_EQ(handler_->m_iMinPort, 10000);
+    EXPECT_EQ(handler_->m_sLocalHostName, "b");
+
+    EXPECT_EQ(Read(TaskBlock(0, 4, "ValueConsoleRedirection=1\n")), 1);
+    EXPECT_TRUE(handler_->m_bConsoleRedirection);
+    EXPECT_EQ(Read(TaskBlock(0, 4, "ValueConsoleRedirection=2\n")), 1);
+    EXPECT_FALSE(handler_->m_bConsoleRedirection);
+    EXPECT_EQ(handler_->m_iConsoleRedirection, 2);
+}
+
+TEST_F(TaskManagerReader, WindowsLineEndsReadLikeLineFeeds) {
+    std::string text = TaskBlock(1, 2) + MachineBlock({"PC01 2 C:\\App\\"}, {"0.5"}, "ValueLocalHost=PC01\n");
+    std::string crlf;
+    for (char c : text) {
+        if (c == '\n') crlf += '\r';
+        crlf += c;
+    }
+    EXPECT_EQ(Read(crlf), 2);
+    EXPECT_EQ(handler_->m_vMachines[1], "PC01 2 C:\\App\\");
+    EXPECT_EQ(handler_->m_sLocalHostName, "PC01");
+    EXPECT_EQ(handler_->m_vWeightFactor, (std::vector<double>{0.0, 0.25, 0.25}));
+    EXPECT_EQ(handler_->m_ppTaskHostName, (std::vector<std::string>{"PC01", "PC01"}));
+}
+
+TEST_F(TaskManagerReader, HugeOrNonsensicalInputIsRefusedWithoutExhaustingMemory) {
+    EXPECT_EQ(Read(TaskBlock(0, 2000000000)), -3303);
+    EXPECT_EQ(handler_->m_sErrMsg, kInconsistent);
+    EXPECT_EQ(Read(TaskBlock(0, CommandHandler::kMaxTasks)), 1);
+    EXPECT_EQ(handler_->m_ppTaskHostName.size(), static_cast<size_t>(CommandHandler::kMaxTasks));
+
+    EXPECT_EQ(Read(TaskBlock(1, 4) + MachineBlock({"PC01 99999999999 C:\\App\\"}, {"1"})), -3303);
+    EXPECT_EQ(handler_->m_sErrMsg, kInconsistent);
+
+    EXPECT_EQ(Read("<TASKMANAGER>\nIDTaskMode=0\nValueNoTask=" + std::string(1 << 21, '7') + "\n"), -3301);
+    const char binary[] = "\0\x01\xff<TASKMANAGER>\0\nIDTaskMode=0\nValueNoTask=3\0x\n";
+    EXPECT_EQ(Read(std::string(binary, sizeof(binary) - 1)), 1);
+    EXPECT_EQ(handler_->m_nproc, 3);
+    EXPECT_EQ(Read("<TASKMANAGER>\nIDTaskMode=1\nValueNoTask=-7\n"), 2);
+    EXPECT_TRUE(handler_->m_ppTaskHostName.empty());
+}
+
+TEST_F(TaskManagerReader, LinuxModeDerivesTheNodePaths) {
+    const std::string keys = "ValueSharedTarvik3DName=/opt/Tarvik3D\n";
+    EXPECT_EQ(Read(TaskBlock(11, 2) + MachineBlock({"node1 2 /opt/other/"}, {"1"}, keys)), 2);
+    EXPECT_EQ(handler_->m_sLinZep3DHomeDir, "/opt/Tarvik3D");
+    EXPECT_EQ(handler_->m_sLinMPIName, "/opt/Tarvik3D/MPICH/mpiexec");
+    EXPECT_EQ(handler_->m_sLinExeFullPath, "/opt/Tarvik3D/solver.exe");
+    EXPECT_EQ(handler_->m_sBinFolderName, "/opt/other/\\Bin");
+}
+
+TEST_F(TaskManagerReader, TracesAtLevelTwoAndStaysSilentBelow) {
+    const std::string cmx =
+        TaskBlock(1, 2) + MachineBlock({"PC01 1 C:\\App\\", "PC02 1 C:\\App\\"}, {"1", "0.5"},
+                                       "ValueMap=Z:\nValueShareFolderName=Work\nValueLocalHost=PC01\n"
+                                       "ValueParallelWorkingFolder=D:\\Work\n");
+    {
+        StdoutCapture out;
+        Read(cmx, 1);
+        EXPECT_EQ(out.Stop(), "");
+    }
+    StdoutCapture out;
+    EXPECT_EQ(Read(cmx, 2), 2);
+    EXPECT_EQ(out.Stop(), "m_imyid= 0,succeeded in opening file:" + run_.RunFile(".cmx") +
+                              "\n"
+                              "\n======In CommandHandler::ReadCMX4TaskManager======\n"
+                              "\n     Return vale=2\n"
+                              "     sCMXName=" +
+                              run_.RunFile(".cmx") +
+                              ", IsSMP=0, IdTaskModeValue=1\n"
+                              "     sMapDrive=Z:, sSharedDriveName=Work\n"
+                              "     m_sLocalHostName=PC01\n"
+                              "     m_sParallelWorkingFolderName=D:\\Work, m_nproc=2\n"
+                              "     PC01 1 C:\\App\\\n"
+                              "     PC02 1 C:\\App\\\n"
+                              "     1.000000\n"
+                              "     0.500000\n"
+                              "\n\n");
+}
+
+TEST_F(TaskManagerReader, DebugKeyOfTheFileTurnsTracesOnAndModeElevenAddsItsPaths) {
+    StdoutCapture out;
+    EXPECT_EQ(Read(TaskBlock(11, 1, "iDebug=3\n") +
+                       MachineBlock({"node1 1 /n/"}, {"1"}, "ValueSharedTarvik3DName=/opt/T\n"),
+                   1),
+              2);
+    EXPECT_EQ(handler_->m_iDebug, 3);
+    EXPECT_EQ(handler_->m_pFileIO->m_iDebug, 1);
+    EXPECT_EQ(out.Stop(),
+              "\n======In CommandHandler::ReadCMX4TaskManager======\n"
+              "\n     Return vale=2\n"
+              "     sCMXName=" +
+                  run_.RunFile(".cmx") +
+                  ", IsSMP=0, IdTaskModeValue=11\n"
+                  "     sMapDrive=, sSharedDriveName=\n"
+                  "     m_sLocalHostName=\n"
+                  "     m_sParallelWorkingFolderName=, m_nproc=1\n"
+                  "     node1 1 /n/\n"
+                  "     1.000000\n"
+                  "\n"
+                  "     SharedTarvik3DName=/opt/T\n"
+                  "     LinZep3DHomeDir=/opt/T\n"
+                  "     WinRunPath=" +
+                  run_.runPath() +
+                  "\n"
+                  "     LinRunPath=/ZEP_WorkingFolder/" +
+                  run_.projectDir().substr(1) +
+                  "/Analysis/Run01\n"
+                  "     nproc=1\n"
+                  "\n");
+
+    // An unreadable debug value sets level 0.
+    StdoutCapture quiet;
+    Read(TaskBlock(1, 1, "iDebug=x\n") + MachineBlock({"PC01 1 C:\\App\\"}, {"1"}), 2);
+    EXPECT_EQ(handler_->m_iDebug, 0);
+    std::string text = quiet.Stop();
+    EXPECT_EQ(text.find("ReadCMX4TaskManager"), std::string::npos);
+}
+
+}  // namespace
