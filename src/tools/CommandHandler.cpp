@@ -8,6 +8,7 @@
 
 #include "ZEPMPITool.h"
 #include "ZEPUnicodeTool.h"
+#include "tools/Console.h"
 
 namespace {
 
@@ -76,11 +77,10 @@ const char* CommandHandler::GetHostIP() {
         return m_sLocalHostName.c_str();
     }
     if (m_iDebug >= kTraceLevel) {
-        std::cout << "\n======In CommandHandler::GetHostIP======\n"
-                  << "     Host IP Name=[" << m_sLocalHostName << "]" << '\n'
-                  << '\n';
-        std::cout.flush();
-        std::fflush(stdout);
+        zep::tools::Stream() << "\n======In CommandHandler::GetHostIP======\n"
+                             << "     Host IP Name=[" << m_sLocalHostName << "]" << '\n'
+                             << '\n';
+        zep::tools::Flush();
     }
     return m_sLocalHostName.c_str();
 }

@@ -6,6 +6,7 @@
 #include <iterator>
 
 #include "tools/CommandHandler.h"
+#include "tools/Console.h"
 
 namespace {
 
@@ -22,7 +23,7 @@ std::string CannotCreate(const std::string& path) {
 int CommandHandler::WriteParallelFile() {
     if (m_iStatus < 1) return m_iStatus;
     const bool trace = m_iDebug >= kTraceLevel;
-    if (trace) std::cout << "\n======In CommandHandler::WriteParallelFile======\n";
+    if (trace) zep::tools::Stream() << "\n======In CommandHandler::WriteParallelFile======\n";
 
     m_pFileIO->RemoveFile(m_sPPPName.c_str(), kRemoveWaitMs);
     m_pFileIO->RemoveFile(m_sPWFName.c_str(), kRemoveWaitMs);
@@ -47,14 +48,10 @@ int CommandHandler::WriteParallelFile() {
 
     const bool onLinuxNode = m_iTaskMode == 11;
     const size_t machines = m_vMachines.empty() ? 0 : m_vMachines.size() - 1;
-    if (trace) std::cout << "     Step 1. Command line is " << m_sCommandLine << '\n';
+    if (trace) zep::tools::Stream() << "     Step 1. Command line is " << m_sCommandLine << '\n';
     const std::string configuration = IntelMPIConfigurationText(m_sWinRunPath);
     pwf << configuration;
-    if (trace) {
-        std::cout.flush();
-        std::printf("IMPIString=[%s]\n", configuration.c_str());
-        std::fflush(stdout);
-    }
+    if (trace) zep::tools::Print("IMPIString=[%s]\n", configuration.c_str());
     if (onLinuxNode) {
         pwf << "-machinefile " << '"' << m_sLinRunPath << "/machines.txt" << '"' << " -n " << m_nproc << ' ';
     } else {
@@ -63,7 +60,7 @@ int CommandHandler::WriteParallelFile() {
     }
     // A refused command line leaves both files as they stand.
     if (!RewriteCommandLine()) return m_iStatus;
-    if (trace) std::cout << "     Step 2. Command line is " << m_sCommandLine << "\n\n";
+    if (trace) zep::tools::Stream() << "     Step 2. Command line is " << m_sCommandLine << "\n\n";
 
     std::vector<std::string> items;
     if (!onLinuxNode && !MachineItems(items)) return m_iStatus;
@@ -93,7 +90,6 @@ int CommandHandler::WriteParallelFile() {
         size_t dollar = m_sLinMPIArgument.find('$');
         if (dollar != std::string::npos) m_sLinMPIArgument.insert(dollar, 1, '\\');
     }
-    if (trace) std::cout.flush();
     return m_iStatus;
 }
 

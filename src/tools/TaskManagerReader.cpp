@@ -9,6 +9,7 @@
 #include <iostream>
 
 #include "tools/CommandHandler.h"
+#include "tools/Console.h"
 
 namespace {
 
@@ -324,25 +325,25 @@ int CommandHandler::CheckMachineTaskCount() {
 
 void CommandHandler::TraceTaskManager() {
     if (m_iDebug < kTraceLevel) return;
-    std::printf("\n======In CommandHandler::ReadCMX4TaskManager======\n");
-    std::printf("\n     Return vale=%d\n", m_iStatus);
-    std::printf("     sCMXName=%s, IsSMP=%d, IdTaskModeValue=%d\n", m_sCMXName.c_str(), m_bIsSMP ? 1 : 0,
-                m_iTaskMode);
-    std::printf("     sMapDrive=%s, sSharedDriveName=%s\n", m_sMapDrive.c_str(), m_sSharedDriveName.c_str());
-    std::printf("     m_sLocalHostName=%s\n", m_sLocalHostName.c_str());
-    std::printf("     m_sParallelWorkingFolderName=%s, m_nproc=%d\n", m_sParallelWorkingFolderName.c_str(),
-                m_nproc);
-    for (size_t i = 1; i < m_vMachines.size(); ++i) std::printf("     %s\n", m_vMachines[i].c_str());
-    for (size_t i = 1; i < m_vWeightFactor.size(); ++i) std::printf("     %f\n", m_vWeightFactor[i]);
-    std::printf("\n");
-    std::fflush(stdout);
+    zep::tools::Print("\n======In CommandHandler::ReadCMX4TaskManager======\n");
+    zep::tools::Print("\n     Return vale=%d\n", m_iStatus);
+    zep::tools::Print("     sCMXName=%s, IsSMP=%d, IdTaskModeValue=%d\n", m_sCMXName.c_str(),
+                      m_bIsSMP ? 1 : 0, m_iTaskMode);
+    zep::tools::Print("     sMapDrive=%s, sSharedDriveName=%s\n", m_sMapDrive.c_str(),
+                      m_sSharedDriveName.c_str());
+    zep::tools::Print("     m_sLocalHostName=%s\n", m_sLocalHostName.c_str());
+    zep::tools::Print("     m_sParallelWorkingFolderName=%s, m_nproc=%d\n",
+                      m_sParallelWorkingFolderName.c_str(), m_nproc);
+    for (size_t i = 1; i < m_vMachines.size(); ++i) zep::tools::Print("     %s\n", m_vMachines[i].c_str());
+    for (size_t i = 1; i < m_vWeightFactor.size(); ++i) zep::tools::Print("     %f\n", m_vWeightFactor[i]);
+    zep::tools::Print("\n");
+    zep::tools::Flush();
     if (m_iTaskMode == 11) {
-        std::cout << "     SharedTarvik3DName=" << m_sSharedTarvik3DName << '\n'
-                  << "     LinZep3DHomeDir=" << m_sLinZep3DHomeDir << '\n'
-                  << "     WinRunPath=" << m_sWinRunPath << '\n'
-                  << "     LinRunPath=" << m_sLinRunPath << '\n'
-                  << "     nproc=" << m_nproc << '\n';
+        zep::tools::Stream() << "     SharedTarvik3DName=" << m_sSharedTarvik3DName << '\n'
+                             << "     LinZep3DHomeDir=" << m_sLinZep3DHomeDir << '\n'
+                             << "     WinRunPath=" << m_sWinRunPath << '\n'
+                             << "     LinRunPath=" << m_sLinRunPath << '\n'
+                             << "     nproc=" << m_nproc << '\n';
     }
-    std::cout << '\n';
-    std::cout.flush();
+    zep::tools::Stream() << '\n';
 }
