@@ -1,0 +1,300 @@
+// Exact "%g" (6 significant digits) text of floats: integer arithmetic on the 24-bit mantissa against a
+// table of 64-bit powers of ten, and std::to_chars for the few values that table cannot decide.
+#include "draw/FloatFormat.h"
+
+#include <array>
+#include <charconv>
+#include <cstdint>
+#include <cstring>
+
+namespace zep {
+namespace draw {
+
+using detail::kMaxSmallPower;
+using detail::kPowersOfFive;
+using detail::LittleEndian;
+using detail::WriteNonFinite;
+using detail::WriteSixDigits;
+
+namespace {
+
+// ---- Powers of ten, built at compile time ---------------------------------------------------------
+
+// 10^k is c * 2^q with c in [2^63, 2^64). c is the truncated (never larger) value, so a product with
+// it is at most one unit of c too small per unit of the mantissa; `exact` says c is 10^k exactly.
+struct PowerOfTen {
+    uint64_t c;
+    int q;
+    bool exact;
+};
+
+struct U128 {
+    uint64_t hi;
+    uint64_t lo;
+};
+
+constexpr U128 ShiftLeft1(U128 a) { return U128{(a.hi << 1) | (a.lo >> 63), a.lo << 1}; }
+
+constexpr U128 Add(U128 a, U128 b) {
+    uint64_t lo = a.lo + b.lo;
+    return U128{a.hi + b.hi + (lo < a.lo ? 1 : 0), lo};
+}
+
+constexpr U128 Sub(U128 a, U128 b) { return U128{a.hi - b.hi - (a.lo < b.lo ? 1 : 0), a.lo - b.lo}; }
+
+constexpr bool NotLess(U128 a, U128 b) { return a.hi != b.hi ? a.hi > b.hi : a.lo >= b.lo; }
+
+constexpr U128 Times5(U128 a) { return Add(ShiftLeft1(ShiftLeft1(a)), a); }
+
+constexpr int BitLength(U128 a) {
+    int n = 0;
+    while (a.hi != 0 || a.lo != 0) {
+        a = U128{a.hi >> 1, (a.lo >> 1) | (a.hi << 63)};
+        ++n;
+    }
+    return n;
+}
+
+// Floats reach from about 1.4e-45 to 3.4e38; the scale 10^k brings them to six digits, k = 5 - exponent,
+// and one step of slack on both sides covers the first guess of the exponent.
+constexpr int kMinPower = -34;
+constexpr int kMaxPower = 51;
+constexpr int kPowerCount = kMaxPower - kMinPower + 1;
+
+constexpr PowerOfTen MakePowerOfTen(int k) {
+    int j = k < 0 ? -k : k;
+    U128 five{0, 1};
+    for (int i = 0; i < j; ++i) five = Times5(five);
+    int length = BitLength(five);
+    PowerOfTen p{0, 0, false};
+    if (k >= 0) {
+        // 10^k = 5^k * 2^k: keep the top 64 bits of 5^k.
+        if (length <= 64) {
+            p.c = five.lo << (64 - length);
+            p.exact = true;
+        } else {
+            int drop = length - 64;
+            p.c = drop >= 64 ? five.hi >> (drop - 64) : (five.lo >> drop) | (five.hi << (64 - drop));
+            p.exact = false;
+        }
+        p.q = k + length - 64;
+    } else {
+        // 10^-j = 2^-j / 5^j: c = floor(2^(63 + length) / 5^j), by long division one bit at a time.
+        int top = 63 + length;
+        U128 remainder{0, 0};
+        uint64_t quotient = 0;
+        for (int bit = top; bit >= 0; --bit) {
+            remainder = ShiftLeft1(remainder);
+            if (bit == top) remainder.lo |= 1;
+            quotient <<= 1;
+            if (NotLess(remainder, five)) {
+                remainder = Sub(remainder, five);
+                quotient |= 1;
+            }
+        }
+        p.c = quotient;
+        p.q = -j - top;
+        p.exact = false;
+    }
+    return p;
+}
+
+constexpr std::array<PowerOfTen, kPowerCount> MakePowerTable() {
+    std::array<PowerOfTen, kPowerCount> table{};
+    for (int k = kMinPower; k <= kMaxPower; ++k)
+        table[static_cast<std::size_t>(k - kMinPower)] = MakePowerOfTen(k);
+    return table;
+}
+
+constexpr std::array<PowerOfTen, kPowerCount> kPowers = MakePowerTable();
+
+// The scale of the first try for each binary exponent b = e + 23 of a normalised float (value in
+// [2^b, 2^(b+1))): k = 5 - floor(log10 value) needs one less from the mantissa `threshold` on, where
+// the binade crosses a power of ten. Exact enough to make the first try right almost always; the
+// digit loop corrects the rest.
+struct Binade {
+    int k;
+    uint32_t threshold;
+};
+
+constexpr int kMinBinade = -149;
+constexpr int kMaxBinade = 127;
+constexpr int kBinadeCount = kMaxBinade - kMinBinade + 1;
+
+constexpr int FloorLog10Pow2(int b) {
+    return b >= 0 ? (b * 78913) >> 18 : -((-b * 78913 + (1 << 18) - 1) >> 18);
+}
+
+constexpr std::array<Binade, kBinadeCount> MakeBinadeTable() {
+    std::array<Binade, kBinadeCount> table{};
+    for (int b = kMinBinade; b <= kMaxBinade; ++b) {
+        int x = FloorLog10Pow2(b);
+        Binade entry{5 - x, uint32_t{1} << 24};
+        // 10^(x + 1) = c * 2^q; as a mantissa of this binade it is c * 2^(q + 23 - b).
+        PowerOfTen next = MakePowerOfTen(x + 1);
+        int shift = b - 23 - next.q;
+        if (shift > 0 && shift < 64) {
+            uint64_t mantissa = (next.c >> shift) + 1;  // c is truncated: round the threshold up
+            if (mantissa < (uint64_t{1} << 24)) entry.threshold = static_cast<uint32_t>(mantissa);
+        }
+        table[static_cast<std::size_t>(b - kMinBinade)] = entry;
+    }
+    return table;
+}
+
+constexpr std::array<Binade, kBinadeCount> kBinades = MakeBinadeTable();
+
+static_assert(kPowers[0 - kMinPower].c == (uint64_t{1} << 63) && kPowers[0 - kMinPower].q == -63, "10^0");
+static_assert(kPowers[3 - kMinPower].c == (uint64_t{1000} << 54) && kPowers[3 - kMinPower].exact, "10^3");
+
+// The six rounded digits and the decimal exponent of m * 2^e (m in [2^23, 2^24)). Returns false when
+// the value lies too close to a rounding boundary for the table's precision to decide.
+bool SixDigits(uint32_t m, int e, uint32_t* digits, int* exponent) {
+    int b = e + 23;
+    if (b < kMinBinade || b > kMaxBinade) return false;
+    const Binade& binade = kBinades[static_cast<std::size_t>(b - kMinBinade)];
+    int k = m >= binade.threshold ? binade.k - 1 : binade.k;
+    for (int attempt = 0; attempt < 4; ++attempt) {
+        uint64_t rounded;
+        if (k >= 0 && k <= detail::kMaxSmallPower) {
+            // The common range, from 1e-4 to 1e6: m * 5^k has at most 45 bits, so value * 10^k =
+            // (m * 5^k) * 2^(e + k) is exact in 64 bits and rounds exactly, ties to even.
+            uint64_t t = m * detail::kPowersOfFive[k];
+            int shift = -(e + k);
+            if (shift <= 0) {
+                if (shift < -20) return false;  // cannot happen for six digits; keeps the shift defined
+                rounded = t << -shift;
+            } else if (shift >= 64) {
+                ++k;
+                continue;
+            } else {
+                uint64_t whole = t >> shift;
+                uint64_t rest = t & ((uint64_t{1} << shift) - 1);
+                uint64_t half = uint64_t{1} << (shift - 1);
+                rounded = whole + ((rest > half || (rest == half && (whole & 1) != 0)) ? 1 : 0);
+            }
+        } else {
+            if (k < kMinPower || k > kMaxPower) return false;
+            const PowerOfTen& p = kPowers[static_cast<std::size_t>(k - kMinPower)];
+            // value * 10^k = (m * c) * 2^(e + q), with m * c below 2^88.
+            uint64_t low = m * (p.c & 0xffffffffu);
+            uint64_t high = m * (p.c >> 32);
+            uint64_t lo = (high << 32) + low;
+            uint64_t hi = (high >> 32) + (lo < low ? 1 : 0);
+            int fractionBits = -(e + p.q);
+            if (fractionBits < 64) {  // far too large for six digits
+                --k;
+                continue;
+            }
+            if (fractionBits > 127) {  // far too small
+                ++k;
+                continue;
+            }
+            int r = fractionBits - 64;
+            uint64_t whole = hi >> r;
+            uint64_t fraction = r == 0 ? lo : (hi << (64 - r)) | (lo >> r);  // top 64 fraction bits
+            bool belowDropped = r != 0 && (lo & ((uint64_t{1} << r) - 1)) != 0;
+            constexpr uint64_t kHalf = uint64_t{1} << 63;
+            // The exact product exceeds m * c by less than m < 2^24 units of its last bit.
+            constexpr uint64_t kDoubt = uint64_t{1} << 25;
+            bool up = fraction >= kHalf;
+            if (fraction == kHalf) {
+                // Only an exact power and nothing below the kept bits make a tie, which goes to the even
+                // neighbour; otherwise the exact value lies above the half.
+                if (p.exact && !belowDropped) up = (whole & 1) != 0;
+            } else if (!up && !p.exact && fraction >= kHalf - kDoubt) {
+                return false;  // the exact value may reach the half: too close to decide here
+            }
+            rounded = whole + (up ? 1 : 0);
+        }
+        if (rounded >= 1000000) {
+            --k;
+        } else if (rounded < 100000) {
+            ++k;
+        } else {
+            *digits = static_cast<uint32_t>(rounded);
+            *exponent = 5 - k;
+            return true;
+        }
+    }
+    return false;
+}
+
+}  // namespace
+
+namespace detail {
+
+// The fast path of FormatFloat for every biased exponent: the binades that lie wholly inside the
+// common range, with the two scales their values may need.
+constexpr std::array<FastBinade, 256> MakeFastBinades() {
+    std::array<FastBinade, 256> table{};
+    for (int biased = 1; biased < 255; ++biased) {
+        int b = biased - 127;
+        if (b < kMinBinade || b > kMaxBinade) continue;
+        const Binade& binade = kBinades[static_cast<std::size_t>(b - kMinBinade)];
+        FastBinade& entry = table[static_cast<std::size_t>(biased)];
+        int e = biased - 150;
+        bool fast = true;
+        for (int upper = 0; upper < 2; ++upper) {
+            int k = binade.k - upper;
+            int shift = -(e + k);
+            if (k < 0 || k > kMaxSmallPower || shift < 1 || shift > 63) {
+                fast = false;
+                break;
+            }
+            entry.powerOfFive[upper] = kPowersOfFive[k];
+            entry.shift[upper] = static_cast<uint8_t>(shift);
+            entry.exponent[upper] = static_cast<int8_t>(5 - k);
+        }
+        entry.threshold = fast ? binade.threshold : 0;
+    }
+    return table;
+}
+
+constexpr std::array<FastBinade, 256> kFastBinades = MakeFastBinades();
+
+char* FormatFloatGeneral(float value, char* out) {
+    uint32_t bits;
+    std::memcpy(&bits, &value, sizeof(bits));
+    uint32_t biased = (bits >> 23) & 0xffu;
+    uint32_t mantissa = bits & 0x7fffffu;
+    if (biased == 0xffu) return WriteNonFinite(bits, out);
+    if (!LittleEndian()) return FormatFloatReference(value, out);
+    char* p = out;
+    *p = '-';
+    p += bits >> 31;
+    if (biased == 0 && mantissa == 0) {
+        *p++ = '0';
+        return p;
+    }
+    uint32_t m;
+    int e;
+    if (biased == 0) {  // subnormal: scale the mantissa up to 24 bits
+        m = mantissa;
+        e = -149;
+        while (m < (1u << 23)) {
+            m <<= 1;
+            --e;
+        }
+    } else {
+        m = mantissa | (1u << 23);
+        e = static_cast<int>(biased) - 150;
+    }
+    uint32_t digits;
+    int exponent;
+    if (!SixDigits(m, e, &digits, &exponent)) return FormatFloatReference(value, out);
+    return WriteSixDigits(digits, exponent, p);
+}
+
+}  // namespace detail
+
+char* FormatFloatReference(float value, char* out) {
+    uint32_t bits;
+    std::memcpy(&bits, &value, sizeof(bits));
+    if (((bits >> 23) & 0xffu) == 0xffu) return detail::WriteNonFinite(bits, out);
+    return std::to_chars(out, out + kMaxFloatText, static_cast<double>(value), std::chars_format::general, 6)
+        .ptr;
+}
+
+}  // namespace draw
+}  // namespace zep

@@ -1,0 +1,436 @@
+// Tests of CZEPDrawSTLTool: the file text, the face forms and node-count rule, bad input, copies.
+#include "zep3d/ZEPDrawSTLTool.h"
+
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <cmath>
+#include <cstring>
+#include <fstream>
+#include <limits>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "TestUtil.h"
+#include "draw/DrawMemory.h"
+
+namespace {
+
+using zep::testing::AsTextFile;
+using zep::testing::ReadFile;
+using zep::testing::ScopedTempDir;
+
+const char kSolid[] = "solid\n";
+
+// The text of one facet as the design gives it, for three vertex texts.
+std::string Facet(const std::string& a, const std::string& b, const std::string& c) {
+    return "  facet normal  0 0 0\n    outer loop\n      vertex  " + a + "\n      vertex  " + b +
+           "\n      vertex  " + c + "\n    endloop\n  endfacet\n";
+}
+
+// A tool with node i at (i, 10 i, 100 i) for i = 1 to n, so that a vertex line names its node.
+void NumberedNodes(CZEPDrawSTLTool& tool, int n) {
+    tool.SetNNode(n);
+    for (int i = 1; i <= n; ++i) {
+        tool.SetNode(i, static_cast<float>(i), static_cast<float>(10 * i), static_cast<float>(100 * i));
+    }
+}
+
+std::string V(int i) {
+    return std::to_string(i) + " " + std::to_string(10 * i) + " " + std::to_string(100 * i);
+}
+
+std::string Written(CZEPDrawSTLTool& tool, const ScopedTempDir& dir, const std::string& name = "out.stl") {
+    std::string path = dir.File(name);
+    tool.OutputFile(path.c_str());
+    return ReadFile(path);
+}
+
+bool Append(CZEPDrawSTLTool& tool, int nNode, int a, int b, int c, int d) {
+    int nodes[5] = {-77, a, b, c, d};  // position 0 is never read
+    return tool.SetFace20(nNode, nodes);
+}
+
+bool SetAt(CZEPDrawSTLTool& tool, int iFace, int nNode, int a, int b, int c, int d) {
+    int nodes[5] = {-77, a, b, c, d};
+    return tool.SetFace20(iFace, nNode, nodes);
+}
+
+// Restores the storage limit when a test ends.
+struct AllocationLimit {
+    explicit AllocationLimit(std::size_t bytes) { zep::draw::SetAllocationLimitForTesting(bytes); }
+    ~AllocationLimit() { zep::draw::SetAllocationLimitForTesting(0); }
+};
+
+TEST(ZEPDrawSTLTool, WritesOnlySolidWithoutFacesAndTheDesignedTriangleFile) {
+    ScopedTempDir dir;
+    CZEPDrawSTLTool empty;
+    EXPECT_EQ(Written(empty, dir), AsTextFile(kSolid));
+
+    CZEPDrawSTLTool prepared;
+    NumberedNodes(prepared, 3);
+    prepared.SetNFace(5);
+    EXPECT_EQ(Written(prepared, dir), AsTextFile(kSolid));
+
+    CZEPDrawSTLTool triangle;
+    triangle.SetNNode(3);
+    EXPECT_TRUE(triangle.SetNode(1, 0, 0, 0));
+    EXPECT_TRUE(triangle.SetNode(2, 1, 0, 0));
+    EXPECT_TRUE(triangle.SetNode(3, 0, 1, 0));
+    EXPECT_TRUE(Append(triangle, 3, 1, 2, 3, 0));
+    EXPECT_EQ(Written(triangle, dir), AsTextFile("solid\n"
+                                                 "  facet normal  0 0 0\n"
+                                                 "    outer loop\n"
+                                                 "      vertex  0 0 0\n"
+                                                 "      vertex  1 0 0\n"
+                                                 "      vertex  0 1 0\n"
+                                                 "    endloop\n"
+                                                 "  endfacet\n"));
+}
+
+TEST(ZEPDrawSTLTool, AppliesTheNodeCountRuleAndSplitsQuadrilaterals) {
+    ScopedTempDir dir;
+    CZEPDrawSTLTool tool;
+    NumberedNodes(tool, 9);
+    EXPECT_TRUE(Append(tool, 4, 1, 2, 3, 4));   // two facets: (1, 2, 3) then (3, 4, 1)
+    EXPECT_TRUE(Append(tool, 4, 5, 6, 7, 7));   // fourth equals third: a triangle
+    EXPECT_TRUE(Append(tool, 0, 1, 5, 9, 0));   // fourth 0: a triangle whatever the count
+    EXPECT_TRUE(Append(tool, 2, 2, 6, 8, -3));  // fourth below 0: a triangle
+    EXPECT_TRUE(Append(tool, 2, 1, 2, 3, 9));   // count 2 with a fourth node: kept, never written
+    EXPECT_TRUE(Append(tool, 8, 9, 8, 7, 6));   // count above 4: the first three nodes only
+    EXPECT_FALSE(Append(tool, 3, 1, 0, 3, 0));  // the first three must all be at least 1
+    EXPECT_FALSE(Append(tool, 3, -1, 2, 3, 0));
+    int* none = nullptr;
+    EXPECT_FALSE(tool.SetFace20(3, none));
+    EXPECT_EQ(Written(tool, dir), AsTextFile(kSolid + Facet(V(1), V(2), V(3)) + Facet(V(3), V(4), V(1)) +
+                                             Facet(V(5), V(6), V(7)) + Facet(V(1), V(5), V(9)) +
+                                             Facet(V(2), V(6), V(8)) + Facet(V(9), V(8), V(7))));
+}
+
+TEST(ZEPDrawSTLTool, IndexedFacesAreWrittenInFaceOrderWhenSetAndValid) {
+    ScopedTempDir dir;
+    CZEPDrawSTLTool tool;
+    NumberedNodes(tool, 6);
+    tool.SetNFace(4);
+    EXPECT_TRUE(SetAt(tool, 3, 3, 4, 5, 6, 0));
+    EXPECT_TRUE(SetAt(tool, 1, 4, 1, 2, 3, 4));
+    EXPECT_FALSE(SetAt(tool, 2, 3, 1, 0, 2, 0));  // invalid nodes: not marked
+    EXPECT_FALSE(SetAt(tool, 0, 3, 1, 2, 3, 0));  // outside 1 to 4: nothing changes
+    EXPECT_FALSE(SetAt(tool, 5, 3, 1, 2, 3, 0));
+    // Face 4 never set. A face set validly, then again with invalid nodes, keeps its mark but holds
+    // nodes outside the arrays, so it is not written.
+    EXPECT_TRUE(SetAt(tool, 4, 3, 1, 2, 3, 0));
+    EXPECT_FALSE(SetAt(tool, 4, 3, 0, 2, 3, 0));
+    std::string expected =
+        AsTextFile(kSolid + Facet(V(1), V(2), V(3)) + Facet(V(3), V(4), V(1)) + Facet(V(4), V(5), V(6)));
+    EXPECT_EQ(Written(tool, dir), expected);
+
+    // SetNFace again keeps the records but drops every mark.
+    tool.SetNFace(4);
+    EXPECT_EQ(Written(tool, dir), AsTextFile(kSolid));
+    EXPECT_TRUE(SetAt(tool, 3, 3, 4, 5, 6, 0));
+    EXPECT_EQ(Written(tool, dir), AsTextFile(kSolid + Facet(V(4), V(5), V(6))));
+}
+
+TEST(ZEPDrawSTLTool, MixedFaceFormsStayConsistent) {
+    ScopedTempDir dir;
+    CZEPDrawSTLTool tool;
+    NumberedNodes(tool, 9);
+    tool.SetNFace(2);
+    EXPECT_TRUE(SetAt(tool, 1, 3, 7, 8, 9, 0));
+    // The first appended face discards the indexed ones; from then on every stored face is written.
+    EXPECT_TRUE(Append(tool, 3, 1, 2, 3, 0));
+    EXPECT_TRUE(Append(tool, 3, 4, 5, 6, 0));
+    EXPECT_EQ(Written(tool, dir), AsTextFile(kSolid + Facet(V(1), V(2), V(3)) + Facet(V(4), V(5), V(6))));
+
+    // After OutputFile the indexed form addresses the appended faces.
+    EXPECT_TRUE(SetAt(tool, 2, 3, 6, 5, 4, 0));
+    EXPECT_FALSE(SetAt(tool, 3, 3, 6, 5, 4, 0));
+    EXPECT_EQ(Written(tool, dir), AsTextFile(kSolid + Facet(V(1), V(2), V(3)) + Facet(V(6), V(5), V(4))));
+
+    // SetNFace after appending sizes the list to its count with fresh marks; faces appended after it
+    // lie beyond those marks and are written, the unmarked ones before them are not.
+    tool.SetNFace(3);
+    EXPECT_TRUE(SetAt(tool, 3, 3, 7, 8, 9, 0));
+    EXPECT_TRUE(Append(tool, 3, 9, 8, 7, 0));
+    EXPECT_TRUE(Append(tool, 3, 3, 2, 1, 0));
+    EXPECT_EQ(Written(tool, dir), AsTextFile(kSolid + Facet(V(7), V(8), V(9)) + Facet(V(9), V(8), V(7)) +
+                                             Facet(V(3), V(2), V(1))));
+    EXPECT_FALSE(SetAt(tool, 0, 3, 1, 2, 3, 0));
+    EXPECT_TRUE(SetAt(tool, 5, 3, 1, 2, 3, 0));  // the face count now covers the appended faces
+    EXPECT_FALSE(SetAt(tool, 6, 3, 1, 2, 3, 0));
+}
+
+TEST(ZEPDrawSTLTool, NodesAreStoredOnlyInsideTheCountAndFacesOutsideItAreSkipped) {
+    ScopedTempDir dir;
+    CZEPDrawSTLTool tool;
+    {
+        zep::testing::StdoutCapture out;
+        EXPECT_FALSE(tool.SetNode(1, 1, 2, 3));  // no arrays at all
+        EXPECT_EQ(out.Stop(),
+                  "Error! SetNode(). You have to set node dimension first by SetNNode(int NNode)\n");
+    }
+    NumberedNodes(tool, 4);
+    {
+        zep::testing::StdoutCapture out;
+        EXPECT_FALSE(tool.SetNode(0, 1, 2, 3));
+        EXPECT_FALSE(tool.SetNode(5, 1, 2, 3));
+        EXPECT_TRUE(tool.SetNode(4, 4, 40, 400));
+        EXPECT_EQ(out.Stop(), "");
+    }
+    EXPECT_TRUE(Append(tool, 3, 1, 2, 5, 0));  // node 5 lies outside the arrays
+    EXPECT_TRUE(Append(tool, 4, 1, 2, 3, 5));  // so does the fourth node of this quadrilateral
+    EXPECT_TRUE(Append(tool, 3, 1, 2, INT_MAX, 0));
+    EXPECT_TRUE(Append(tool, 4, 1, 2, 3, 4));
+    EXPECT_EQ(Written(tool, dir), AsTextFile(kSolid + Facet(V(1), V(2), V(3)) + Facet(V(3), V(4), V(1))));
+
+    // With no node arrays, nothing can be read: every face is skipped.
+    CZEPDrawSTLTool noNodes;
+    EXPECT_TRUE(Append(noNodes, 3, 1, 2, 3, 0));
+    EXPECT_EQ(Written(noNodes, dir), AsTextFile(kSolid));
+}
+
+TEST(ZEPDrawSTLTool, UsesTheCallersArraysWithoutEverReleasingThem) {
+    ScopedTempDir dir;
+    std::vector<float> xs = {0, 1, 2, 3}, ys = {0, 10, 20, 30}, zs = {0, 100, 200, 300};
+    float* x = xs.data();
+    float* y = ys.data();
+    float* z = zs.data();
+    std::string expected = AsTextFile(kSolid + Facet(V(1), V(2), V(3)));
+    {
+        CZEPDrawSTLTool tool;
+        tool.SetNNode(3);  // the count for the caller's arrays; these owned arrays are released below
+        EXPECT_TRUE(tool.SetNode(x, y, z));
+        EXPECT_EQ(x, xs.data());
+        EXPECT_TRUE(Append(tool, 3, 1, 2, 3, 0));
+        EXPECT_EQ(Written(tool, dir), expected);
+        {
+            zep::testing::StdoutCapture out;
+            EXPECT_TRUE(tool.SetNode(2, 7, 8, 9));  // stored in the caller's arrays, after the message
+            EXPECT_EQ(out.Stop(),
+                      "Error! SetNode(). You have to set node dimension first by SetNNode(int NNode)\n");
+        }
+        EXPECT_EQ(ys[2], 8);
+        {
+            zep::testing::StdoutCapture out;
+            EXPECT_FALSE(tool.SetNode(4, 7, 8, 9));
+        }
+        xs[2] = 2;
+        ys[2] = 20;
+        zs[2] = 200;
+        CZEPDrawSTLTool copy(tool);  // shares the caller's arrays and, like its source, never frees them
+        EXPECT_EQ(Written(copy, dir), expected);
+        // A later SetNNode goes back to arrays of the tool's own and leaves the caller's alone.
+        tool.SetNNode(3);
+        EXPECT_EQ(Written(tool, dir), AsTextFile(kSolid + Facet("0 0 0", "0 0 0", "0 0 0")));
+    }
+    EXPECT_EQ(xs[3], 3);  // still the caller's and alive (the sanitizer build sees any release)
+
+    // Without a count, the tool cannot know how far the caller's arrays reach: nothing is written.
+    CZEPDrawSTLTool uncounted;
+    uncounted.SetNode(x, y, z);
+    EXPECT_TRUE(Append(uncounted, 3, 1, 2, 3, 0));
+    EXPECT_EQ(Written(uncounted, dir), AsTextFile(kSolid));
+}
+
+TEST(ZEPDrawSTLTool, RefusesNegativeAndUnallocatableCountsWithoutChange) {
+    ScopedTempDir dir;
+    CZEPDrawSTLTool tool;
+    NumberedNodes(tool, 4);
+    tool.SetNFace(2);
+    EXPECT_TRUE(SetAt(tool, 2, 4, 1, 2, 3, 4));
+    const std::string before = Written(tool, dir);
+    ASSERT_EQ(before, AsTextFile(kSolid + Facet(V(1), V(2), V(3)) + Facet(V(3), V(4), V(1))));
+
+    tool.SetNNode(-1);
+    tool.SetNFace(-1);
+    tool.SetNFace(INT_MIN);
+    EXPECT_EQ(Written(tool, dir), before);
+    {
+        AllocationLimit limit(1 << 20);
+        tool.SetNNode(INT_MAX);
+        tool.SetNFace(INT_MAX);
+        tool.SetNFace(1 << 20);
+        EXPECT_EQ(Written(tool, dir), before);
+        EXPECT_TRUE(tool.SetNode(4, 4, 40, 400));
+        EXPECT_FALSE(tool.SetNode(5, 4, 40, 400));
+        EXPECT_TRUE(SetAt(tool, 1, 3, 2, 3, 4, 0));
+        EXPECT_FALSE(SetAt(tool, 3, 3, 2, 3, 4, 0));
+    }
+    EXPECT_EQ(Written(tool, dir),
+              AsTextFile(kSolid + Facet(V(2), V(3), V(4)) + before.substr(before.find(' '))));
+}
+
+TEST(ZEPDrawSTLTool, CopiesWriteTheSameFileAndOwnTheirStorage) {
+    ScopedTempDir dir;
+    auto* source = new CZEPDrawSTLTool;
+    NumberedNodes(*source, 5);
+    source->SetNFace(3);
+    EXPECT_TRUE(SetAt(*source, 2, 4, 1, 2, 3, 4));
+    const std::string indexed = Written(*source, dir);
+
+    CZEPDrawSTLTool copy(*source);
+    CZEPDrawSTLTool assigned;
+    NumberedNodes(assigned, 1);
+    assigned = *source;
+    assigned = assigned;
+    EXPECT_EQ(Written(copy, dir), indexed);
+    EXPECT_EQ(Written(assigned, dir), indexed);
+
+    // Changing or destroying the source leaves the copies as they were.
+    source->SetNode(1, -1, -1, -1);
+    EXPECT_TRUE(SetAt(*source, 1, 3, 3, 4, 5, 0));
+    EXPECT_TRUE(Append(*source, 3, 5, 4, 3, 0));
+    delete source;
+    EXPECT_EQ(Written(copy, dir), indexed);
+    EXPECT_EQ(Written(assigned, dir), indexed);
+
+    // A copy of an appending tool keeps appending after the faces it copied.
+    CZEPDrawSTLTool appending;
+    NumberedNodes(appending, 5);
+    EXPECT_TRUE(Append(appending, 3, 1, 2, 3, 0));
+    CZEPDrawSTLTool second(appending);
+    EXPECT_TRUE(Append(second, 3, 3, 4, 5, 0));
+    EXPECT_EQ(Written(second, dir), AsTextFile(kSolid + Facet(V(1), V(2), V(3)) + Facet(V(3), V(4), V(5))));
+    EXPECT_EQ(Written(appending, dir), AsTextFile(kSolid + Facet(V(1), V(2), V(3))));
+
+    // Without memory for a copy: the new tool is empty and an assigned one keeps what it had.
+    {
+        AllocationLimit limit(8);
+        CZEPDrawSTLTool failed(appending);
+        EXPECT_EQ(Written(failed, dir), AsTextFile(kSolid));
+        second = appending;
+    }
+    EXPECT_EQ(Written(second, dir), AsTextFile(kSolid + Facet(V(1), V(2), V(3)) + Facet(V(3), V(4), V(5))));
+}
+
+TEST(ZEPDrawSTLTool, ReplacesTheFileAndReportsNothingForBadPaths) {
+    ScopedTempDir dir;
+    CZEPDrawSTLTool tool;
+    NumberedNodes(tool, 3);
+    EXPECT_TRUE(Append(tool, 3, 1, 2, 3, 0));
+    const std::string expected = AsTextFile(kSolid + Facet(V(1), V(2), V(3)));
+    std::string path = dir.File("mesh.stl");
+    zep::testing::WriteFile(path, std::string(100000, 'x'));
+    tool.OutputFile(path.c_str());
+    EXPECT_EQ(ReadFile(path), expected);
+    tool.OutputFile(path.c_str());
+    EXPECT_EQ(ReadFile(path), expected);
+
+    // A path built with backslashes is used as the platform maps it.
+    std::string built = dir.path() + "\\built.stl";
+    tool.OutputFile(built.c_str());
+    EXPECT_EQ(ReadFile(zep::platform::MapPath(built.c_str())), expected);
+
+    tool.OutputFile(nullptr);
+    std::string unopenable = dir.File("no-such-folder/mesh.stl");
+    tool.OutputFile(unopenable.c_str());
+    EXPECT_FALSE(zep::testing::FileExists(unopenable));
+    tool.OutputFile(dir.path().c_str());  // a folder cannot be opened as a file
+    EXPECT_TRUE(zep::testing::FileExists(dir.path()));
+}
+
+// ---- Byte for byte against the standard stream ------------------------------------------------------
+
+// The file as the design writes it: every coordinate through `std::ofstream << double`.
+void WriteWithStream(const std::string& path, const std::vector<float>& x, const std::vector<float>& y,
+                     const std::vector<float>& z, const std::vector<std::vector<int>>& facets) {
+    std::ofstream out(path);
+    out << "solid\n";
+    for (const std::vector<int>& f : facets) {
+        out << "  facet normal  0 0 0\n";
+        out << "    outer loop\n";
+        for (int i : f) {
+            out << "      vertex  " << static_cast<double>(x[i]) << " " << static_cast<double>(y[i]) << " "
+                << static_cast<double>(z[i]) << "\n";
+        }
+        out << "    endloop\n";
+        out << "  endfacet\n";
+    }
+}
+
+float InterestingFloat(std::mt19937& rng) {
+    static const float kValues[] = {0.0f,
+                                    -0.0f,
+                                    1.0f,
+                                    0.5f,
+                                    1e-5f,
+                                    123456789.0f,
+                                    std::numeric_limits<float>::quiet_NaN(),
+                                    -std::numeric_limits<float>::quiet_NaN(),
+                                    std::numeric_limits<float>::infinity(),
+                                    -std::numeric_limits<float>::infinity(),
+                                    std::numeric_limits<float>::denorm_min(),
+                                    1e-40f,
+                                    -3.5e-42f,
+                                    999999.5f,
+                                    9.999995e-5f,
+                                    0.000099999f,
+                                    99999.95f,
+                                    12.03125f,
+                                    1234565.0f,
+                                    std::numeric_limits<float>::max(),
+                                    -std::numeric_limits<float>::min()};
+    std::uniform_int_distribution<int> pick(0, 9);
+    int kind = pick(rng);
+    if (kind == 0) return kValues[rng() % (sizeof(kValues) / sizeof(kValues[0]))];
+    if (kind == 1) {
+        uint32_t bits = static_cast<uint32_t>(rng());
+        float value;
+        std::memcpy(&value, &bits, sizeof(value));
+        return value;
+    }
+    if (kind == 2) {  // values that round across a power of ten
+        float power = std::pow(10.0f, static_cast<float>(static_cast<int>(rng() % 20) - 10));
+        float near = power * (1.0f - 5e-7f);
+        for (int steps = static_cast<int>(rng() % 8); steps > 0; --steps) near = std::nextafter(near, power);
+        return (rng() & 1) != 0 ? near : -near;
+    }
+    return std::uniform_real_distribution<float>(-1000.0f, 1000.0f)(rng);
+}
+
+TEST(ZEPDrawSTLTool, WritesARandomMeshByteForByteAsTheStreamDoes) {
+    // More nodes than the writer keeps lines for, faces that revisit nodes near and far, and more text
+    // than one block of the file.
+    ScopedTempDir dir;
+    std::mt19937 rng(11);
+    const int kNodes = 40000;
+    std::vector<float> x(kNodes + 1), y(kNodes + 1), z(kNodes + 1);
+    CZEPDrawSTLTool appended;
+    CZEPDrawSTLTool indexed;
+    appended.SetNNode(kNodes);
+    indexed.SetNNode(kNodes);
+    for (int i = 1; i <= kNodes; ++i) {
+        x[i] = InterestingFloat(rng);
+        y[i] = InterestingFloat(rng);
+        z[i] = InterestingFloat(rng);
+        appended.SetNode(i, x[i], y[i], z[i]);
+        indexed.SetNode(i, x[i], y[i], z[i]);
+    }
+    const int kFaces = 30000;
+    indexed.SetNFace(kFaces);
+    std::vector<std::vector<int>> facets;
+    std::uniform_int_distribution<int> anyNode(1, kNodes);
+    for (int f = 1; f <= kFaces; ++f) {
+        int base = anyNode(rng);
+        auto nearby = [&](int k) { return (base + k * static_cast<int>(rng() % 3)) % kNodes + 1; };
+        int nodes[5] = {0, nearby(1), (rng() % 4 == 0) ? anyNode(rng) : nearby(2), nearby(3), 0};
+        bool quad = rng() % 3 == 0;
+        if (quad) nodes[4] = anyNode(rng);
+        if (nodes[4] == nodes[3]) quad = false;
+        int count = quad ? 4 : 3;
+        ASSERT_TRUE(appended.SetFace20(count, nodes));
+        ASSERT_TRUE(indexed.SetFace20(f, count, nodes));
+        facets.push_back({nodes[1], nodes[2], nodes[3]});
+        if (quad) facets.push_back({nodes[3], nodes[4], nodes[1]});
+    }
+    std::string reference = dir.File("stream.stl");
+    WriteWithStream(reference, x, y, z, facets);
+    const std::string expected = ReadFile(reference);
+    ASSERT_GT(expected.size(), std::size_t{3} << 20);
+    EXPECT_TRUE(Written(appended, dir, "appended.stl") == expected);
+    EXPECT_TRUE(Written(indexed, dir, "indexed.stl") == expected);
+}
+
+}  // namespace
