@@ -192,9 +192,10 @@ bool CZEPDrawSTLTool::SetFace20(int nNode, int* const nodes) {
         if (m_iNAppendedFace == 0) {
             // The first appended face replaces the faces given by index, and from now on every stored
             // face is written.
-            std::vector<std::vector<int>> faces;
-            faces.emplace_back(kFaceRecordSize, 0);
-            m_vFace.swap(faces);
+            std::vector<int> placeholder(kFaceRecordSize, 0);
+            if (m_vFace.capacity() == 0) m_vFace.reserve(1);
+            m_vFace.clear();  // keeps the room a caller may have reserved
+            m_vFace.push_back(std::move(placeholder));
             delete[] m_pbFaceSet;
             m_pbFaceSet = nullptr;
         } else if (m_pbFaceSet != nullptr) {

@@ -1,0 +1,270 @@
+// Tests of CZEPDrawVectorTool: arrow geometry and its tie rules, node sources, ownership, traces.
+#include "zep3d/ZEPDrawVectorTool.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <sstream>
+#include <string>
+
+#include "TestUtil.h"
+#include "draw/DrawMemory.h"
+
+namespace {
+
+using zep::testing::AsTextFile;
+using zep::testing::ReadFile;
+using zep::testing::ScopedTempDir;
+
+std::string Facet(const std::string& a, const std::string& b, const std::string& c) {
+    return "  facet normal  0 0 0\n    outer loop\n      vertex  " + a + "\n      vertex  " + b +
+           "\n      vertex  " + c + "\n    endloop\n  endfacet\n";
+}
+
+std::string Written(CZEPDrawVectorTool& tool, const ScopedTempDir& dir) {
+    std::string path = dir.File("arrows.stl");
+    tool.OutputFile_STL(path.c_str());
+    return ReadFile(path);
+}
+
+// Three arrays as the caller hands them over: allocated with new[], node i at (i, 0, 0).
+struct HandedArrays {
+    float* x;
+    float* y;
+    float* z;
+    explicit HandedArrays(int nNode)
+        : x(new float[nNode + 1]), y(new float[nNode + 1]), z(new float[nNode + 1]) {
+        for (int i = 0; i <= nNode; ++i) {
+            x[i] = static_cast<float>(i);
+            y[i] = 0.0f;
+            z[i] = 0.0f;
+        }
+    }
+};
+
+// Opens the protected geometry to the tests.
+class GeometryProbe : public CZEPDrawVectorTool {
+  public:
+    using CZEPDrawVectorTool::GetDirectionVector;
+    using CZEPDrawVectorTool::GetVector_TrianglePoint;
+    using CZEPDrawVectorTool::SetSTLTool_Node;
+};
+
+struct AllocationLimit {
+    explicit AllocationLimit(std::size_t bytes) { zep::draw::SetAllocationLimitForTesting(bytes); }
+    ~AllocationLimit() { zep::draw::SetAllocationLimitForTesting(0); }
+};
+
+TEST(ZEPDrawVectorTool, WritesTheDesignedArrowFileAndOnlySolidWithoutLines) {
+    ScopedTempDir dir;
+    CZEPDrawVectorTool empty;
+    EXPECT_EQ(Written(empty, dir), AsTextFile("solid\n"));
+
+    CZEPDrawVectorTool tool;
+    EXPECT_TRUE(tool.SetLine10(0, 0, 0, 1, 0, 0));
+    EXPECT_EQ(Written(tool, dir), AsTextFile("solid\n"
+                                             "  facet normal  0 0 0\n"
+                                             "    outer loop\n"
+                                             "      vertex  0 0 0\n"
+                                             "      vertex  1 0 0\n"
+                                             "      vertex  0 -0.05 0\n"
+                                             "    endloop\n"
+                                             "  endfacet\n"));
+    // Every call builds the arrows anew: a second call writes the same file, not the arrows twice.
+    EXPECT_EQ(Written(tool, dir), AsTextFile("solid\n" + Facet("0 0 0", "1 0 0", "0 -0.05 0")));
+}
+
+TEST(ZEPDrawVectorTool, PlacesTheBaseByTheTieRulesAndTheRatio) {
+    ScopedTempDir dir;
+    CZEPDrawVectorTool tool;
+    EXPECT_TRUE(tool.SetLine10(0, 0, 0, 0, 0, 2));  // along z: base along +x
+    EXPECT_TRUE(tool.SetLine10(0, 0, 0, 0, 3, 0));  // along y: base along +x
+    EXPECT_TRUE(tool.SetLine10(5, 5, 5, 1, 5, 5));  // along -x: base along +y
+    // Coordinate lines own points 2k - 1 and 2k; index lines may join any of them.
+    EXPECT_TRUE(tool.SetLine10(1, 4));
+    EXPECT_FALSE(tool.SetLine10(1, 7));
+    EXPECT_FALSE(tool.SetLine10(0, 2));
+    std::string arrows = Facet("0 0 0", "0 0 2", "0.1 0 0") + Facet("0 0 0", "0 3 0", "0.15 0 0") +
+                         Facet("5 5 5", "1 5 5", "5 5.2 5") + Facet("0 0 0", "0 3 0", "0.15 0 0");
+    EXPECT_EQ(Written(tool, dir), AsTextFile("solid\n" + arrows));
+
+    tool.SetBaseLengthRatio(0.2f);  // a base of a fifth of the length
+    tool.SetBaseLengthRatio(-1.0f);
+    tool.SetBaseLengthRatio(0.0f);
+    tool.SetBaseLengthRatio(std::numeric_limits<float>::quiet_NaN());
+    EXPECT_EQ(Written(tool, dir),
+              AsTextFile("solid\n" + Facet("0 0 0", "0 0 2", "0.4 0 0") + Facet("0 0 0", "0 3 0", "0.6 0 0") +
+                         Facet("5 5 5", "1 5 5", "5 5.8 5") + Facet("0 0 0", "0 3 0", "0.6 0 0")));
+
+    GeometryProbe probe;
+    float x, y, z;
+    const float h = 1.0f / std::sqrt(2.0f);
+    probe.GetDirectionVector(1, 1, 0, x, y, z);  // |dx| = |dy|: the (dy, -dx, 0) choice
+    EXPECT_EQ(x, h);
+    EXPECT_EQ(y, -h);
+    EXPECT_EQ(z, 0.0f);
+    probe.GetDirectionVector(0, 1, 1, x, y, z);  // the smallest is x: (0, dz, -dy)
+    EXPECT_EQ(x, 0.0f);
+    EXPECT_EQ(y, h);
+    EXPECT_EQ(z, -h);
+    probe.GetDirectionVector(1, 0, 1, x, y, z);  // the smallest is y: (dz, 0, -dx)
+    EXPECT_EQ(x, h);
+    EXPECT_EQ(y, 0.0f);
+    EXPECT_EQ(z, -h);
+    probe.GetDirectionVector(2, 1, 1, x, y, z);  // |dz| = |dy|: (dy, -dx, 0)
+    EXPECT_FLOAT_EQ(x, 1.0f / std::sqrt(5.0f));
+    EXPECT_FLOAT_EQ(y, -2.0f / std::sqrt(5.0f));
+    EXPECT_EQ(z, 0.0f);
+}
+
+TEST(ZEPDrawVectorTool, WritesNaNForALineWithoutLengthAsTheStreamDoes) {
+    ScopedTempDir dir;
+    GeometryProbe probe;
+    float x = 0, y = 0, z = 0;
+    probe.GetVector_TrianglePoint(1, 2, 3, 1, 2, 3, x, y, z);
+    ASSERT_TRUE(std::isnan(x) && std::isnan(y) && std::isnan(z));
+    std::ostringstream corner;
+    corner << static_cast<double>(x) << " " << static_cast<double>(y) << " " << static_cast<double>(z);
+
+    EXPECT_TRUE(probe.SetLine10(1, 2, 3, 1, 2, 3));
+    std::string path = dir.File("zero.stl");
+    probe.OutputFile_STL(path.c_str());
+    EXPECT_EQ(ReadFile(path), AsTextFile("solid\n" + Facet("1 2 3", "1 2 3", corner.str())));
+}
+
+TEST(ZEPDrawVectorTool, TakesOverTheCallersArraysAndChecksIndices) {
+    ScopedTempDir dir;
+    CZEPDrawVectorTool tool;
+    EXPECT_TRUE(tool.SetLine10(0, 0, 0, 1, 0, 0));  // a coordinate line, later read from the arrays
+    HandedArrays first(4);
+    EXPECT_TRUE(tool.SetNode(first.x, first.y, first.z, 4));
+    EXPECT_FALSE(tool.SetLine10(1, 5));
+    EXPECT_FALSE(tool.SetLine10(0, 2));
+    EXPECT_TRUE(tool.SetLine10(1, 4));
+    EXPECT_FALSE(tool.SetLine10(0, 0, 0, 1, 1, 1));  // no coordinate lines beside the caller's arrays
+    EXPECT_EQ(Written(tool, dir), AsTextFile("solid\n" + Facet("1 0 0", "2 0 0", "1 -0.05 0") +
+                                             Facet("1 0 0", "4 0 0", "1 -0.15 0")));
+
+    // Handing over the same arrays again keeps them; new arrays replace (and release) the old ones. A
+    // smaller count leaves out the lines that reach past it.
+    EXPECT_TRUE(tool.SetNode(first.x, first.y, first.z, 4));
+    HandedArrays second(3);
+    second.x[2] = 7;
+    EXPECT_TRUE(tool.SetNode(second.x, second.y, second.z, 3));
+    EXPECT_EQ(Written(tool, dir), AsTextFile("solid\n" + Facet("1 0 0", "7 0 0", "1 -0.3 0")));
+
+    // The same array given for two coordinates is released once.
+    float* shared = new float[3]{0, 1, 2};
+    float* zs = new float[3]{0, 0, 0};
+    EXPECT_TRUE(tool.SetNode(shared, shared, zs, 2));
+    EXPECT_EQ(Written(tool, dir), AsTextFile("solid\n" + Facet("1 1 0", "2 2 0", "1.05 0.95 0")));
+
+    // With null arrays every line is left out.
+    float* none = nullptr;
+    EXPECT_TRUE(tool.SetNode(none, none, none, 2));
+    EXPECT_EQ(Written(tool, dir), AsTextFile("solid\n"));
+
+    GeometryProbe probe;
+    float x = 9, y = 9, z = 9;
+    probe.GetVector_TrianglePoint(1, 2, x, y, z);  // no nodes at all: left unchanged
+    EXPECT_EQ(x, 9.0f);
+    CZEPDrawSTLTool stl;
+    stl.SetNNode(1);
+    probe.SetSTLTool_Node(stl, 1, 3);  // no node 3: nothing set
+    probe.SetSTLTool_Node(stl, 1, 1.5f, 2.5f, 3.5f);
+    int face[5] = {0, 1, 1, 1, 0};
+    stl.SetFace20(3, face);
+    std::string path = dir.File("stl.stl");
+    stl.OutputFile(path.c_str());
+    EXPECT_EQ(ReadFile(path), AsTextFile("solid\n" + Facet("1.5 2.5 3.5", "1.5 2.5 3.5", "1.5 2.5 3.5")));
+}
+
+TEST(ZEPDrawVectorTool, WritesTheTwoTraceLinesWhenSwitchedOn) {
+    ScopedTempDir dir;
+    std::string path = dir.File("trace.stl");
+    CZEPDrawVectorTool tool;
+    {
+        zep::testing::StdoutCapture out;
+        tool.SetLine10(0, 0, 0, 1, 0, 0);
+        tool.OutputFile_STL(path.c_str());
+        EXPECT_EQ(out.Stop(), "");
+    }
+    tool.SetTrace(1);
+    {
+        zep::testing::StdoutCapture out;
+        tool.SetLine10(0, 0, 0, 0, 1, 0);
+        tool.SetLine10(1, 4);
+        tool.OutputFile_STL(path.c_str());
+        EXPECT_EQ(out.Stop(), "SetLine10(x,y,z, x,y,z)\nOutputFile_STL() nTotalLine=3\n");
+    }
+    HandedArrays arrays(2);
+    tool.SetNode(arrays.x, arrays.y, arrays.z, 2);
+    {
+        zep::testing::StdoutCapture out;
+        EXPECT_FALSE(tool.SetLine10(0, 0, 0, 0, 1, 0));  // refused before any trace
+        tool.SetTrace(0);
+        tool.OutputFile_STL(path.c_str());
+        EXPECT_EQ(out.Stop(), "");
+    }
+}
+
+TEST(ZEPDrawVectorTool, CopiesOwnTheirArraysAndWriteTheSameFile) {
+    ScopedTempDir dir;
+    auto* source = new CZEPDrawVectorTool;
+    HandedArrays arrays(3);
+    source->SetNode(arrays.x, arrays.y, arrays.z, 3);
+    source->SetLine10(1, 3);
+    source->SetLine10(3, 2);
+    source->SetBaseLengthRatio(0.5f);
+    const std::string expected = Written(*source, dir);
+    ASSERT_EQ(expected,
+              AsTextFile("solid\n" + Facet("1 0 0", "3 0 0", "1 -1 0") + Facet("3 0 0", "2 0 0", "3 0.5 0")));
+
+    CZEPDrawVectorTool copy(*source);
+    CZEPDrawVectorTool assigned;
+    assigned.SetLine10(0, 0, 0, 1, 1, 1);
+    assigned = *source;
+    assigned = assigned;
+    arrays.x[3] = 100;  // the source's arrays; the copies hold their own
+    delete source;
+    EXPECT_EQ(Written(copy, dir), expected);
+    EXPECT_EQ(Written(assigned, dir), expected);
+
+    CZEPDrawVectorTool points;
+    points.SetLine10(0, 0, 0, 1, 0, 0);
+    CZEPDrawVectorTool pointsCopy(points);
+    points.SetLine10(0, 0, 0, 0, 1, 0);
+    EXPECT_EQ(Written(pointsCopy, dir), AsTextFile("solid\n" + Facet("0 0 0", "1 0 0", "0 -0.05 0")));
+
+    // Without memory for a copy: the new tool is empty and an assigned one keeps what it had.
+    {
+        AllocationLimit limit(4);
+        CZEPDrawVectorTool failed(copy);
+        EXPECT_EQ(Written(failed, dir), AsTextFile("solid\n"));
+        pointsCopy = copy;
+    }
+    EXPECT_EQ(Written(pointsCopy, dir), AsTextFile("solid\n" + Facet("0 0 0", "1 0 0", "0 -0.05 0")));
+}
+
+TEST(ZEPDrawVectorTool, WritesNoFileWhenTheArrowsCannotBeAllocatedAndReportsNothing) {
+    ScopedTempDir dir;
+    CZEPDrawVectorTool tool;
+    for (int i = 0; i < 1000; ++i) tool.SetLine10(0, 0, 0, static_cast<float>(i), 1, 0);
+    std::string path = dir.File("arrows.stl");
+    zep::testing::WriteFile(path, "an older file");
+    {
+        AllocationLimit limit(1000);  // three arrays of 3001 floats do not fit
+        tool.OutputFile_STL(path.c_str());
+    }
+    EXPECT_FALSE(zep::testing::FileExists(path));
+    tool.OutputFile_STL(path.c_str());
+    EXPECT_EQ(ReadFile(path).substr(0, 6), AsTextFile("solid\n").substr(0, 6));
+
+    tool.OutputFile_STL(nullptr);
+    std::string unopenable = dir.File("missing/arrows.stl");
+    tool.OutputFile_STL(unopenable.c_str());
+    EXPECT_FALSE(zep::testing::FileExists(unopenable));
+}
+
+}  // namespace
