@@ -82,12 +82,16 @@ TEST(FloatFormat, WritesWhatTheStreamWritesForTheDesignedAndEdgeValues) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.text);
-        EXPECT_EQ(Stream(c.value), c.text);
+        // The C runtimes differ on the sign of a NaN (some print none): the file keeps it as the
+        // reference stream (libstdc++ over glibc) does, on every platform.
+        if (!std::isnan(c.value)) {
+            EXPECT_EQ(Stream(c.value), c.text);
+        }
         EXPECT_EQ(Fast(c.value), c.text);
         EXPECT_EQ(Reference(c.value), c.text);
     }
     // A NaN keeps its sign bit whatever its payload.
-    EXPECT_EQ(Fast(FromBits(0x7fa00001u)), Stream(FromBits(0x7fa00001u)));
+    EXPECT_EQ(Fast(FromBits(0x7fa00001u)), "nan");
     EXPECT_EQ(Fast(FromBits(0xffc00000u)), "-nan");
 }
 
@@ -111,13 +115,8 @@ TEST(FloatFormat, AgreesWithToCharsAroundEveryPowerOfTenAndRoundingEdge) {
 
 TEST(FloatFormat, AgreesWithToCharsOnMillionsOfRandomFloats) {
     // Random bit patterns cover every exponent; random values of the common range (from 1e-6 to 1e9,
-    // as coordinates are) cover the inline path. The sanitizer build checks a quarter of them so that
-    // the test stays within seconds there.
-#if defined(ZEP3D_DRAW_SANITIZED_BUILD)
-    const int kEach = 2500000;
-#else
+    // as coordinates are) cover the inline path.
     const int kEach = 10000000;
-#endif
     std::mt19937 rng(7);
     std::uniform_real_distribution<double> logMagnitude(-6.0, 9.0);
     char fast[kMaxFloatText];
