@@ -177,7 +177,9 @@ void CZEPDrawSTLTool::SetNFace(int n) {
 bool CZEPDrawSTLTool::SetFace20(int iFace, int nNode, int* const nodes) {
     if (nodes == nullptr || iFace < 1 || iFace > m_iNFace) return false;
     if (static_cast<std::size_t>(iFace) >= m_vFace.size()) return false;
-    int* record = m_vFace[static_cast<std::size_t>(iFace)].data();
+    std::vector<int>& face = m_vFace[static_cast<std::size_t>(iFace)];
+    if (face.size() < static_cast<std::size_t>(kFaceRecordSize)) return false;
+    int* record = face.data();
     record[0] = nNode;
     for (int k = 1; k < kFaceRecordSize; ++k) record[k] = nodes[k];
     if (!FirstThreeSet(nodes)) return false;
