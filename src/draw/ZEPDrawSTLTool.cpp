@@ -3,7 +3,6 @@
 
 #include <algorithm>
 #include <climits>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -12,6 +11,7 @@
 #include "draw/DrawMemory.h"
 #include "draw/StlTextWriter.h"
 #include "platform/Platform.h"
+#include "tools/Console.h"
 
 namespace {
 
@@ -146,7 +146,7 @@ bool CZEPDrawSTLTool::SetNode(float*& x, float*& y, float*& z) {
 
 bool CZEPDrawSTLTool::SetNode(int i, float x, float y, float z) {
     if (m_iNodeMode != 1) {
-        std::fputs("Error! SetNode(). You have to set node dimension first by SetNNode(int NNode)\n", stdout);
+        zep::tools::Print("Error! SetNode(). You have to set node dimension first by SetNNode(int NNode)\n");
     }
     if (i < 1 || i > m_iNNode) return false;
     if (m_pfX == nullptr || m_pfY == nullptr || m_pfZ == nullptr) return false;

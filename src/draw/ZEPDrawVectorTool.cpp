@@ -3,11 +3,11 @@
 
 #include <climits>
 #include <cmath>
-#include <cstdio>
 #include <cstring>
 
 #include "draw/DrawMemory.h"
 #include "platform/Platform.h"
+#include "tools/Console.h"
 
 namespace {
 
@@ -142,7 +142,7 @@ bool CZEPDrawVectorTool::SetLine10(int iStart, int iEnd) {
 
 bool CZEPDrawVectorTool::SetLine10(float x1, float y1, float z1, float x2, float y2, float z2) {
     if (m_iNodeMode == 2) return false;
-    if (m_iTrace != 0) std::fputs("SetLine10(x,y,z, x,y,z)\n", stdout);
+    if (m_iTrace != 0) zep::tools::Print("SetLine10(x,y,z, x,y,z)\n");
     int n = m_iNNode;
     if (n > INT_MAX - 2 || m_vLine.size() >= static_cast<std::size_t>(INT_MAX)) return false;
     try {
@@ -270,7 +270,8 @@ bool CZEPDrawVectorTool::BuildArrows(CZEPDrawSTLTool& stl) {
 }
 
 void CZEPDrawVectorTool::OutputFile_STL(const char* path) {
-    if (m_iTrace != 0) std::printf("OutputFile_STL() nTotalLine=%d\n", static_cast<int>(m_vLine.size()));
+    if (m_iTrace != 0)
+        zep::tools::Print("OutputFile_STL() nTotalLine=%d\n", static_cast<int>(m_vLine.size()));
     // A fresh member tool every time: the arrows of an earlier call do not stay ahead of these.
     CZEPDrawSTLTool stl;
     if (BuildArrows(stl)) {
