@@ -10,8 +10,6 @@
 namespace zep {
 namespace draw {
 
-using detail::kMaxSmallPower;
-using detail::kPowersOfFive;
 using detail::LittleEndian;
 using detail::WriteNonFinite;
 using detail::WriteSixDigits;
@@ -121,6 +119,7 @@ constexpr int kMinBinade = -149;
 constexpr int kMaxBinade = 127;
 constexpr int kBinadeCount = kMaxBinade - kMinBinade + 1;
 
+// floor(b * log10(2)) without floating point, for the binary exponents of floats.
 constexpr int FloorLog10Pow2(int b) {
     return b >= 0 ? (b * 78913) >> 18 : -((-b * 78913 + (1 << 18) - 1) >> 18);
 }
