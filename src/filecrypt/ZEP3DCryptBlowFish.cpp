@@ -1,0 +1,237 @@
+// Blowfish as its author published it, words taken most significant byte first.
+#include "filecrypt/ZEP3DCryptBlowFish.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "filecrypt/BlockModes.h"
+#include "filecrypt/CryptTables.h"
+#include "filecrypt/SecureWipe.h"
+#include "platform/Platform.h"
+
+namespace ZEP3DFileCrypt {
+
+using namespace zep::filecrypt;
+
+namespace {
+
+const ZEP3DICryptMethod::FileMessages kBlowFishFileMessages = {
+    "CZEP3DCryptBlowFish::EncryptFile()-Object not Initialized!",
+    "CZEP3DCryptBlowFish::EncryptFile()-Error!",
+    "CZEP3DCryptBlowFish::DecryptFile()-Object not Initialized!",
+    "CZEP3DCryptBlowFish::DecryptFile()-Error!",
+};
+
+}  // namespace
+
+CZEP3DCryptBlowFish::CZEP3DCryptBlowFish() {
+    m_iBlockSize = 8;
+    m_iKeyLength = 56;
+    std::memset(m_key, 0, sizeof(m_key));
+    std::memset(m_initChain, 0, sizeof(m_initChain));
+    std::memset(m_chain, 0, sizeof(m_chain));
+    std::memset(m_P, 0, sizeof(m_P));
+    std::memset(m_S, 0, sizeof(m_S));
+}
+
+CZEP3DCryptBlowFish::~CZEP3DCryptBlowFish() {
+    SecureWipe(m_key, sizeof(m_key));
+    SecureWipe(m_P, sizeof(m_P));
+    SecureWipe(m_S, sizeof(m_S));
+}
+
+#define ZEP3D_BF_F(x) \
+    (((m_S[0][(x) >> 24] + m_S[1][((x) >> 16) & 0xFF]) ^ m_S[2][((x) >> 8) & 0xFF]) + m_S[3][(x)&0xFF])
+#define ZEP3D_BF_ROUND(a, b, i) \
+    do {                        \
+        a ^= m_P[i];            \
+        b ^= ZEP3D_BF_F(a);     \
+    } while (0)
+
+void CZEP3DCryptBlowFish::EncryptWords(uint32_t* left, uint32_t* right) const {
+    uint32_t l = *left;
+    uint32_t r = *right;
+    // Sixteen rounds, the halves exchanging roles instead of places.
+    ZEP3D_BF_ROUND(l, r, 0);
+    ZEP3D_BF_ROUND(r, l, 1);
+    ZEP3D_BF_ROUND(l, r, 2);
+    ZEP3D_BF_ROUND(r, l, 3);
+    ZEP3D_BF_ROUND(l, r, 4);
+    ZEP3D_BF_ROUND(r, l, 5);
+    ZEP3D_BF_ROUND(l, r, 6);
+    ZEP3D_BF_ROUND(r, l, 7);
+    ZEP3D_BF_ROUND(l, r, 8);
+    ZEP3D_BF_ROUND(r, l, 9);
+    ZEP3D_BF_ROUND(l, r, 10);
+    ZEP3D_BF_ROUND(r, l, 11);
+    ZEP3D_BF_ROUND(l, r, 12);
+    ZEP3D_BF_ROUND(r, l, 13);
+    ZEP3D_BF_ROUND(l, r, 14);
+    ZEP3D_BF_ROUND(r, l, 15);
+    *left = r ^ m_P[17];
+    *right = l ^ m_P[16];
+}
+
+void CZEP3DCryptBlowFish::EncryptBlock8(const unsigned char* in, unsigned char* out) const {
+    uint32_t l = LoadWordBE(in);
+    uint32_t r = LoadWordBE(in + 4);
+    EncryptWords(&l, &r);
+    StoreWordBE(l, out);
+    StoreWordBE(r, out + 4);
+}
+
+void CZEP3DCryptBlowFish::DecryptBlock8(const unsigned char* in, unsigned char* out) const {
+    uint32_t l = LoadWordBE(in);
+    uint32_t r = LoadWordBE(in + 4);
+    ZEP3D_BF_ROUND(l, r, 17);
+    ZEP3D_BF_ROUND(r, l, 16);
+    ZEP3D_BF_ROUND(l, r, 15);
+    ZEP3D_BF_ROUND(r, l, 14);
+    ZEP3D_BF_ROUND(l, r, 13);
+    ZEP3D_BF_ROUND(r, l, 12);
+    ZEP3D_BF_ROUND(l, r, 11);
+    ZEP3D_BF_ROUND(r, l, 10);
+    ZEP3D_BF_ROUND(l, r, 9);
+    ZEP3D_BF_ROUND(r, l, 8);
+    ZEP3D_BF_ROUND(l, r, 7);
+    ZEP3D_BF_ROUND(r, l, 6);
+    ZEP3D_BF_ROUND(l, r, 5);
+    ZEP3D_BF_ROUND(r, l, 4);
+    ZEP3D_BF_ROUND(l, r, 3);
+    ZEP3D_BF_ROUND(r, l, 2);
+    StoreWordBE(r ^ m_P[0], out);
+    StoreWordBE(l ^ m_P[1], out + 4);
+}
+
+#undef ZEP3D_BF_ROUND
+#undef ZEP3D_BF_F
+
+void CZEP3DCryptBlowFish::Initialize(const char* keyData, int keyDataLength, const char* /*initChain*/,
+                                     int /*keyLength*/, int /*blockSize*/, unsigned int operationMode,
+                                     unsigned int paddingMode) {
+    if (keyData == nullptr) {
+        zep::platform::DebugOutput("CZEP3DCryptBlowFish::Initialize()-No Key DataSpecified!");
+        return;
+    }
+    if (keyDataLength < 1) {
+        zep::platform::DebugOutput("CZEP3DCryptBlowFish::Initialize()-Key Data Length should be > 0!");
+        return;
+    }
+    if (operationMode > CFB) {
+        zep::platform::DebugOutput("CZEP3DCryptBlowFish::Initialize()-Illegal Operation Mode!");
+        return;
+    }
+    if (paddingMode > PADCOUNT) {
+        zep::platform::DebugOutput("CZEP3DCryptBlowFish::Initialize()-Illegal Padding Mode!");
+        return;
+    }
+
+    m_iOperationMode = operationMode;
+    m_iPaddingMode = paddingMode;
+    std::memset(m_initChain, 0, sizeof(m_initChain));
+    std::memset(m_chain, 0, sizeof(m_chain));
+    unsigned char key[56];
+    FormKeyBytes(keyData, keyDataLength, key, 56);
+    if (m_bInitialized && std::memcmp(key, m_key, sizeof(key)) == 0) {
+        SecureWipe(key, sizeof(key));
+        return;
+    }
+    std::memcpy(m_key, key, sizeof(m_key));
+    SecureWipe(key, sizeof(key));
+
+    std::memcpy(m_P, kBlowFishInitP, sizeof(m_P));
+    std::memcpy(m_S[0], kBlowFishInitS0, sizeof(m_S[0]));
+    std::memcpy(m_S[1], kBlowFishInitS1, sizeof(m_S[1]));
+    std::memcpy(m_S[2], kBlowFishInitS2, sizeof(m_S[2]));
+    std::memcpy(m_S[3], kBlowFishInitS3, sizeof(m_S[3]));
+    size_t j = 0;
+    for (int i = 0; i < 18; ++i) {
+        uint32_t word = 0;
+        for (int b = 0; b < 4; ++b) {
+            word = (word << 8) | m_key[j];
+            j = (j + 1) % sizeof(m_key);
+        }
+        m_P[i] ^= word;
+    }
+    uint32_t l = 0;
+    uint32_t r = 0;
+    for (int i = 0; i < 18; i += 2) {
+        EncryptWords(&l, &r);
+        m_P[i] = l;
+        m_P[i + 1] = r;
+    }
+    for (int box = 0; box < 4; ++box) {
+        for (int i = 0; i < 256; i += 2) {
+            EncryptWords(&l, &r);
+            m_S[box][i] = l;
+            m_S[box][i + 1] = r;
+        }
+    }
+    m_bInitialized = 1;
+}
+
+void CZEP3DCryptBlowFish::Encrypt(const char* in, char* result, size_t n) {
+    if (!m_bInitialized) {
+        zep::platform::DebugOutput("CZEP3DCryptBlowFish::Encrypt()-Object not Initialized!");
+        return;
+    }
+    if (n == 0 || n % 8 != 0) {
+        zep::platform::DebugOutput("CZEP3DCryptBlowFish::Encrypt()-Illegal Block Size!");
+        return;
+    }
+    if (in == nullptr || result == nullptr) return;
+    // Each call chains from the stored block and leaves it as it is.
+    unsigned char chain[8];
+    StoreWordBE(m_chain[0], chain);
+    StoreWordBE(m_chain[1], chain + 4);
+    ModeEncrypt<8>(m_iOperationMode, reinterpret_cast<const unsigned char*>(in),
+                   reinterpret_cast<unsigned char*>(result), n, chain, 8,
+                   [this](const unsigned char* i, unsigned char* o) { EncryptBlock8(i, o); });
+}
+
+void CZEP3DCryptBlowFish::Decrypt(const char* in, char* result, size_t n) {
+    if (!m_bInitialized) {
+        zep::platform::DebugOutput("CZEP3DCryptBlowFish::Decrypt()-Object not Initialized!");
+        return;
+    }
+    if (n == 0 || n % 8 != 0) {
+        zep::platform::DebugOutput("CZEP3DCryptBlowFish::Decrypt()-Illegal Block Size!");
+        return;
+    }
+    if (in == nullptr || result == nullptr) return;
+    unsigned char chain[8];
+    StoreWordBE(m_chain[0], chain);
+    StoreWordBE(m_chain[1], chain + 4);
+    ModeDecrypt<8>(
+        m_iOperationMode, reinterpret_cast<const unsigned char*>(in),
+        reinterpret_cast<unsigned char*>(result), n, chain, 8,
+        [this](const unsigned char* i, unsigned char* o) { EncryptBlock8(i, o); },
+        [this](const unsigned char* i, unsigned char* o) { DecryptBlock8(i, o); });
+}
+
+void CZEP3DCryptBlowFish::ResetChain() {
+    if (!m_bInitialized) {
+        zep::platform::DebugOutput("CZEP3DCryptBlowFish::ResetChain()-Object not Initialized!");
+        return;
+    }
+    std::memcpy(m_chain, m_initChain, sizeof(m_chain));
+}
+
+void CZEP3DCryptBlowFish::GetFingerprint(char* out) {
+    char text[68] = {0};
+    std::memcpy(text, "BLOWFISH", 8);
+    std::memcpy(text + 8, m_key, sizeof(m_key));
+    std::snprintf(text + 64, sizeof(text) - 64, "%d%d", static_cast<int>(m_iOperationMode),
+                  static_cast<int>(m_iPaddingMode));
+    DigestFingerprintText(text, sizeof(text), out);
+}
+
+void CZEP3DCryptBlowFish::EncryptFile(const std::string& inFile, const std::string& outFile) {
+    RunEncryptFile(inFile, outFile, kBlowFishFileMessages);
+}
+
+void CZEP3DCryptBlowFish::DecryptFile(const std::string& inFile, const std::string& outFile) {
+    RunDecryptFile(inFile, outFile, kBlowFishFileMessages);
+}
+
+}  // namespace ZEP3DFileCrypt
