@@ -7,24 +7,15 @@
 namespace zep {
 namespace filecrypt {
 
-// Rijndael: the S-box and its inverse; the encryption round tables (S-box combined with MixColumn,
-// Te1..Te3 being Te0 rotated right by 1..3 bytes); the decryption round tables (inverse S-box combined
-// with InvMixColumn, rotated the same way); InvMixColumn of a key word byte by byte (U1..U4); and the
-// 30 round constants of the key schedule.
+// Rijndael: the S-box and its inverse; the four encryption round tables (S-box combined with
+// MixColumn; kRijndaelTe[i] is kRijndaelTe[0] rotated right by i bytes); the four decryption round
+// tables (inverse S-box combined with InvMixColumn, rotated the same way); InvMixColumn of a key word
+// byte by byte (kRijndaelU, rotated the same way); and the 30 round constants of the key schedule.
 extern const uint8_t kRijndaelSbox[256];
 extern const uint8_t kRijndaelSboxInv[256];
-extern const uint32_t kRijndaelTe0[256];
-extern const uint32_t kRijndaelTe1[256];
-extern const uint32_t kRijndaelTe2[256];
-extern const uint32_t kRijndaelTe3[256];
-extern const uint32_t kRijndaelTd0[256];
-extern const uint32_t kRijndaelTd1[256];
-extern const uint32_t kRijndaelTd2[256];
-extern const uint32_t kRijndaelTd3[256];
-extern const uint32_t kRijndaelU1[256];
-extern const uint32_t kRijndaelU2[256];
-extern const uint32_t kRijndaelU3[256];
-extern const uint32_t kRijndaelU4[256];
+extern const uint32_t kRijndaelTe[4][256];
+extern const uint32_t kRijndaelTd[4][256];
+extern const uint32_t kRijndaelU[4][256];
 extern const uint8_t kRijndaelRcon[30];
 
 // Blowfish: the initial P-array and the four initial S-boxes.

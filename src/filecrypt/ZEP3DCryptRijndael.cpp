@@ -30,8 +30,8 @@ inline uint32_t SubWord(uint32_t w) {
 }
 
 inline uint32_t InvMixColumnWord(uint32_t w) {
-    return kRijndaelU1[w >> 24] ^ kRijndaelU2[(w >> 16) & 0xFF] ^ kRijndaelU3[(w >> 8) & 0xFF] ^
-           kRijndaelU4[w & 0xFF];
+    return kRijndaelU[0][w >> 24] ^ kRijndaelU[1][(w >> 16) & 0xFF] ^ kRijndaelU[2][(w >> 8) & 0xFF] ^
+           kRijndaelU[3][w & 0xFF];
 }
 
 inline bool LegalSize(int size) { return size == 16 || size == 24 || size == 32; }
@@ -141,72 +141,229 @@ void CZEP3DCryptRijndael::Initialize(const char* keyData, int keyDataLength, con
 
 // ---- Block functions ----------------------------------------------------------------------------
 
-#define ZEP3D_TE(a, b, c, d, k)                                                                     \
-    (kRijndaelTe0[(a) >> 24] ^ kRijndaelTe1[((b) >> 16) & 0xFF] ^ kRijndaelTe2[((c) >> 8) & 0xFF] ^ \
-     kRijndaelTe3[(d)&0xFF] ^ (k))
-#define ZEP3D_TD(a, b, c, d, k)                                                                     \
-    (kRijndaelTd0[(a) >> 24] ^ kRijndaelTd1[((b) >> 16) & 0xFF] ^ kRijndaelTd2[((c) >> 8) & 0xFF] ^ \
-     kRijndaelTd3[(d)&0xFF] ^ (k))
+// One round column: four table look-ups, one per row, XORed in pairs so the two halves overlap.
+#define ZEP3D_TE(a, b, c, d, k)                                         \
+    ((kRijndaelTe[0][(a) >> 24] ^ kRijndaelTe[1][((b) >> 16) & 0xFF]) ^ \
+     (kRijndaelTe[2][((c) >> 8) & 0xFF] ^ kRijndaelTe[3][(d)&0xFF]) ^ (k))
+#define ZEP3D_TD(a, b, c, d, k)                                         \
+    ((kRijndaelTd[0][(a) >> 24] ^ kRijndaelTd[1][((b) >> 16) & 0xFF]) ^ \
+     (kRijndaelTd[2][((c) >> 8) & 0xFF] ^ kRijndaelTd[3][(d)&0xFF]) ^ (k))
+// The last enciphering round through the round tables: each holds the plain S-box value in one byte.
+#define ZEP3D_TLAST(a, b, c, d, k)                                                                      \
+    (((kRijndaelTe[2][(a) >> 24] & 0xFF000000u) ^ (kRijndaelTe[3][((b) >> 16) & 0xFF] & 0x00FF0000u)) ^ \
+     ((kRijndaelTe[0][((c) >> 8) & 0xFF] & 0x0000FF00u) ^ (kRijndaelTe[1][(d)&0xFF] & 0x000000FFu)) ^ (k))
 #define ZEP3D_SLAST(box, a, b, c, d, k)                                                              \
     (((static_cast<uint32_t>(box[(a) >> 24]) << 24) |                                                \
       (static_cast<uint32_t>(box[((b) >> 16) & 0xFF]) << 16) |                                       \
       (static_cast<uint32_t>(box[((c) >> 8) & 0xFF]) << 8) | static_cast<uint32_t>(box[(d)&0xFF])) ^ \
      (k))
 
+// Whole 16-byte block ciphers as statement macros over word variables, so they are always expanded
+// in place and the state never leaves the registers. ROW(x, c, r) names the word that row r of
+// output column c is taken from: column c + r for enciphering, c - r for deciphering.
+#define ZEP3D_ROUND16(T, k, o0, o1, o2, o3, i0, i1, i2, i3, ENC) \
+    do {                                                         \
+        if (ENC) {                                               \
+            o0 = T(i0, i1, i2, i3, k[0]);                        \
+            o1 = T(i1, i2, i3, i0, k[1]);                        \
+            o2 = T(i2, i3, i0, i1, k[2]);                        \
+            o3 = T(i3, i0, i1, i2, k[3]);                        \
+        } else {                                                 \
+            o0 = T(i0, i3, i2, i1, k[0]);                        \
+            o1 = T(i1, i0, i3, i2, k[1]);                        \
+            o2 = T(i2, i1, i0, i3, k[2]);                        \
+            o3 = T(i3, i2, i1, i0, k[3]);                        \
+        }                                                        \
+    } while (0)
+
+#define ZEP3D_LAST16(box, k, o0, o1, o2, o3, i0, i1, i2, i3, ENC) \
+    do {                                                          \
+        if (ENC) {                                                \
+            o0 = ZEP3D_TLAST(i0, i1, i2, i3, k[0]);               \
+            o1 = ZEP3D_TLAST(i1, i2, i3, i0, k[1]);               \
+            o2 = ZEP3D_TLAST(i2, i3, i0, i1, k[2]);               \
+            o3 = ZEP3D_TLAST(i3, i0, i1, i2, k[3]);               \
+        } else {                                                  \
+            o0 = ZEP3D_SLAST(box, i0, i3, i2, i1, k[0]);          \
+            o1 = ZEP3D_SLAST(box, i1, i0, i3, i2, k[1]);          \
+            o2 = ZEP3D_SLAST(box, i2, i1, i0, i3, k[2]);          \
+            o3 = ZEP3D_SLAST(box, i3, i2, i1, i0, k[3]);          \
+        }                                                         \
+    } while (0)
+
+// One block in s0..s3 with round keys k and an even round count (10, 12 or 14).
+#define ZEP3D_BLOCK16(T, box, k, rounds, ENC, s0, s1, s2, s3)                     \
+    do {                                                                          \
+        uint32_t t0_, t1_, t2_, t3_;                                              \
+        s0 ^= k[0][0];                                                            \
+        s1 ^= k[0][1];                                                            \
+        s2 ^= k[0][2];                                                            \
+        s3 ^= k[0][3];                                                            \
+        for (int r_ = 1;; r_ += 2) {                                              \
+            ZEP3D_ROUND16(T, k[r_], t0_, t1_, t2_, t3_, s0, s1, s2, s3, ENC);     \
+            if (r_ + 1 == (rounds)) break;                                        \
+            ZEP3D_ROUND16(T, k[r_ + 1], s0, s1, s2, s3, t0_, t1_, t2_, t3_, ENC); \
+        }                                                                         \
+        ZEP3D_LAST16(box, k[rounds], s0, s1, s2, s3, t0_, t1_, t2_, t3_, ENC);    \
+    } while (0)
+
+// Two independent blocks, round by round, so their table look-ups overlap.
+#define ZEP3D_BLOCK16X2(T, box, k, rounds, ENC, a0, a1, a2, a3, b0, b1, b2, b3)       \
+    do {                                                                              \
+        uint32_t ta0_, ta1_, ta2_, ta3_, tb0_, tb1_, tb2_, tb3_;                      \
+        a0 ^= k[0][0];                                                                \
+        a1 ^= k[0][1];                                                                \
+        a2 ^= k[0][2];                                                                \
+        a3 ^= k[0][3];                                                                \
+        b0 ^= k[0][0];                                                                \
+        b1 ^= k[0][1];                                                                \
+        b2 ^= k[0][2];                                                                \
+        b3 ^= k[0][3];                                                                \
+        for (int r_ = 1;; r_ += 2) {                                                  \
+            ZEP3D_ROUND16(T, k[r_], ta0_, ta1_, ta2_, ta3_, a0, a1, a2, a3, ENC);     \
+            ZEP3D_ROUND16(T, k[r_], tb0_, tb1_, tb2_, tb3_, b0, b1, b2, b3, ENC);     \
+            if (r_ + 1 == (rounds)) break;                                            \
+            ZEP3D_ROUND16(T, k[r_ + 1], a0, a1, a2, a3, ta0_, ta1_, ta2_, ta3_, ENC); \
+            ZEP3D_ROUND16(T, k[r_ + 1], b0, b1, b2, b3, tb0_, tb1_, tb2_, tb3_, ENC); \
+        }                                                                             \
+        ZEP3D_LAST16(box, k[rounds], a0, a1, a2, a3, ta0_, ta1_, ta2_, ta3_, ENC);    \
+        ZEP3D_LAST16(box, k[rounds], b0, b1, b2, b3, tb0_, tb1_, tb2_, tb3_, ENC);    \
+    } while (0)
+
+#define ZEP3D_ENC16(k, rounds, s0, s1, s2, s3) \
+    ZEP3D_BLOCK16(ZEP3D_TE, kRijndaelSbox, k, rounds, true, s0, s1, s2, s3)
+#define ZEP3D_DEC16(k, rounds, s0, s1, s2, s3) \
+    ZEP3D_BLOCK16(ZEP3D_TD, kRijndaelSboxInv, k, rounds, false, s0, s1, s2, s3)
+
+#define ZEP3D_LOAD16(p, s0, s1, s2, s3) \
+    uint32_t s0 = LoadWordBE(p), s1 = LoadWordBE((p) + 4), s2 = LoadWordBE((p) + 8), s3 = LoadWordBE((p) + 12)
+#define ZEP3D_STORE16(p, s0, s1, s2, s3) \
+    do {                                 \
+        StoreWordBE(s0, p);              \
+        StoreWordBE(s1, (p) + 4);        \
+        StoreWordBE(s2, (p) + 8);        \
+        StoreWordBE(s3, (p) + 12);       \
+    } while (0)
+
 void CZEP3DCryptRijndael::EncryptBlock16(const unsigned char* in, unsigned char* out) const {
-    const uint32_t(*ke)[kMaxWords] = m_Ke;
-    uint32_t s0 = LoadWordBE(in) ^ ke[0][0];
-    uint32_t s1 = LoadWordBE(in + 4) ^ ke[0][1];
-    uint32_t s2 = LoadWordBE(in + 8) ^ ke[0][2];
-    uint32_t s3 = LoadWordBE(in + 12) ^ ke[0][3];
-    uint32_t t0, t1, t2, t3;
-    const int rounds = m_iRounds;
-    // Two rounds per pass; the round count is even (10, 12 or 14).
-    int r = 1;
-    for (;;) {
-        t0 = ZEP3D_TE(s0, s1, s2, s3, ke[r][0]);
-        t1 = ZEP3D_TE(s1, s2, s3, s0, ke[r][1]);
-        t2 = ZEP3D_TE(s2, s3, s0, s1, ke[r][2]);
-        t3 = ZEP3D_TE(s3, s0, s1, s2, ke[r][3]);
-        if (++r == rounds) break;
-        s0 = ZEP3D_TE(t0, t1, t2, t3, ke[r][0]);
-        s1 = ZEP3D_TE(t1, t2, t3, t0, ke[r][1]);
-        s2 = ZEP3D_TE(t2, t3, t0, t1, ke[r][2]);
-        s3 = ZEP3D_TE(t3, t0, t1, t2, ke[r][3]);
-        ++r;
-    }
-    StoreWordBE(ZEP3D_SLAST(kRijndaelSbox, t0, t1, t2, t3, ke[rounds][0]), out);
-    StoreWordBE(ZEP3D_SLAST(kRijndaelSbox, t1, t2, t3, t0, ke[rounds][1]), out + 4);
-    StoreWordBE(ZEP3D_SLAST(kRijndaelSbox, t2, t3, t0, t1, ke[rounds][2]), out + 8);
-    StoreWordBE(ZEP3D_SLAST(kRijndaelSbox, t3, t0, t1, t2, ke[rounds][3]), out + 12);
+    ZEP3D_LOAD16(in, s0, s1, s2, s3);
+    ZEP3D_ENC16(m_Ke, m_iRounds, s0, s1, s2, s3);
+    ZEP3D_STORE16(out, s0, s1, s2, s3);
 }
 
 void CZEP3DCryptRijndael::DecryptBlock16(const unsigned char* in, unsigned char* out) const {
-    const uint32_t(*kd)[kMaxWords] = m_Kd;
-    uint32_t s0 = LoadWordBE(in) ^ kd[0][0];
-    uint32_t s1 = LoadWordBE(in + 4) ^ kd[0][1];
-    uint32_t s2 = LoadWordBE(in + 8) ^ kd[0][2];
-    uint32_t s3 = LoadWordBE(in + 12) ^ kd[0][3];
-    uint32_t t0, t1, t2, t3;
-    const int rounds = m_iRounds;
-    int r = 1;
-    for (;;) {
-        t0 = ZEP3D_TD(s0, s3, s2, s1, kd[r][0]);
-        t1 = ZEP3D_TD(s1, s0, s3, s2, kd[r][1]);
-        t2 = ZEP3D_TD(s2, s1, s0, s3, kd[r][2]);
-        t3 = ZEP3D_TD(s3, s2, s1, s0, kd[r][3]);
-        if (++r == rounds) break;
-        s0 = ZEP3D_TD(t0, t3, t2, t1, kd[r][0]);
-        s1 = ZEP3D_TD(t1, t0, t3, t2, kd[r][1]);
-        s2 = ZEP3D_TD(t2, t1, t0, t3, kd[r][2]);
-        s3 = ZEP3D_TD(t3, t2, t1, t0, kd[r][3]);
-        ++r;
-    }
-    StoreWordBE(ZEP3D_SLAST(kRijndaelSboxInv, t0, t3, t2, t1, kd[rounds][0]), out);
-    StoreWordBE(ZEP3D_SLAST(kRijndaelSboxInv, t1, t0, t3, t2, kd[rounds][1]), out + 4);
-    StoreWordBE(ZEP3D_SLAST(kRijndaelSboxInv, t2, t1, t0, t3, kd[rounds][2]), out + 8);
-    StoreWordBE(ZEP3D_SLAST(kRijndaelSboxInv, t3, t2, t1, t0, kd[rounds][3]), out + 12);
+    ZEP3D_LOAD16(in, s0, s1, s2, s3);
+    ZEP3D_DEC16(m_Kd, m_iRounds, s0, s1, s2, s3);
+    ZEP3D_STORE16(out, s0, s1, s2, s3);
 }
+
+// The modes for 16-byte blocks on words: the chain stays in registers, and whatever does not depend on
+// the block before (ECB both ways, CBC and CFB deciphering) runs two blocks at a time. Every input
+// block is read before its output is written, so in == out works.
+void CZEP3DCryptRijndael::Encrypt16(const unsigned char* in, unsigned char* out, size_t n) {
+    const uint32_t(*ke)[kMaxWords] = m_Ke;
+    const int rounds = m_iRounds;
+    size_t pos = 0;
+    if (m_iOperationMode == ECB) {
+        for (; pos + 32 <= n; pos += 32) {
+            ZEP3D_LOAD16(in + pos, a0, a1, a2, a3);
+            ZEP3D_LOAD16(in + pos + 16, b0, b1, b2, b3);
+            ZEP3D_BLOCK16X2(ZEP3D_TE, kRijndaelSbox, ke, rounds, true, a0, a1, a2, a3, b0, b1, b2, b3);
+            ZEP3D_STORE16(out + pos, a0, a1, a2, a3);
+            ZEP3D_STORE16(out + pos + 16, b0, b1, b2, b3);
+        }
+        if (pos < n) EncryptBlock16(in + pos, out + pos);
+        return;
+    }
+    const bool cbc = m_iOperationMode == CBC;
+    ZEP3D_LOAD16(m_chain, c0, c1, c2, c3);
+    for (; pos < n; pos += 16) {
+        ZEP3D_LOAD16(in + pos, p0, p1, p2, p3);
+        if (cbc) {
+            c0 ^= p0;
+            c1 ^= p1;
+            c2 ^= p2;
+            c3 ^= p3;
+            ZEP3D_ENC16(ke, rounds, c0, c1, c2, c3);
+        } else {
+            ZEP3D_ENC16(ke, rounds, c0, c1, c2, c3);
+            c0 ^= p0;
+            c1 ^= p1;
+            c2 ^= p2;
+            c3 ^= p3;
+        }
+        ZEP3D_STORE16(out + pos, c0, c1, c2, c3);
+    }
+    ZEP3D_STORE16(m_chain, c0, c1, c2, c3);
+}
+
+void CZEP3DCryptRijndael::Decrypt16(const unsigned char* in, unsigned char* out, size_t n) {
+    const uint32_t(*ke)[kMaxWords] = m_Ke;
+    const uint32_t(*kd)[kMaxWords] = m_Kd;
+    const int rounds = m_iRounds;
+    size_t pos = 0;
+    if (m_iOperationMode == ECB) {
+        for (; pos + 32 <= n; pos += 32) {
+            ZEP3D_LOAD16(in + pos, a0, a1, a2, a3);
+            ZEP3D_LOAD16(in + pos + 16, b0, b1, b2, b3);
+            ZEP3D_BLOCK16X2(ZEP3D_TD, kRijndaelSboxInv, kd, rounds, false, a0, a1, a2, a3, b0, b1, b2, b3);
+            ZEP3D_STORE16(out + pos, a0, a1, a2, a3);
+            ZEP3D_STORE16(out + pos + 16, b0, b1, b2, b3);
+        }
+        if (pos < n) DecryptBlock16(in + pos, out + pos);
+        return;
+    }
+    const bool cbc = m_iOperationMode == CBC;
+    ZEP3D_LOAD16(m_chain, c0, c1, c2, c3);
+    for (; pos + 32 <= n; pos += 32) {
+        ZEP3D_LOAD16(in + pos, x0, x1, x2, x3);
+        ZEP3D_LOAD16(in + pos + 16, y0, y1, y2, y3);
+        uint32_t a0, a1, a2, a3, b0, b1, b2, b3;
+        if (cbc) {
+            // P1 = D(C1) ^ chain, P2 = D(C2) ^ C1.
+            a0 = x0, a1 = x1, a2 = x2, a3 = x3;
+            b0 = y0, b1 = y1, b2 = y2, b3 = y3;
+            ZEP3D_BLOCK16X2(ZEP3D_TD, kRijndaelSboxInv, kd, rounds, false, a0, a1, a2, a3, b0, b1, b2, b3);
+            a0 ^= c0, a1 ^= c1, a2 ^= c2, a3 ^= c3;
+            b0 ^= x0, b1 ^= x1, b2 ^= x2, b3 ^= x3;
+        } else {
+            // P1 = E(chain) ^ C1, P2 = E(C1) ^ C2.
+            a0 = c0, a1 = c1, a2 = c2, a3 = c3;
+            b0 = x0, b1 = x1, b2 = x2, b3 = x3;
+            ZEP3D_BLOCK16X2(ZEP3D_TE, kRijndaelSbox, ke, rounds, true, a0, a1, a2, a3, b0, b1, b2, b3);
+            a0 ^= x0, a1 ^= x1, a2 ^= x2, a3 ^= x3;
+            b0 ^= y0, b1 ^= y1, b2 ^= y2, b3 ^= y3;
+        }
+        ZEP3D_STORE16(out + pos, a0, a1, a2, a3);
+        ZEP3D_STORE16(out + pos + 16, b0, b1, b2, b3);
+        c0 = y0, c1 = y1, c2 = y2, c3 = y3;
+    }
+    if (pos < n) {
+        ZEP3D_LOAD16(in + pos, x0, x1, x2, x3);
+        uint32_t a0, a1, a2, a3;
+        if (cbc) {
+            a0 = x0, a1 = x1, a2 = x2, a3 = x3;
+            ZEP3D_DEC16(kd, rounds, a0, a1, a2, a3);
+            a0 ^= c0, a1 ^= c1, a2 ^= c2, a3 ^= c3;
+        } else {
+            a0 = c0, a1 = c1, a2 = c2, a3 = c3;
+            ZEP3D_ENC16(ke, rounds, a0, a1, a2, a3);
+            a0 ^= x0, a1 ^= x1, a2 ^= x2, a3 ^= x3;
+        }
+        ZEP3D_STORE16(out + pos, a0, a1, a2, a3);
+        c0 = x0, c1 = x1, c2 = x2, c3 = x3;
+    }
+    ZEP3D_STORE16(m_chain, c0, c1, c2, c3);
+}
+
+#undef ZEP3D_ROUND16
+#undef ZEP3D_LAST16
+#undef ZEP3D_BLOCK16
+#undef ZEP3D_BLOCK16X2
+#undef ZEP3D_ENC16
+#undef ZEP3D_DEC16
+#undef ZEP3D_LOAD16
+#undef ZEP3D_STORE16
 
 void CZEP3DCryptRijndael::EncryptBlockAny(const unsigned char* in, unsigned char* out) const {
     const int nb = m_iBlockSize / 4;
@@ -255,6 +412,7 @@ void CZEP3DCryptRijndael::DecryptBlockAny(const unsigned char* in, unsigned char
 #undef ZEP3D_TE
 #undef ZEP3D_TD
 #undef ZEP3D_SLAST
+#undef ZEP3D_TLAST
 
 void CZEP3DCryptRijndael::DefEncryptBlock(const char* in, char* result) {
     if (!m_bInitialized) {
@@ -319,8 +477,7 @@ void CZEP3DCryptRijndael::Encrypt(const char* in, char* result, size_t n) {
     const unsigned char* src = reinterpret_cast<const unsigned char*>(in);
     unsigned char* dst = reinterpret_cast<unsigned char*>(result);
     if (m_iBlockSize == 16) {
-        ModeEncrypt<16>(m_iOperationMode, src, dst, n, m_chain, 16,
-                        [this](const unsigned char* i, unsigned char* o) { EncryptBlock16(i, o); });
+        Encrypt16(src, dst, n);
     } else {
         ModeEncrypt<0>(m_iOperationMode, src, dst, n, m_chain, static_cast<size_t>(m_iBlockSize),
                        [this](const unsigned char* i, unsigned char* o) { EncryptBlockAny(i, o); });
@@ -340,10 +497,7 @@ void CZEP3DCryptRijndael::Decrypt(const char* in, char* result, size_t n) {
     const unsigned char* src = reinterpret_cast<const unsigned char*>(in);
     unsigned char* dst = reinterpret_cast<unsigned char*>(result);
     if (m_iBlockSize == 16) {
-        ModeDecrypt<16>(
-            m_iOperationMode, src, dst, n, m_chain, 16,
-            [this](const unsigned char* i, unsigned char* o) { EncryptBlock16(i, o); },
-            [this](const unsigned char* i, unsigned char* o) { DecryptBlock16(i, o); });
+        Decrypt16(src, dst, n);
     } else {
         ModeDecrypt<0>(
             m_iOperationMode, src, dst, n, m_chain, static_cast<size_t>(m_iBlockSize),

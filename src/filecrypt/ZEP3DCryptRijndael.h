@@ -44,6 +44,8 @@ class CZEP3DCryptRijndael : public ZEP3DICryptMethod {
   private:
     void EncryptBlock16(const unsigned char* in, unsigned char* out) const;
     void DecryptBlock16(const unsigned char* in, unsigned char* out) const;
+    void Encrypt16(const unsigned char* in, unsigned char* out, size_t n);
+    void Decrypt16(const unsigned char* in, unsigned char* out, size_t n);
     void EncryptBlockAny(const unsigned char* in, unsigned char* out) const;
     void DecryptBlockAny(const unsigned char* in, unsigned char* out) const;
     void WipeKeyMaterial();

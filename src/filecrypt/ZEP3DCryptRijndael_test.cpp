@@ -249,9 +249,9 @@ TEST(CryptRijndael, TablesFollowFromTheFieldArithmetic) {
     auto ror = [](uint32_t w, int bytes) {
         return bytes == 0 ? w : (w >> (8 * bytes)) | (w << (32 - 8 * bytes));
     };
-    const uint32_t* te[4] = {kRijndaelTe0, kRijndaelTe1, kRijndaelTe2, kRijndaelTe3};
-    const uint32_t* td[4] = {kRijndaelTd0, kRijndaelTd1, kRijndaelTd2, kRijndaelTd3};
-    const uint32_t* u[4] = {kRijndaelU1, kRijndaelU2, kRijndaelU3, kRijndaelU4};
+    const auto& te = kRijndaelTe;
+    const auto& td = kRijndaelTd;
+    const auto& u = kRijndaelU;
     for (int x = 0; x < 256; ++x) {
         SCOPED_TRACE(x);
         uint8_t s = Boxes().s[x];

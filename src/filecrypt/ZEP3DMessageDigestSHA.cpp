@@ -47,48 +47,47 @@ void CZEP3DMessageDigestSHA::Reset() {
     m_bDataAdded = false;
 }
 
-// The rounds rename the eight working variables instead of moving them.
-#define ZEP3D_SHA_S0(x) (Rotr(x, 2) ^ Rotr(x, 13) ^ Rotr(x, 22))
-#define ZEP3D_SHA_S1(x) (Rotr(x, 6) ^ Rotr(x, 11) ^ Rotr(x, 25))
-#define ZEP3D_SHA_s0(x) (Rotr(x, 7) ^ Rotr(x, 18) ^ ((x) >> 3))
-#define ZEP3D_SHA_s1(x) (Rotr(x, 17) ^ Rotr(x, 19) ^ ((x) >> 10))
-#define ZEP3D_SHA_CH(x, y, z) ((z) ^ ((x) & ((y) ^ (z))))
-#define ZEP3D_SHA_MAJ(x, y, z) (((x) & (y)) | ((z) & ((x) | (y))))
-#define ZEP3D_SHA_ROUND(a, b, c, d, e, f, g, h, k, w)                      \
-    do {                                                                   \
-        uint32_t t1 = h + ZEP3D_SHA_S1(e) + ZEP3D_SHA_CH(e, f, g) + k + w; \
-        uint32_t t2 = ZEP3D_SHA_S0(a) + ZEP3D_SHA_MAJ(a, b, c);            \
-        d += t1;                                                           \
-        h = t1 + t2;                                                       \
+// The rounds rename the eight working variables instead of moving them. Sigma1(e) is computed as
+// ((e ror 14 ^ e) ror 5 ^ e) ror 6 (and Sigma0 alike), and Maj(a, b, c) as ((a ^ b) & (b ^ c)) ^ b
+// with b ^ c carried over from the round before: the same functions with fewer operations.
+#define ZEP3D_SHA_ROUND(a, b, c, d, e, f, g, h, i, wi)                                                      \
+    do {                                                                                                    \
+        uint32_t t1 = h + Rotr(Rotr(Rotr(e, 14) ^ e, 5) ^ e, 6) + (((f ^ g) & e) ^ g) + kSha256K[i] + (wi); \
+        uint32_t ab = a ^ b;                                                                                \
+        uint32_t t2 = Rotr(Rotr(Rotr(a, 9) ^ a, 11) ^ a, 2) + ((ab & bc) ^ b);                              \
+        bc = ab;                                                                                            \
+        d += t1;                                                                                            \
+        h = t1 + t2;                                                                                        \
     } while (0)
-#define ZEP3D_SHA_EXPAND(i) \
+#define ZEP3D_SHA_s0(x) (Rotr(Rotr(x, 11) ^ (x), 7) ^ ((x) >> 3))
+#define ZEP3D_SHA_s1(x) (Rotr(Rotr(x, 2) ^ (x), 17) ^ ((x) >> 10))
+#define ZEP3D_SHA_W(i) \
     (w[(i)&15] += ZEP3D_SHA_s1(w[((i)-2) & 15]) + w[((i)-7) & 15] + ZEP3D_SHA_s0(w[((i)-15) & 15]))
+#define ZEP3D_SHA_EIGHT(i, W)                                     \
+    ZEP3D_SHA_ROUND(a, b, c, d, e, f, g, h, (i) + 0, W((i) + 0)); \
+    ZEP3D_SHA_ROUND(h, a, b, c, d, e, f, g, (i) + 1, W((i) + 1)); \
+    ZEP3D_SHA_ROUND(g, h, a, b, c, d, e, f, (i) + 2, W((i) + 2)); \
+    ZEP3D_SHA_ROUND(f, g, h, a, b, c, d, e, (i) + 3, W((i) + 3)); \
+    ZEP3D_SHA_ROUND(e, f, g, h, a, b, c, d, (i) + 4, W((i) + 4)); \
+    ZEP3D_SHA_ROUND(d, e, f, g, h, a, b, c, (i) + 5, W((i) + 5)); \
+    ZEP3D_SHA_ROUND(c, d, e, f, g, h, a, b, (i) + 6, W((i) + 6)); \
+    ZEP3D_SHA_ROUND(b, c, d, e, f, g, h, a, (i) + 7, W((i) + 7))
+#define ZEP3D_SHA_LOADED(i) w[i]
 
 void CZEP3DMessageDigestSHA::Compress(const unsigned char* block) {
     uint32_t w[16];
     for (int i = 0; i < 16; ++i) w[i] = LoadBE(block + 4 * i);
     uint32_t a = m_state[0], b = m_state[1], c = m_state[2], d = m_state[3];
     uint32_t e = m_state[4], f = m_state[5], g = m_state[6], h = m_state[7];
-    for (int i = 0; i < 16; i += 8) {
-        ZEP3D_SHA_ROUND(a, b, c, d, e, f, g, h, kSha256K[i + 0], w[i + 0]);
-        ZEP3D_SHA_ROUND(h, a, b, c, d, e, f, g, kSha256K[i + 1], w[i + 1]);
-        ZEP3D_SHA_ROUND(g, h, a, b, c, d, e, f, kSha256K[i + 2], w[i + 2]);
-        ZEP3D_SHA_ROUND(f, g, h, a, b, c, d, e, kSha256K[i + 3], w[i + 3]);
-        ZEP3D_SHA_ROUND(e, f, g, h, a, b, c, d, kSha256K[i + 4], w[i + 4]);
-        ZEP3D_SHA_ROUND(d, e, f, g, h, a, b, c, kSha256K[i + 5], w[i + 5]);
-        ZEP3D_SHA_ROUND(c, d, e, f, g, h, a, b, kSha256K[i + 6], w[i + 6]);
-        ZEP3D_SHA_ROUND(b, c, d, e, f, g, h, a, kSha256K[i + 7], w[i + 7]);
-    }
-    for (int i = 16; i < 64; i += 8) {
-        ZEP3D_SHA_ROUND(a, b, c, d, e, f, g, h, kSha256K[i + 0], ZEP3D_SHA_EXPAND(i + 0));
-        ZEP3D_SHA_ROUND(h, a, b, c, d, e, f, g, kSha256K[i + 1], ZEP3D_SHA_EXPAND(i + 1));
-        ZEP3D_SHA_ROUND(g, h, a, b, c, d, e, f, kSha256K[i + 2], ZEP3D_SHA_EXPAND(i + 2));
-        ZEP3D_SHA_ROUND(f, g, h, a, b, c, d, e, kSha256K[i + 3], ZEP3D_SHA_EXPAND(i + 3));
-        ZEP3D_SHA_ROUND(e, f, g, h, a, b, c, d, kSha256K[i + 4], ZEP3D_SHA_EXPAND(i + 4));
-        ZEP3D_SHA_ROUND(d, e, f, g, h, a, b, c, kSha256K[i + 5], ZEP3D_SHA_EXPAND(i + 5));
-        ZEP3D_SHA_ROUND(c, d, e, f, g, h, a, b, kSha256K[i + 6], ZEP3D_SHA_EXPAND(i + 6));
-        ZEP3D_SHA_ROUND(b, c, d, e, f, g, h, a, kSha256K[i + 7], ZEP3D_SHA_EXPAND(i + 7));
-    }
+    uint32_t bc = b ^ c;
+    ZEP3D_SHA_EIGHT(0, ZEP3D_SHA_LOADED);
+    ZEP3D_SHA_EIGHT(8, ZEP3D_SHA_LOADED);
+    ZEP3D_SHA_EIGHT(16, ZEP3D_SHA_W);
+    ZEP3D_SHA_EIGHT(24, ZEP3D_SHA_W);
+    ZEP3D_SHA_EIGHT(32, ZEP3D_SHA_W);
+    ZEP3D_SHA_EIGHT(40, ZEP3D_SHA_W);
+    ZEP3D_SHA_EIGHT(48, ZEP3D_SHA_W);
+    ZEP3D_SHA_EIGHT(56, ZEP3D_SHA_W);
     m_state[0] += a;
     m_state[1] += b;
     m_state[2] += c;
@@ -99,14 +98,12 @@ void CZEP3DMessageDigestSHA::Compress(const unsigned char* block) {
     m_state[7] += h;
 }
 
-#undef ZEP3D_SHA_S0
-#undef ZEP3D_SHA_S1
+#undef ZEP3D_SHA_ROUND
 #undef ZEP3D_SHA_s0
 #undef ZEP3D_SHA_s1
-#undef ZEP3D_SHA_CH
-#undef ZEP3D_SHA_MAJ
-#undef ZEP3D_SHA_ROUND
-#undef ZEP3D_SHA_EXPAND
+#undef ZEP3D_SHA_W
+#undef ZEP3D_SHA_EIGHT
+#undef ZEP3D_SHA_LOADED
 
 void CZEP3DMessageDigestSHA::AddData(const char* data, int length) {
     if (length < 1) {

@@ -67,12 +67,10 @@ def rijndael_tables():
         'kRijndaelSbox': ('uint8_t', S),
         'kRijndaelSboxInv': ('uint8_t', Si),
     }
-    for i in range(4):
-        tables['kRijndaelTe%d' % i] = ('uint32_t', [ror8(w, i) for w in te0])
-    for i in range(4):
-        tables['kRijndaelTd%d' % i] = ('uint32_t', [ror8(w, i) for w in td0])
-    for i in range(4):
-        tables['kRijndaelU%d' % (i + 1)] = ('uint32_t', [ror8(w, i) for w in u1])
+    # The four rotations of each round table in one array, so one base address reaches all four.
+    tables['kRijndaelTe'] = ('uint32_t', [ror8(w, i) for i in range(4) for w in te0], 4)
+    tables['kRijndaelTd'] = ('uint32_t', [ror8(w, i) for i in range(4) for w in td0], 4)
+    tables['kRijndaelU'] = ('uint32_t', [ror8(w, i) for i in range(4) for w in u1], 4)
     rcon = []
     r = 1
     for _ in range(30):
@@ -156,12 +154,24 @@ def emit(path, title, tables):
     lines = ['// %s' % title,
              '// Written by gen_tables.py from the algebra of each table; do not edit by hand.',
              '#include "filecrypt/CryptTables.h"', '', 'namespace zep {', 'namespace filecrypt {', '']
-    for name, (ctype, values) in tables.items():
+    for name, spec in tables.items():
+        ctype, values = spec[0], spec[1]
+        rows = spec[2] if len(spec) > 2 else 1
         fmt = '0x%02X' if ctype == 'uint8_t' else '0x%08X'
         per_line = 12 if ctype == 'uint8_t' else 6
-        lines.append('const %s %s[%d] = {' % (ctype, name, len(values)))
-        for i in range(0, len(values), per_line):
-            lines.append('    ' + ', '.join(fmt % v for v in values[i:i + per_line]) + ',')
+        if rows == 1:
+            lines.append('const %s %s[%d] = {' % (ctype, name, len(values)))
+        else:
+            lines.append('const %s %s[%d][%d] = {' % (ctype, name, rows, len(values) // rows))
+        size = len(values) // rows
+        for r in range(rows):
+            row = values[r * size:(r + 1) * size]
+            if rows > 1:
+                lines.append('    {')
+            for i in range(0, len(row), per_line):
+                lines.append('    ' + ', '.join(fmt % v for v in row[i:i + per_line]) + ',')
+            if rows > 1:
+                lines.append('    },')
         lines.append('};')
         lines.append('')
     lines += ['}  // namespace filecrypt', '}  // namespace zep', '']
