@@ -3,6 +3,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <utility>
 
 #include "filecrypt/BlockModes.h"
 #include "filecrypt/CryptTables.h"
@@ -47,62 +48,114 @@ CZEP3DCryptBlowFish::~CZEP3DCryptBlowFish() {
         a ^= m_P[i];            \
         b ^= ZEP3D_BF_F(a);     \
     } while (0)
+// Sixteen rounds on the words l and r in place, the halves exchanging roles instead of places; written
+// as a statement macro so the words stay in registers through the mode loops.
+#define ZEP3D_BF_ENCIPHER(l, r)       \
+    do {                              \
+        ZEP3D_BF_ROUND(l, r, 0);      \
+        ZEP3D_BF_ROUND(r, l, 1);      \
+        ZEP3D_BF_ROUND(l, r, 2);      \
+        ZEP3D_BF_ROUND(r, l, 3);      \
+        ZEP3D_BF_ROUND(l, r, 4);      \
+        ZEP3D_BF_ROUND(r, l, 5);      \
+        ZEP3D_BF_ROUND(l, r, 6);      \
+        ZEP3D_BF_ROUND(r, l, 7);      \
+        ZEP3D_BF_ROUND(l, r, 8);      \
+        ZEP3D_BF_ROUND(r, l, 9);      \
+        ZEP3D_BF_ROUND(l, r, 10);     \
+        ZEP3D_BF_ROUND(r, l, 11);     \
+        ZEP3D_BF_ROUND(l, r, 12);     \
+        ZEP3D_BF_ROUND(r, l, 13);     \
+        ZEP3D_BF_ROUND(l, r, 14);     \
+        ZEP3D_BF_ROUND(r, l, 15);     \
+        uint32_t swap_ = r ^ m_P[17]; \
+        r = l ^ m_P[16];              \
+        l = swap_;                    \
+    } while (0)
+#define ZEP3D_BF_DECIPHER(l, r)      \
+    do {                             \
+        ZEP3D_BF_ROUND(l, r, 17);    \
+        ZEP3D_BF_ROUND(r, l, 16);    \
+        ZEP3D_BF_ROUND(l, r, 15);    \
+        ZEP3D_BF_ROUND(r, l, 14);    \
+        ZEP3D_BF_ROUND(l, r, 13);    \
+        ZEP3D_BF_ROUND(r, l, 12);    \
+        ZEP3D_BF_ROUND(l, r, 11);    \
+        ZEP3D_BF_ROUND(r, l, 10);    \
+        ZEP3D_BF_ROUND(l, r, 9);     \
+        ZEP3D_BF_ROUND(r, l, 8);     \
+        ZEP3D_BF_ROUND(l, r, 7);     \
+        ZEP3D_BF_ROUND(r, l, 6);     \
+        ZEP3D_BF_ROUND(l, r, 5);     \
+        ZEP3D_BF_ROUND(r, l, 4);     \
+        ZEP3D_BF_ROUND(l, r, 3);     \
+        ZEP3D_BF_ROUND(r, l, 2);     \
+        uint32_t swap_ = r ^ m_P[0]; \
+        r = l ^ m_P[1];              \
+        l = swap_;                   \
+    } while (0)
 
 void CZEP3DCryptBlowFish::EncryptWords(uint32_t* left, uint32_t* right) const {
     uint32_t l = *left;
     uint32_t r = *right;
-    // Sixteen rounds, the halves exchanging roles instead of places.
-    ZEP3D_BF_ROUND(l, r, 0);
-    ZEP3D_BF_ROUND(r, l, 1);
-    ZEP3D_BF_ROUND(l, r, 2);
-    ZEP3D_BF_ROUND(r, l, 3);
-    ZEP3D_BF_ROUND(l, r, 4);
-    ZEP3D_BF_ROUND(r, l, 5);
-    ZEP3D_BF_ROUND(l, r, 6);
-    ZEP3D_BF_ROUND(r, l, 7);
-    ZEP3D_BF_ROUND(l, r, 8);
-    ZEP3D_BF_ROUND(r, l, 9);
-    ZEP3D_BF_ROUND(l, r, 10);
-    ZEP3D_BF_ROUND(r, l, 11);
-    ZEP3D_BF_ROUND(l, r, 12);
-    ZEP3D_BF_ROUND(r, l, 13);
-    ZEP3D_BF_ROUND(l, r, 14);
-    ZEP3D_BF_ROUND(r, l, 15);
-    *left = r ^ m_P[17];
-    *right = l ^ m_P[16];
+    ZEP3D_BF_ENCIPHER(l, r);
+    *left = l;
+    *right = r;
 }
 
-void CZEP3DCryptBlowFish::EncryptBlock8(const unsigned char* in, unsigned char* out) const {
-    uint32_t l = LoadWordBE(in);
-    uint32_t r = LoadWordBE(in + 4);
-    EncryptWords(&l, &r);
-    StoreWordBE(l, out);
-    StoreWordBE(r, out + 4);
+// The modes on words, the chain in registers. Every call starts from the stored chain block and leaves
+// it as it is. Each input block is read before its output is written, so in == out works.
+void CZEP3DCryptBlowFish::RunModes(const unsigned char* in, unsigned char* out, size_t n,
+                                   bool encrypt) const {
+    uint32_t cl = m_chain[0];
+    uint32_t cr = m_chain[1];
+    for (size_t pos = 0; pos < n; pos += 8) {
+        uint32_t l = LoadWordBE(in + pos);
+        uint32_t r = LoadWordBE(in + pos + 4);
+        switch (m_iOperationMode) {
+            case ECB:
+                if (encrypt) {
+                    ZEP3D_BF_ENCIPHER(l, r);
+                } else {
+                    ZEP3D_BF_DECIPHER(l, r);
+                }
+                break;
+            case CBC:
+                if (encrypt) {
+                    cl ^= l;
+                    cr ^= r;
+                    ZEP3D_BF_ENCIPHER(cl, cr);
+                    l = cl;
+                    r = cr;
+                } else {
+                    uint32_t nl = l, nr = r;
+                    ZEP3D_BF_DECIPHER(l, r);
+                    l ^= cl;
+                    r ^= cr;
+                    cl = nl;
+                    cr = nr;
+                }
+                break;
+            default:  // CFB: both ways through the block encipher
+                ZEP3D_BF_ENCIPHER(cl, cr);
+                cl ^= l;
+                cr ^= r;
+                if (encrypt) {
+                    l = cl;
+                    r = cr;
+                } else {
+                    std::swap(cl, l);
+                    std::swap(cr, r);
+                }
+                break;
+        }
+        StoreWordBE(l, out + pos);
+        StoreWordBE(r, out + pos + 4);
+    }
 }
 
-void CZEP3DCryptBlowFish::DecryptBlock8(const unsigned char* in, unsigned char* out) const {
-    uint32_t l = LoadWordBE(in);
-    uint32_t r = LoadWordBE(in + 4);
-    ZEP3D_BF_ROUND(l, r, 17);
-    ZEP3D_BF_ROUND(r, l, 16);
-    ZEP3D_BF_ROUND(l, r, 15);
-    ZEP3D_BF_ROUND(r, l, 14);
-    ZEP3D_BF_ROUND(l, r, 13);
-    ZEP3D_BF_ROUND(r, l, 12);
-    ZEP3D_BF_ROUND(l, r, 11);
-    ZEP3D_BF_ROUND(r, l, 10);
-    ZEP3D_BF_ROUND(l, r, 9);
-    ZEP3D_BF_ROUND(r, l, 8);
-    ZEP3D_BF_ROUND(l, r, 7);
-    ZEP3D_BF_ROUND(r, l, 6);
-    ZEP3D_BF_ROUND(l, r, 5);
-    ZEP3D_BF_ROUND(r, l, 4);
-    ZEP3D_BF_ROUND(l, r, 3);
-    ZEP3D_BF_ROUND(r, l, 2);
-    StoreWordBE(r ^ m_P[0], out);
-    StoreWordBE(l ^ m_P[1], out + 4);
-}
-
+#undef ZEP3D_BF_ENCIPHER
+#undef ZEP3D_BF_DECIPHER
 #undef ZEP3D_BF_ROUND
 #undef ZEP3D_BF_F
 
@@ -180,13 +233,7 @@ void CZEP3DCryptBlowFish::Encrypt(const char* in, char* result, size_t n) {
         return;
     }
     if (in == nullptr || result == nullptr) return;
-    // Each call chains from the stored block and leaves it as it is.
-    unsigned char chain[8];
-    StoreWordBE(m_chain[0], chain);
-    StoreWordBE(m_chain[1], chain + 4);
-    ModeEncrypt<8>(m_iOperationMode, reinterpret_cast<const unsigned char*>(in),
-                   reinterpret_cast<unsigned char*>(result), n, chain, 8,
-                   [this](const unsigned char* i, unsigned char* o) { EncryptBlock8(i, o); });
+    RunModes(reinterpret_cast<const unsigned char*>(in), reinterpret_cast<unsigned char*>(result), n, true);
 }
 
 void CZEP3DCryptBlowFish::Decrypt(const char* in, char* result, size_t n) {
@@ -199,14 +246,7 @@ void CZEP3DCryptBlowFish::Decrypt(const char* in, char* result, size_t n) {
         return;
     }
     if (in == nullptr || result == nullptr) return;
-    unsigned char chain[8];
-    StoreWordBE(m_chain[0], chain);
-    StoreWordBE(m_chain[1], chain + 4);
-    ModeDecrypt<8>(
-        m_iOperationMode, reinterpret_cast<const unsigned char*>(in),
-        reinterpret_cast<unsigned char*>(result), n, chain, 8,
-        [this](const unsigned char* i, unsigned char* o) { EncryptBlock8(i, o); },
-        [this](const unsigned char* i, unsigned char* o) { DecryptBlock8(i, o); });
+    RunModes(reinterpret_cast<const unsigned char*>(in), reinterpret_cast<unsigned char*>(result), n, false);
 }
 
 void CZEP3DCryptBlowFish::ResetChain() {

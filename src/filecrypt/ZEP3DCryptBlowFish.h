@@ -33,8 +33,7 @@ class CZEP3DCryptBlowFish : public ZEP3DICryptMethod {
 
   private:
     void EncryptWords(uint32_t* left, uint32_t* right) const;
-    void EncryptBlock8(const unsigned char* in, unsigned char* out) const;
-    void DecryptBlock8(const unsigned char* in, unsigned char* out) const;
+    void RunModes(const unsigned char* in, unsigned char* out, size_t n, bool encrypt) const;
 
     // Fixed inside the object (allocated with it), so Initialize never allocates.
     unsigned char m_key[56];
