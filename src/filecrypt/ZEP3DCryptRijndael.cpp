@@ -191,7 +191,8 @@ void CZEP3DCryptRijndael::Initialize(const char* keyData, int keyDataLength, con
         }                                                         \
     } while (0)
 
-// One block in s0..s3 with round keys k and an even round count (10, 12 or 14).
+// One block in s0..s3 with round keys k, fully unrolled: nine rounds always, two more for 12 rounds
+// and two more again for 14, then the last round.
 #define ZEP3D_BLOCK16(T, box, k, rounds, ENC, s0, s1, s2, s3)                     \
     do {                                                                          \
         uint32_t t0_, t1_, t2_, t3_;                                              \
@@ -199,10 +200,22 @@ void CZEP3DCryptRijndael::Initialize(const char* keyData, int keyDataLength, con
         s1 ^= k[0][1];                                                            \
         s2 ^= k[0][2];                                                            \
         s3 ^= k[0][3];                                                            \
-        for (int r_ = 1;; r_ += 2) {                                              \
-            ZEP3D_ROUND16(T, k[r_], t0_, t1_, t2_, t3_, s0, s1, s2, s3, ENC);     \
-            if (r_ + 1 == (rounds)) break;                                        \
-            ZEP3D_ROUND16(T, k[r_ + 1], s0, s1, s2, s3, t0_, t1_, t2_, t3_, ENC); \
+        ZEP3D_ROUND16(T, k[1], t0_, t1_, t2_, t3_, s0, s1, s2, s3, ENC);          \
+        ZEP3D_ROUND16(T, k[2], s0, s1, s2, s3, t0_, t1_, t2_, t3_, ENC);          \
+        ZEP3D_ROUND16(T, k[3], t0_, t1_, t2_, t3_, s0, s1, s2, s3, ENC);          \
+        ZEP3D_ROUND16(T, k[4], s0, s1, s2, s3, t0_, t1_, t2_, t3_, ENC);          \
+        ZEP3D_ROUND16(T, k[5], t0_, t1_, t2_, t3_, s0, s1, s2, s3, ENC);          \
+        ZEP3D_ROUND16(T, k[6], s0, s1, s2, s3, t0_, t1_, t2_, t3_, ENC);          \
+        ZEP3D_ROUND16(T, k[7], t0_, t1_, t2_, t3_, s0, s1, s2, s3, ENC);          \
+        ZEP3D_ROUND16(T, k[8], s0, s1, s2, s3, t0_, t1_, t2_, t3_, ENC);          \
+        ZEP3D_ROUND16(T, k[9], t0_, t1_, t2_, t3_, s0, s1, s2, s3, ENC);          \
+        if ((rounds) > 10) {                                                      \
+            ZEP3D_ROUND16(T, k[10], s0, s1, s2, s3, t0_, t1_, t2_, t3_, ENC);     \
+            ZEP3D_ROUND16(T, k[11], t0_, t1_, t2_, t3_, s0, s1, s2, s3, ENC);     \
+            if ((rounds) > 12) {                                                  \
+                ZEP3D_ROUND16(T, k[12], s0, s1, s2, s3, t0_, t1_, t2_, t3_, ENC); \
+                ZEP3D_ROUND16(T, k[13], t0_, t1_, t2_, t3_, s0, s1, s2, s3, ENC); \
+            }                                                                     \
         }                                                                         \
         ZEP3D_LAST16(box, k[rounds], s0, s1, s2, s3, t0_, t1_, t2_, t3_, ENC);    \
     } while (0)
@@ -219,12 +232,35 @@ void CZEP3DCryptRijndael::Initialize(const char* keyData, int keyDataLength, con
         b1 ^= k[0][1];                                                                \
         b2 ^= k[0][2];                                                                \
         b3 ^= k[0][3];                                                                \
-        for (int r_ = 1;; r_ += 2) {                                                  \
-            ZEP3D_ROUND16(T, k[r_], ta0_, ta1_, ta2_, ta3_, a0, a1, a2, a3, ENC);     \
-            ZEP3D_ROUND16(T, k[r_], tb0_, tb1_, tb2_, tb3_, b0, b1, b2, b3, ENC);     \
-            if (r_ + 1 == (rounds)) break;                                            \
-            ZEP3D_ROUND16(T, k[r_ + 1], a0, a1, a2, a3, ta0_, ta1_, ta2_, ta3_, ENC); \
-            ZEP3D_ROUND16(T, k[r_ + 1], b0, b1, b2, b3, tb0_, tb1_, tb2_, tb3_, ENC); \
+        ZEP3D_ROUND16(T, k[1], ta0_, ta1_, ta2_, ta3_, a0, a1, a2, a3, ENC);          \
+        ZEP3D_ROUND16(T, k[1], tb0_, tb1_, tb2_, tb3_, b0, b1, b2, b3, ENC);          \
+        ZEP3D_ROUND16(T, k[2], a0, a1, a2, a3, ta0_, ta1_, ta2_, ta3_, ENC);          \
+        ZEP3D_ROUND16(T, k[2], b0, b1, b2, b3, tb0_, tb1_, tb2_, tb3_, ENC);          \
+        ZEP3D_ROUND16(T, k[3], ta0_, ta1_, ta2_, ta3_, a0, a1, a2, a3, ENC);          \
+        ZEP3D_ROUND16(T, k[3], tb0_, tb1_, tb2_, tb3_, b0, b1, b2, b3, ENC);          \
+        ZEP3D_ROUND16(T, k[4], a0, a1, a2, a3, ta0_, ta1_, ta2_, ta3_, ENC);          \
+        ZEP3D_ROUND16(T, k[4], b0, b1, b2, b3, tb0_, tb1_, tb2_, tb3_, ENC);          \
+        ZEP3D_ROUND16(T, k[5], ta0_, ta1_, ta2_, ta3_, a0, a1, a2, a3, ENC);          \
+        ZEP3D_ROUND16(T, k[5], tb0_, tb1_, tb2_, tb3_, b0, b1, b2, b3, ENC);          \
+        ZEP3D_ROUND16(T, k[6], a0, a1, a2, a3, ta0_, ta1_, ta2_, ta3_, ENC);          \
+        ZEP3D_ROUND16(T, k[6], b0, b1, b2, b3, tb0_, tb1_, tb2_, tb3_, ENC);          \
+        ZEP3D_ROUND16(T, k[7], ta0_, ta1_, ta2_, ta3_, a0, a1, a2, a3, ENC);          \
+        ZEP3D_ROUND16(T, k[7], tb0_, tb1_, tb2_, tb3_, b0, b1, b2, b3, ENC);          \
+        ZEP3D_ROUND16(T, k[8], a0, a1, a2, a3, ta0_, ta1_, ta2_, ta3_, ENC);          \
+        ZEP3D_ROUND16(T, k[8], b0, b1, b2, b3, tb0_, tb1_, tb2_, tb3_, ENC);          \
+        ZEP3D_ROUND16(T, k[9], ta0_, ta1_, ta2_, ta3_, a0, a1, a2, a3, ENC);          \
+        ZEP3D_ROUND16(T, k[9], tb0_, tb1_, tb2_, tb3_, b0, b1, b2, b3, ENC);          \
+        if ((rounds) > 10) {                                                          \
+            ZEP3D_ROUND16(T, k[10], a0, a1, a2, a3, ta0_, ta1_, ta2_, ta3_, ENC);     \
+            ZEP3D_ROUND16(T, k[10], b0, b1, b2, b3, tb0_, tb1_, tb2_, tb3_, ENC);     \
+            ZEP3D_ROUND16(T, k[11], ta0_, ta1_, ta2_, ta3_, a0, a1, a2, a3, ENC);     \
+            ZEP3D_ROUND16(T, k[11], tb0_, tb1_, tb2_, tb3_, b0, b1, b2, b3, ENC);     \
+            if ((rounds) > 12) {                                                      \
+                ZEP3D_ROUND16(T, k[12], a0, a1, a2, a3, ta0_, ta1_, ta2_, ta3_, ENC); \
+                ZEP3D_ROUND16(T, k[12], b0, b1, b2, b3, tb0_, tb1_, tb2_, tb3_, ENC); \
+                ZEP3D_ROUND16(T, k[13], ta0_, ta1_, ta2_, ta3_, a0, a1, a2, a3, ENC); \
+                ZEP3D_ROUND16(T, k[13], tb0_, tb1_, tb2_, tb3_, b0, b1, b2, b3, ENC); \
+            }                                                                         \
         }                                                                             \
         ZEP3D_LAST16(box, k[rounds], a0, a1, a2, a3, ta0_, ta1_, ta2_, ta3_, ENC);    \
         ZEP3D_LAST16(box, k[rounds], b0, b1, b2, b3, tb0_, tb1_, tb2_, tb3_, ENC);    \
