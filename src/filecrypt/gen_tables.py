@@ -154,9 +154,9 @@ def emit(path, title, tables):
     lines = ['// %s' % title,
              '// Written by gen_tables.py from the algebra of each table; do not edit by hand.',
              '#include "filecrypt/CryptTables.h"', '', 'namespace zep {', 'namespace filecrypt {', '']
-    for name, spec in tables.items():
-        ctype, values = spec[0], spec[1]
-        rows = spec[2] if len(spec) > 2 else 1
+    for name, entry in tables.items():
+        ctype, values = entry[0], entry[1]
+        rows = entry[2] if len(entry) > 2 else 1
         fmt = '0x%02X' if ctype == 'uint8_t' else '0x%08X'
         per_line = 12 if ctype == 'uint8_t' else 6
         if rows == 1:
