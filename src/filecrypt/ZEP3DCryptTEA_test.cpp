@@ -5,6 +5,7 @@
 
 #include "TestUtil.h"
 #include "filecrypt/KnownAnswers_test.h"
+#include "filecrypt/ZEP3DMessageDigestSHA.h"
 
 namespace ZEP3DFileCrypt {
 namespace {
@@ -85,6 +86,23 @@ TEST(CryptTEA, ReinitialisingWithTheSameKeyTakesTheNewChainAndModes) {
     reused.Encrypt(plain.data(), &a[0], 16);
     fresh2.Encrypt(plain.data(), &b[0], 16);
     EXPECT_EQ(a, b);
+}
+
+TEST(CryptTEA, FingerprintCoversNameKeyAndModesAndIsSafeBeforeInitialize) {
+    auto digest = [](const std::string& text) {
+        CZEP3DMessageDigestSHA sha;
+        sha.AddData(text.data(), static_cast<int>(text.size()));
+        std::string out(32, '\0');
+        sha.FinalDigest(&out[0]);
+        return out;
+    };
+    std::string out(32, '\0');
+    CZEP3DCryptTEA fresh;
+    fresh.GetFingerprint(&out[0]);
+    EXPECT_EQ(out, digest("TEA"));
+    fresh.Initialize("0123456789abcdef", 16, nullptr, 16, 8, CFB, BLANKS);
+    fresh.GetFingerprint(&out[0]);
+    EXPECT_EQ(out, digest("TEA0123456789abcdef21"));
 }
 
 }  // namespace
