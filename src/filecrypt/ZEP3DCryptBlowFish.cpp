@@ -43,55 +43,59 @@ CZEP3DCryptBlowFish::~CZEP3DCryptBlowFish() {
 
 #define ZEP3D_BF_F(x) \
     (((m_S[0][(x) >> 24] + m_S[1][((x) >> 16) & 0xFF]) ^ m_S[2][((x) >> 8) & 0xFF]) + m_S[3][(x)&0xFF])
-#define ZEP3D_BF_ROUND(a, b, i) \
-    do {                        \
-        a ^= m_P[i];            \
-        b ^= ZEP3D_BF_F(a);     \
+// One round with the next round's P-array word folded in: b ^= F(a) ^ P[i]. The P word is combined
+// with b while F is still being looked up, which keeps it off the chain of dependent steps.
+#define ZEP3D_BF_STEP(b, a, i)     \
+    do {                           \
+        uint32_t pb_ = b ^ m_P[i]; \
+        b = pb_ ^ ZEP3D_BF_F(a);   \
     } while (0)
 // Sixteen rounds on the words l and r in place, the halves exchanging roles instead of places; written
 // as a statement macro so the words stay in registers through the mode loops.
 #define ZEP3D_BF_ENCIPHER(l, r)       \
     do {                              \
-        ZEP3D_BF_ROUND(l, r, 0);      \
-        ZEP3D_BF_ROUND(r, l, 1);      \
-        ZEP3D_BF_ROUND(l, r, 2);      \
-        ZEP3D_BF_ROUND(r, l, 3);      \
-        ZEP3D_BF_ROUND(l, r, 4);      \
-        ZEP3D_BF_ROUND(r, l, 5);      \
-        ZEP3D_BF_ROUND(l, r, 6);      \
-        ZEP3D_BF_ROUND(r, l, 7);      \
-        ZEP3D_BF_ROUND(l, r, 8);      \
-        ZEP3D_BF_ROUND(r, l, 9);      \
-        ZEP3D_BF_ROUND(l, r, 10);     \
-        ZEP3D_BF_ROUND(r, l, 11);     \
-        ZEP3D_BF_ROUND(l, r, 12);     \
-        ZEP3D_BF_ROUND(r, l, 13);     \
-        ZEP3D_BF_ROUND(l, r, 14);     \
-        ZEP3D_BF_ROUND(r, l, 15);     \
+        l ^= m_P[0];                  \
+        ZEP3D_BF_STEP(r, l, 1);       \
+        ZEP3D_BF_STEP(l, r, 2);       \
+        ZEP3D_BF_STEP(r, l, 3);       \
+        ZEP3D_BF_STEP(l, r, 4);       \
+        ZEP3D_BF_STEP(r, l, 5);       \
+        ZEP3D_BF_STEP(l, r, 6);       \
+        ZEP3D_BF_STEP(r, l, 7);       \
+        ZEP3D_BF_STEP(l, r, 8);       \
+        ZEP3D_BF_STEP(r, l, 9);       \
+        ZEP3D_BF_STEP(l, r, 10);      \
+        ZEP3D_BF_STEP(r, l, 11);      \
+        ZEP3D_BF_STEP(l, r, 12);      \
+        ZEP3D_BF_STEP(r, l, 13);      \
+        ZEP3D_BF_STEP(l, r, 14);      \
+        ZEP3D_BF_STEP(r, l, 15);      \
+        ZEP3D_BF_STEP(l, r, 16);      \
         uint32_t swap_ = r ^ m_P[17]; \
-        r = l ^ m_P[16];              \
+        r = l;                        \
         l = swap_;                    \
     } while (0)
 #define ZEP3D_BF_DECIPHER(l, r)      \
     do {                             \
-        ZEP3D_BF_ROUND(l, r, 17);    \
-        ZEP3D_BF_ROUND(r, l, 16);    \
-        ZEP3D_BF_ROUND(l, r, 15);    \
-        ZEP3D_BF_ROUND(r, l, 14);    \
-        ZEP3D_BF_ROUND(l, r, 13);    \
-        ZEP3D_BF_ROUND(r, l, 12);    \
-        ZEP3D_BF_ROUND(l, r, 11);    \
-        ZEP3D_BF_ROUND(r, l, 10);    \
-        ZEP3D_BF_ROUND(l, r, 9);     \
-        ZEP3D_BF_ROUND(r, l, 8);     \
-        ZEP3D_BF_ROUND(l, r, 7);     \
-        ZEP3D_BF_ROUND(r, l, 6);     \
-        ZEP3D_BF_ROUND(l, r, 5);     \
-        ZEP3D_BF_ROUND(r, l, 4);     \
-        ZEP3D_BF_ROUND(l, r, 3);     \
-        ZEP3D_BF_ROUND(r, l, 2);     \
+        l ^= m_P[17];                \
+        ZEP3D_BF_STEP(r, l, 16);     \
+        ZEP3D_BF_STEP(l, r, 15);     \
+        ZEP3D_BF_STEP(r, l, 14);     \
+        ZEP3D_BF_STEP(l, r, 13);     \
+        ZEP3D_BF_STEP(r, l, 12);     \
+        ZEP3D_BF_STEP(l, r, 11);     \
+        ZEP3D_BF_STEP(r, l, 10);     \
+        ZEP3D_BF_STEP(l, r, 9);      \
+        ZEP3D_BF_STEP(r, l, 8);      \
+        ZEP3D_BF_STEP(l, r, 7);      \
+        ZEP3D_BF_STEP(r, l, 6);      \
+        ZEP3D_BF_STEP(l, r, 5);      \
+        ZEP3D_BF_STEP(r, l, 4);      \
+        ZEP3D_BF_STEP(l, r, 3);      \
+        ZEP3D_BF_STEP(r, l, 2);      \
+        ZEP3D_BF_STEP(l, r, 1);      \
         uint32_t swap_ = r ^ m_P[0]; \
-        r = l ^ m_P[1];              \
+        r = l;                       \
         l = swap_;                   \
     } while (0)
 
@@ -156,7 +160,7 @@ void CZEP3DCryptBlowFish::RunModes(const unsigned char* in, unsigned char* out, 
 
 #undef ZEP3D_BF_ENCIPHER
 #undef ZEP3D_BF_DECIPHER
-#undef ZEP3D_BF_ROUND
+#undef ZEP3D_BF_STEP
 #undef ZEP3D_BF_F
 
 void CZEP3DCryptBlowFish::Initialize(const char* keyData, int keyDataLength, const char* /*initChain*/,
