@@ -1,0 +1,159 @@
+// Test support: known-answer files, hex helpers and method factories.
+#include "filecrypt/KnownAnswers_test.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <random>
+#include <sstream>
+
+#include "TestUtil.h"
+#include "filecrypt/ZEP3DCryptBlowFish.h"
+#include "filecrypt/ZEP3DCryptRijndael.h"
+#include "filecrypt/ZEP3DCryptTEA.h"
+
+namespace zep {
+namespace filecrypt {
+namespace testing {
+
+namespace {
+
+std::string Trim(const std::string& text) {
+    size_t begin = text.find_first_not_of(" \t\r");
+    if (begin == std::string::npos) return std::string();
+    size_t end = text.find_last_not_of(" \t\r");
+    return text.substr(begin, end - begin + 1);
+}
+
+}  // namespace
+
+std::string FromHex(const std::string& hex) {
+    std::string bytes;
+    for (size_t i = 0; i + 1 < hex.size(); i += 2) {
+        bytes.push_back(static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16)));
+    }
+    return bytes;
+}
+
+std::string ToHex(const std::string& bytes) {
+    static const char kDigits[] = "0123456789ABCDEF";
+    std::string hex;
+    for (unsigned char c : bytes) {
+        hex.push_back(kDigits[c >> 4]);
+        hex.push_back(kDigits[c & 15]);
+    }
+    return hex;
+}
+
+std::vector<KnownAnswer> ReadKnownAnswers(const std::string& name) {
+    std::vector<KnownAnswer> answers;
+    std::ifstream file(zep::testing::DataPath(name));
+    if (!file) {
+        ADD_FAILURE() << "missing known-answer file " << name;
+        return answers;
+    }
+    KnownAnswer current;
+    std::string line;
+    int number = 0;
+    while (std::getline(file, line)) {
+        ++number;
+        line = Trim(line);
+        if (line.empty() || line[0] == '#') continue;
+        if (line.front() == '[' && line.back() == ']') {
+            current = KnownAnswer();
+            current.section = line.substr(1, line.size() - 2);
+            continue;
+        }
+        size_t equals = line.find('=');
+        if (equals == std::string::npos) {
+            ADD_FAILURE() << name << ":" << number << ": no '=' in " << line;
+            return {};
+        }
+        std::string field = Trim(line.substr(0, equals));
+        std::string value = Trim(line.substr(equals + 1));
+        if (field == "Key") {
+            current.key = FromHex(value);
+        } else if (field == "In") {
+            current.in = FromHex(value);
+            current.repeat = 1;
+        } else if (field == "Repeat") {
+            current.repeat = static_cast<size_t>(std::stoul(value));
+        } else if (field == "Out") {
+            current.out = FromHex(value);
+            current.line = number;
+            answers.push_back(current);
+        } else {
+            ADD_FAILURE() << name << ":" << number << ": unknown field " << field;
+            return {};
+        }
+    }
+    if (answers.empty()) ADD_FAILURE() << name << " holds no known answers";
+    return answers;
+}
+
+std::unique_ptr<ZEP3DFileCrypt::ZEP3DICryptMethod> MakeMethod(unsigned int method, const std::string& key,
+                                                              int blockSize, unsigned int mode,
+                                                              unsigned int padding) {
+    std::unique_ptr<ZEP3DFileCrypt::ZEP3DICryptMethod> made;
+    int keyLength = static_cast<int>(key.size());
+    switch (method) {
+        case 0:
+            made.reset(new ZEP3DFileCrypt::CZEP3DCryptRijndael());
+            break;
+        case 1:
+            made.reset(new ZEP3DFileCrypt::CZEP3DCryptBlowFish());
+            keyLength = 56;
+            break;
+        default:
+            made.reset(new ZEP3DFileCrypt::CZEP3DCryptTEA());
+            keyLength = 16;
+            break;
+    }
+    const char zeroChain[32] = {0};
+    made->Initialize(key.data(), static_cast<int>(key.size()), zeroChain, keyLength, blockSize, mode,
+                     padding);
+    return made;
+}
+
+void CheckCipherKnownAnswers(const std::string& fileName, unsigned int method) {
+    using ZEP3DFileCrypt::CBC;
+    using ZEP3DFileCrypt::ECB;
+    for (const KnownAnswer& answer : ReadKnownAnswers(fileName)) {
+        SCOPED_TRACE(fileName + ":" + std::to_string(answer.line) + " [" + answer.section + "]");
+        const int blockSize = static_cast<int>(answer.in.size());
+        auto ecb = MakeMethod(method, answer.key, blockSize, ECB);
+        ASSERT_EQ(ecb->IsInitialized(), 1);
+        std::string out(answer.in.size(), '\0');
+        ecb->Encrypt(answer.in.data(), &out[0], out.size());
+        EXPECT_EQ(ToHex(out), ToHex(answer.out)) << "encipher";
+        std::string back(out.size(), '\0');
+        ecb->Decrypt(answer.out.data(), &back[0], back.size());
+        EXPECT_EQ(ToHex(back), ToHex(answer.in)) << "decipher";
+
+        // CBC from a zero chain: C1 = E(P) = Out, C2 = E(Out ^ P).
+        std::string twice = answer.in + answer.in;
+        std::string second = answer.out;
+        for (size_t i = 0; i < second.size(); ++i) second[i] = static_cast<char>(second[i] ^ answer.in[i]);
+        std::string expected2(second.size(), '\0');
+        ecb->Encrypt(second.data(), &expected2[0], expected2.size());
+        auto cbc = MakeMethod(method, answer.key, blockSize, CBC);
+        std::string chained(twice.size(), '\0');
+        cbc->Encrypt(twice.data(), &chained[0], chained.size());
+        EXPECT_EQ(ToHex(chained), ToHex(answer.out + expected2)) << "CBC encipher";
+        cbc->ResetChain();
+        std::string unchained(chained.size(), '\0');
+        cbc->Decrypt(chained.data(), &unchained[0], unchained.size());
+        EXPECT_EQ(ToHex(unchained), ToHex(twice)) << "CBC decipher";
+    }
+}
+
+std::string PseudoRandomBytes(size_t count, unsigned int seed) {
+    std::mt19937 generator(seed);
+    std::string bytes(count, '\0');
+    for (char& c : bytes) c = static_cast<char>(generator() & 0xFF);
+    return bytes;
+}
+
+}  // namespace testing
+}  // namespace filecrypt
+}  // namespace zep

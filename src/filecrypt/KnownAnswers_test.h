@@ -1,0 +1,54 @@
+// Test support: reading the known-answer files of testing/data, hex helpers, and making initialised
+// method objects of every kind for the tests that all methods share.
+#ifndef ZEP3D_FILECRYPT_KNOWNANSWERS_TEST_H_
+#define ZEP3D_FILECRYPT_KNOWNANSWERS_TEST_H_
+
+#include <cstddef>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "filecrypt/ZEP3DICryptMethod.h"
+
+namespace zep {
+namespace filecrypt {
+namespace testing {
+
+// One record of a known-answer file: "[Name]" opens a section; "Key = ", "In = " (hex) and
+// "Repeat = " (a count) set fields that carry over to the next record; "Out = " (hex) ends a record.
+// Lines starting with "#" are comments.
+struct KnownAnswer {
+    std::string section;
+    int line = 0;
+    std::string key;
+    std::string in;
+    size_t repeat = 1;
+    std::string out;
+};
+
+// All records of testing/data/<name>; fails the calling test (and returns none) when the file is
+// missing or malformed.
+std::vector<KnownAnswer> ReadKnownAnswers(const std::string& name);
+
+std::string FromHex(const std::string& hex);
+std::string ToHex(const std::string& bytes);  // upper case
+
+// A method of the given kit number (0 RIJNDAEL, 1 BLOWFISH, 2 TEA) initialised from `key` with a zero
+// initial chain block.
+std::unique_ptr<ZEP3DFileCrypt::ZEP3DICryptMethod> MakeMethod(unsigned int method, const std::string& key,
+                                                              int blockSize, unsigned int mode,
+                                                              unsigned int padding = 0);
+
+// The generic known-answer test of a block-cipher method: for every record of the file, Key is the key
+// data (and key length), In one block and Out its encipherment. Checks the block encipher (ECB), the
+// decipher, and CBC over In twice in one call against blocks enciphered one by one.
+void CheckCipherKnownAnswers(const std::string& fileName, unsigned int method);
+
+// Deterministic pseudo-random bytes.
+std::string PseudoRandomBytes(size_t count, unsigned int seed);
+
+}  // namespace testing
+}  // namespace filecrypt
+}  // namespace zep
+
+#endif  // ZEP3D_FILECRYPT_KNOWNANSWERS_TEST_H_

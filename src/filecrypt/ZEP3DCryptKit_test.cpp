@@ -1,0 +1,192 @@
+// Tests of the crypt kit: the checks of Create, key preparation from TEXT and HEX key texts, and the
+// deciphering of hexadecimal strings.
+#include "filecrypt/ZEP3DCryptKit.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "TestUtil.h"
+#include "filecrypt/KnownAnswers_test.h"
+#include "filecrypt/ZEP3DCryptRijndael.h"
+
+namespace ZEP3DFileCrypt {
+namespace {
+
+using zep::filecrypt::testing::FromHex;
+using zep::filecrypt::testing::MakeMethod;
+using zep::filecrypt::testing::PseudoRandomBytes;
+using zep::filecrypt::testing::ToHex;
+
+std::string Encipher(unsigned int method, const std::string& key, int blockSize, unsigned int mode,
+                     const std::string& plain) {
+    auto m = MakeMethod(method, key, blockSize, mode);
+    std::string out(plain.size(), '\0');
+    m->Encrypt(plain.data(), &out[0], out.size());
+    return out;
+}
+
+struct Decrypted {
+    bool ok;
+    std::string plain;
+    std::string echo;
+};
+
+Decrypted Decipher(CZEP3DCryptKit& kit, const std::string& hex) {
+    std::vector<char> plain(hex.size() / 2 + 1, 'p');
+    std::vector<char> echo(2 * (hex.size() / 2) + 1, 'e');
+    bool ok = kit.DecryptionString(hex.c_str(), plain.data(), echo.data());
+    return {ok, std::string(plain.data(), strnlen(plain.data(), plain.size())),
+            std::string(echo.data(), strnlen(echo.data(), echo.size()))};
+}
+
+TEST(CryptKit, CreateChecksInOrderAndAFailedCheckKeepsTheKit) {
+    zep::testing::DebugOutputCapture debug;
+    CZEP3DCryptKit kit;
+    EXPECT_FALSE(kit.Create(2, 3, 3, 3, "k", TEXT, 1, 1));
+    EXPECT_FALSE(kit.Create(1, 3, 3, 3, "k", TEXT, 1, 1));
+    EXPECT_FALSE(kit.Create(1, 2, 3, 3, "k", TEXT, 1, 1));
+    EXPECT_FALSE(kit.Create(1, 2, 2, 3, "k", TEXT, 1, 1));
+    EXPECT_FALSE(kit.Create(1, BLOWFISH, 2, 2, "k", TEXT, 16, 8));
+    EXPECT_FALSE(kit.Create(1, RIJNDAEL, 2, 2, "k", TEXT, 16, 8));
+    EXPECT_FALSE(kit.Create(0, TEA, 0, 0, "k", TEXT, 16, 16));
+    EXPECT_FALSE(kit.IsCreated());
+    EXPECT_EQ(debug.Messages(), (std::vector<std::string>{
+                                    "CZEP3DCryptKit::Create()-Unknowable data type!",
+                                    "CZEP3DCryptKit::Create()-Unknowable method!",
+                                    "CZEP3DCryptKit::Create()-Unknowable operation mode!",
+                                    "CZEP3DCryptKit::Create()-Unknowable padding mode!",
+                                    "CZEP3DCryptKit::Create()-Unknowable Keylength!",
+                                    "CZEP3DCryptKit::Create()-Unknowable BlockSize!",
+                                    "CZEP3DCryptKit::Create()-Unknowable BlockSize!",
+                                }));
+
+    // A created kit keeps its working method through a refused Create, and takes a new one on a good one.
+    std::string plain = "0123456789abcdef";
+    ASSERT_TRUE(kit.Create(1, RIJNDAEL, ECB, ZEROES, "first key text!!", TEXT, 16, 16));
+    ZEP3DICryptMethod* first = kit.GetMethod();
+    std::string hex = ToHex(Encipher(0, "first key text!!", 16, ECB, plain));
+    EXPECT_FALSE(kit.Create(0, TEA, ECB, ZEROES, "k", TEXT, 16, 16));
+    EXPECT_EQ(kit.GetMethod(), first);
+    EXPECT_EQ(Decipher(kit, hex).plain, plain);
+    ASSERT_TRUE(kit.Create(0, TEA, CBC, ZEROES, "a TEA key 16 by.", TEXT, 16, 8));
+    EXPECT_EQ(Decipher(kit, ToHex(Encipher(2, "a TEA key 16 by.", 8, CBC, plain))).plain, plain);
+    EXPECT_TRUE(kit.Destroy());
+    EXPECT_FALSE(kit.IsCreated());
+    EXPECT_EQ(kit.GetMethod(), nullptr);
+}
+
+TEST(CryptKit, TextKeysAreZeroExtendedOrCutNeverRepeated) {
+    std::string plain = PseudoRandomBytes(32, 1);
+    CZEP3DCryptKit kit;
+    // 13 characters with key length 16: the text and three zero bytes.
+    ASSERT_TRUE(kit.Create(1, RIJNDAEL, ECB, ZEROES, "PlumTreeGlade", TEXT, 16, 16));
+    std::string key("PlumTreeGlade\0\0\0", 16);
+    Decrypted d = Decipher(kit, ToHex(Encipher(0, key, 16, ECB, plain)));
+    EXPECT_EQ(d.echo, ToHex(plain));
+
+    // A text longer than the key buffer is cut at the buffer (Blowfish: 56 bytes).
+    std::string longText(70, 'L');
+    longText[10] = 'x';
+    ASSERT_TRUE(kit.Create(0, BLOWFISH, CFB, BLANKS, longText.c_str(), TEXT, 56, 8));
+    EXPECT_EQ(Decipher(kit, ToHex(Encipher(1, longText.substr(0, 56), 8, CFB, plain))).echo, ToHex(plain));
+}
+
+TEST(CryptKit, HexKeysDecodeUpperCaseDigitsAndStopAtTheFirstBadPair) {
+    std::string plain = PseudoRandomBytes(16, 2);
+    CZEP3DCryptKit kit;
+    std::string key = PseudoRandomBytes(16, 3);
+    ASSERT_TRUE(kit.Create(0, RIJNDAEL, ECB, ZEROES, ToHex(key).c_str(), HEX, 16, 16));
+    EXPECT_EQ(Decipher(kit, ToHex(Encipher(0, key, 16, ECB, plain))).echo, ToHex(plain));
+
+    // A lower-case digit stops decoding: the rest of the key is zero.
+    std::string text = ToHex(key);
+    text[9] = 'a';
+    std::string cut = key.substr(0, 4) + std::string(12, '\0');
+    ASSERT_TRUE(kit.Create(0, RIJNDAEL, ECB, ZEROES, text.c_str(), HEX, 16, 16));
+    EXPECT_EQ(Decipher(kit, ToHex(Encipher(0, cut, 16, ECB, plain))).echo, ToHex(plain));
+
+    // A short text (and an odd last digit) gives only the whole pairs; TEA takes 16 bytes.
+    ASSERT_TRUE(kit.Create(0, TEA, ECB, ZEROES, "0102030", HEX, 16, 8));
+    EXPECT_EQ(Decipher(kit, ToHex(Encipher(2, std::string("\x01\x02\x03", 3) + std::string(13, '\0'), 8, ECB,
+                                           plain)))
+                  .echo,
+              ToHex(plain));
+}
+
+TEST(CryptKit, DecryptionStringKeepsPaddingAndIgnoresAnOddLastDigit) {
+    CZEP3DCryptKit kit;
+    ASSERT_TRUE(kit.Create(1, RIJNDAEL, ECB, ZEROES, "PlumTreeGlade", TEXT, 16, 16));
+    std::string key("PlumTreeGlade\0\0\0", 16);
+    std::string plain = std::string("secret") + std::string(26, '\0');
+    std::string hex = ToHex(Encipher(0, key, 16, ECB, plain));
+    ASSERT_EQ(hex.size(), 64u);
+    Decrypted d = Decipher(kit, hex);
+    EXPECT_TRUE(d.ok);
+    EXPECT_EQ(d.plain, "secret");
+    EXPECT_EQ(d.echo, ToHex(plain));
+    Decrypted odd = Decipher(kit, hex + "7");
+    EXPECT_EQ(odd.plain, "secret");
+    EXPECT_EQ(odd.echo, ToHex(plain));
+
+    // BLANKS padding stays at the end of the text.
+    ASSERT_TRUE(kit.Create(1, RIJNDAEL, CBC, BLANKS, "PlumTreeGlade", TEXT, 16, 16));
+    std::string blanks = "pass" + std::string(12, ' ');
+    EXPECT_EQ(Decipher(kit, ToHex(Encipher(0, key, 16, CBC, blanks))).plain, blanks);
+    // Every call starts from a fresh chain.
+    EXPECT_EQ(Decipher(kit, ToHex(Encipher(0, key, 16, CBC, blanks))).plain, blanks);
+}
+
+TEST(CryptKit, RefusedLengthsGiveEmptyOutputsAndStillSucceed) {
+    zep::testing::DebugOutputCapture debug;
+    CZEP3DCryptKit kit;
+    ASSERT_TRUE(kit.Create(1, RIJNDAEL, ECB, ZEROES, "PlumTreeGlade", TEXT, 16, 16));
+    Decrypted thirty = Decipher(kit, std::string(30, 'A'));
+    EXPECT_TRUE(thirty.ok);
+    EXPECT_EQ(thirty.plain, "");
+    EXPECT_EQ(thirty.echo, "");
+    Decrypted empty = Decipher(kit, "");
+    EXPECT_TRUE(empty.ok);
+    EXPECT_EQ(empty.plain, "");
+    char plain[4] = "xyz", echo[4] = "uvw";
+    EXPECT_TRUE(kit.DecryptionString(nullptr, plain, echo));
+    EXPECT_EQ(std::string(plain), "");
+    EXPECT_EQ(debug.Messages(),
+              std::vector<std::string>(3, "CZEP3DCryptRijndael::Decrypt()-Illegal Block Size!"));
+}
+
+TEST(CryptKit, BadHexDigitsLeaveTheRestOfTheCiphertextZero) {
+    CZEP3DCryptKit kit;
+    ASSERT_TRUE(kit.Create(0, TEA, ECB, ZEROES, "0123456789ABCDEF", TEXT, 16, 8));
+    auto tea = MakeMethod(2, "0123456789ABCDEF", 8, ECB);
+    std::string cipher = FromHex("A1B2C3") + std::string(5, '\0');
+    std::string expected(8, '\0');
+    tea->Decrypt(cipher.data(), &expected[0], 8);
+    EXPECT_EQ(Decipher(kit, "A1B2C3zz00112233").echo, ToHex(expected));
+    EXPECT_EQ(Decipher(kit, "A1B2C3ff00112233").echo, ToHex(expected));
+}
+
+TEST(CryptKit, UncreatedKitRefusesAndLeavesTheOutputs) {
+    zep::testing::DebugOutputCapture debug;
+    CZEP3DCryptKit kit;
+    char plain[8] = "plain", echo[8] = "echo";
+    EXPECT_FALSE(kit.DecryptionString("00112233445566778899AABBCCDDEEFF", plain, echo));
+    EXPECT_EQ(std::string(plain), "plain");
+    EXPECT_EQ(std::string(echo), "echo");
+    EXPECT_TRUE(kit.Destroy());
+    EXPECT_EQ(debug.Messages(),
+              (std::vector<std::string>{"CZEP3DCryptKit::DecryptionString()-Object not created!"}));
+}
+
+TEST(CryptKit, LongCiphertextsUseHeapScratchAndDecipherWhole) {
+    CZEP3DCryptKit kit;
+    ASSERT_TRUE(kit.Create(0, BLOWFISH, CBC, ZEROES, "a Blowfish key", TEXT, 56, 8));
+    std::string key = std::string("a Blowfish key") + std::string(42, '\0');
+    std::string plain(4000, 'q');
+    Decrypted d = Decipher(kit, ToHex(Encipher(1, key, 8, CBC, plain)));
+    EXPECT_EQ(d.plain, plain);
+    EXPECT_EQ(d.echo, ToHex(plain));
+}
+
+}  // namespace
+}  // namespace ZEP3DFileCrypt

@@ -1,0 +1,257 @@
+// Tests of the two-half reader and of the encrypted file format that every method offers.
+#include "filecrypt/ZEP3DDoubleBuffering.h"
+
+#include <gtest/gtest.h>
+
+#include "TestUtil.h"
+#include "filecrypt/KnownAnswers_test.h"
+#include "filecrypt/ZEP3DCryptRijndael.h"
+#include "filecrypt/ZEP3DICryptMethod.h"
+
+namespace ZEP3DFileCrypt {
+namespace {
+
+using zep::filecrypt::testing::MakeMethod;
+using zep::filecrypt::testing::PseudoRandomBytes;
+using zep::testing::ReadFile;
+using zep::testing::ScopedTempDir;
+using zep::testing::WriteFile;
+
+// The pieces a reader over `content` hands out for the given requests (then until it gives 0).
+std::vector<int> Pieces(const std::string& content, int size, int dataLength, std::vector<int> requests,
+                        std::string* delivered) {
+    ScopedTempDir dir;
+    WriteFile(dir.File("in"), content);
+    std::ifstream file(dir.File("in"), std::ios::binary);
+    std::vector<char> buffer(static_cast<size_t>(size));
+    CZEP3DDoubleBuffering reader(file, buffer.data(), size, dataLength);
+    std::vector<int> counts;
+    std::vector<char> out(static_cast<size_t>(size));
+    size_t next = 0;
+    for (;;) {
+        int request = next < requests.size() ? requests[next++] : -1;
+        int n = reader.GetData(out.data(), request);
+        counts.push_back(n);
+        if (n > 0) delivered->append(out.data(), static_cast<size_t>(n));
+        if (n == 0 && next >= requests.size()) break;
+    }
+    return counts;
+}
+
+TEST(DoubleBuffering, HandsOutTheStreamInPiecesThenTheRestThenZero) {
+    std::string got;
+    std::string content = PseudoRandomBytes(512, 1);
+    EXPECT_EQ(Pieces(content, 1024, 384, {}, &got), (std::vector<int>{384, 128, 0}));
+    EXPECT_EQ(got, content);
+
+    for (size_t length : {0, 1, 383, 384, 385, 511, 512, 513, 1023, 1024, 1025, 5000}) {
+        SCOPED_TRACE(length);
+        content = PseudoRandomBytes(length, static_cast<unsigned int>(length));
+        got.clear();
+        std::vector<int> counts = Pieces(content, 1024, 384, {}, &got);
+        EXPECT_EQ(got, content);
+        size_t whole = length / 384;
+        ASSERT_GE(counts.size(), whole + 1);
+        for (size_t i = 0; i < whole; ++i) EXPECT_EQ(counts[i], 384);
+        EXPECT_EQ(counts.back(), 0);
+    }
+
+    // Mixed lengths, crossing the halves and the end of the buffer in every way.
+    content = PseudoRandomBytes(3000, 9);
+    got.clear();
+    Pieces(content, 16, 8, {1, 8, 7, 3, 8, 8, 2, 5, 8, 8, 8, 1, 1, 6, 8, 8, 4, 8}, &got);
+    EXPECT_EQ(got, content);
+}
+
+TEST(DoubleBuffering, RefusesBadConstructionAndBadLengths) {
+    zep::testing::DebugOutputCapture debug;
+    ScopedTempDir dir;
+    WriteFile(dir.File("in"), "data");
+    std::ifstream file(dir.File("in"), std::ios::binary);
+    std::ifstream closed;
+    char buffer[1024];
+    char out[1024];
+    CZEP3DDoubleBuffering odd(file, buffer, 1023, 10);
+    CZEP3DDoubleBuffering notOpen(closed, buffer, 1024, 10);
+    CZEP3DDoubleBuffering tooLong(file, buffer, 1024, 513);
+    CZEP3DDoubleBuffering zero(file, buffer, 1024, 0);
+    CZEP3DDoubleBuffering noBuffer(file, nullptr, 1024, 10);
+    EXPECT_EQ(odd.GetData(out), 0);
+    EXPECT_EQ(notOpen.GetData(out, 5), 0);
+    EXPECT_EQ(tooLong.GetData(out, 4), 0);
+    EXPECT_EQ(noBuffer.GetData(out, 4), 0);
+    CZEP3DDoubleBuffering good(file, buffer, 1024, 384);
+    EXPECT_EQ(good.GetData(out, 513), 0);
+    EXPECT_EQ(good.GetData(out, 0), 0);
+    EXPECT_EQ(good.GetData(out, 3), 3);
+    EXPECT_EQ(good.GetData(out), 1);
+    EXPECT_EQ(good.GetData(out), 0);
+    EXPECT_EQ(
+        debug.Messages(),
+        (std::vector<std::string>{
+            "CZEP3DDoubleBuffering::CZEP3DDoubleBuffering()-m_iSize should be Even Number!",
+            "CZEP3DDoubleBuffering::CZEP3DDoubleBuffering()-Referenced File not Opened or in Bad State!",
+            "CZEP3DDoubleBuffering::CZEP3DDoubleBuffering()-Illegal Construction Data!",
+            "CZEP3DDoubleBuffering::CZEP3DDoubleBuffering()-Illegal Construction Data!",
+            "CZEP3DDoubleBuffering::CZEP3DDoubleBuffering()-Illegal Construction Data!",
+            "CZEP3DDoubleBuffering::GetData()-Illegal iDataLen",
+            "CZEP3DDoubleBuffering::GetData()-Illegal iDataLen",
+        }));
+}
+
+// ---- The encrypted file format ------------------------------------------------------------------
+
+struct FileKind {
+    unsigned int method;
+    size_t keyBytes;
+    int blockSize;
+    const char* name;
+};
+
+const FileKind kFileKinds[] = {
+    {0, 16, 16, "RIJNDAEL"}, {0, 32, 32, "RIJNDAEL-32"}, {1, 8, 8, "BLOWFISH"}, {2, 16, 8, "TEA"}};
+
+std::string Fingerprint(ZEP3DICryptMethod& method) {
+    std::string out(32, '\0');
+    method.GetFingerprint(&out[0]);
+    return out;
+}
+
+// The expected file: fingerprint, then pieces of 384 bytes each enciphered by one call from a reset chain.
+std::string ExpectedFile(ZEP3DICryptMethod& method, const std::string& plain) {
+    std::string file = Fingerprint(method);
+    method.ResetChain();
+    for (size_t pos = 0; pos < plain.size(); pos += 384) {
+        std::string piece = plain.substr(pos, 384);
+        size_t length = piece.size();
+        piece.resize(400, '\0');
+        if (length < 384) length = static_cast<size_t>(method.Padding(&piece[0], static_cast<int>(length)));
+        std::string out(length, '\0');
+        method.Encrypt(piece.data(), &out[0], length);
+        file += out;
+    }
+    return file;
+}
+
+TEST(CryptFile, EnciphersInPiecesBehindTheFingerprintAndDeciphersToThePaddedText) {
+    ScopedTempDir dir;
+    for (const FileKind& kind : kFileKinds) {
+        for (size_t length : {0, 1, 383, 384, 385, 1000}) {
+            SCOPED_TRACE(std::string(kind.name) + " length " + std::to_string(length));
+            std::string key = PseudoRandomBytes(kind.keyBytes, 3);
+            auto method = MakeMethod(kind.method, key, kind.blockSize, CBC, PADCOUNT);
+            std::string plain = PseudoRandomBytes(length, static_cast<unsigned int>(length) + 1);
+            WriteFile(dir.File("plain"), plain);
+            method->EncryptFile(dir.File("plain"), dir.File("cipher"));
+            std::string cipher = ReadFile(dir.File("cipher"));
+            size_t bs = static_cast<size_t>(kind.blockSize);
+            EXPECT_EQ(cipher.size(), 32 + (length + bs - 1) / bs * bs);
+            auto again = MakeMethod(kind.method, key, kind.blockSize, CBC, PADCOUNT);
+            EXPECT_EQ(cipher, ExpectedFile(*again, plain));
+
+            method->DecryptFile(dir.File("cipher"), dir.File("back"));
+            std::string back = ReadFile(dir.File("back"));
+            ASSERT_EQ(back.size(), cipher.size() - 32);
+            EXPECT_EQ(back.substr(0, length), plain);
+            size_t pad = back.size() - length;
+            EXPECT_EQ(back.substr(length), std::string(pad, static_cast<char>(pad)));
+        }
+    }
+}
+
+TEST(CryptFile, SeveralMebibytesRoundTripInEveryMode) {
+    ScopedTempDir dir;
+    std::string plain = PseudoRandomBytes(3 * 1024 * 1024 + 77, 12);
+    WriteFile(dir.File("plain"), plain);
+    for (const FileKind& kind : kFileKinds) {
+        for (unsigned int mode : {ECB, CBC, CFB}) {
+            SCOPED_TRACE(std::string(kind.name) + " mode " + std::to_string(mode));
+            auto method = MakeMethod(kind.method, PseudoRandomBytes(kind.keyBytes, 13), kind.blockSize, mode);
+            method->EncryptFile(dir.File("plain"), dir.File("cipher"));
+            method->DecryptFile(dir.File("cipher"), dir.File("back"));
+            std::string back = ReadFile(dir.File("back"));
+            ASSERT_GE(back.size(), plain.size());
+            EXPECT_TRUE(back.compare(0, plain.size(), plain) == 0);
+            EXPECT_EQ(back.substr(plain.size()), std::string(back.size() - plain.size(), '\0'));
+        }
+    }
+}
+
+TEST(CryptFile, AnotherKeyMethodModeOrPaddingFailsAtTheFingerprint) {
+    ScopedTempDir dir;
+    std::string key = PseudoRandomBytes(16, 5);
+    WriteFile(dir.File("plain"), PseudoRandomBytes(700, 6));
+    auto writer = MakeMethod(0, key, 16, CBC, ZEROES);
+    writer->EncryptFile(dir.File("plain"), dir.File("cipher"));
+
+    std::vector<std::unique_ptr<ZEP3DICryptMethod>> readers;
+    readers.push_back(MakeMethod(0, PseudoRandomBytes(16, 7), 16, CBC, ZEROES));
+    readers.push_back(MakeMethod(0, key, 16, CFB, ZEROES));
+    readers.push_back(MakeMethod(0, key, 16, CBC, BLANKS));
+    readers.push_back(MakeMethod(0, key, 24, CBC, ZEROES));
+    readers.push_back(MakeMethod(2, key, 8, CBC, ZEROES));
+    for (auto& reader : readers) {
+        zep::testing::DebugOutputCapture debug;
+        WriteFile(dir.File("back"), "old content");
+        reader->DecryptFile(dir.File("cipher"), dir.File("back"));
+        EXPECT_EQ(ReadFile(dir.File("back")), "");
+        ASSERT_EQ(debug.Messages().size(), 1u);
+        EXPECT_NE(debug.Messages()[0].find("::DecryptFile()-Error!"), std::string::npos);
+    }
+    // A file shorter than the fingerprint fails the same way.
+    WriteFile(dir.File("short"), "tiny");
+    zep::testing::DebugOutputCapture debug;
+    writer->DecryptFile(dir.File("short"), dir.File("back"));
+    EXPECT_EQ(debug.Messages(), (std::vector<std::string>{"CZEP3DCryptRijndael::DecryptFile()-Error!"}));
+}
+
+TEST(CryptFile, RefusesUninitialisedMethodsSamePathsAndMissingFiles) {
+    ScopedTempDir dir;
+    WriteFile(dir.File("plain"), "some text");
+    zep::testing::DebugOutputCapture debug;
+    CZEP3DCryptRijndael fresh;
+    fresh.EncryptFile(dir.File("plain"), dir.File("cipher"));
+    fresh.DecryptFile(dir.File("plain"), dir.File("cipher"));
+    EXPECT_FALSE(zep::testing::FileExists(dir.File("cipher")));
+
+    auto tea = MakeMethod(2, "0123456789ABCDEF", 8, ECB);
+    tea->EncryptFile(dir.File("plain"), dir.File("plain"));
+    tea->DecryptFile(dir.File("plain"), dir.File("plain"));
+    EXPECT_EQ(ReadFile(dir.File("plain")), "some text");
+    tea->EncryptFile(dir.File("missing"), dir.File("cipher"));
+    EXPECT_FALSE(zep::testing::FileExists(dir.File("cipher")));
+    tea->EncryptFile(dir.File("plain"), dir.File("no/such/folder/cipher"));
+
+    auto blowfish = MakeMethod(1, "8bytekey", 8, ECB);
+    blowfish->DecryptFile(dir.File("missing"), dir.File("back"));
+    blowfish->DecryptFile(dir.File("plain"), dir.File("no/such/folder/back"));
+
+    EXPECT_EQ(debug.Messages(), (std::vector<std::string>{
+                                    "CZEP3DCryptRijndael::EncryptFile()-Object not Initialized!",
+                                    "CZEP3DCryptRijndael::DecryptFile()-Object not Initialized!",
+                                    "CZEP3DCryptTEA::EncryptFile()-Error!",
+                                    "CZEP3DCryptTEA::DecryptFile()-Error!",
+                                    "CZEP3DCryptTEA::EncryptFile()-Error!",
+                                    "CZEP3DCryptTEA::EncryptFile()-Error!",
+                                    "CZEP3DCryptBlowFish::DecryptFile()-Error!",
+                                    "CZEP3DCryptBlowFish::DecryptFile()-Error!",
+                                }));
+}
+
+TEST(CryptFile, ATruncatedLastPieceIsReportedAndNotDeciphered) {
+    ScopedTempDir dir;
+    auto method = MakeMethod(0, PseudoRandomBytes(16, 8), 16, CBC);
+    std::string plain = PseudoRandomBytes(800, 9);
+    WriteFile(dir.File("plain"), plain);
+    method->EncryptFile(dir.File("plain"), dir.File("cipher"));
+    std::string cipher = ReadFile(dir.File("cipher"));
+    WriteFile(dir.File("cut"), cipher.substr(0, cipher.size() - 5));
+    zep::testing::DebugOutputCapture debug;
+    method->DecryptFile(dir.File("cut"), dir.File("back"));
+    EXPECT_EQ(debug.Messages(), (std::vector<std::string>{"CZEP3DCryptRijndael::DecryptFile()-Error!"}));
+    // The whole pieces before it are deciphered; the broken last piece is not written.
+    EXPECT_EQ(ReadFile(dir.File("back")), plain.substr(0, 768));
+}
+
+}  // namespace
+}  // namespace ZEP3DFileCrypt

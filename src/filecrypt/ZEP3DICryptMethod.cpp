@@ -1,0 +1,215 @@
+// The shared parts of the block-cipher methods: framing helpers, key forming, the fingerprint digest and
+// the encrypted file format (32-byte fingerprint, then the ciphertext in pieces of 384 bytes).
+#include "filecrypt/ZEP3DICryptMethod.h"
+
+#include <cstring>
+#include <fstream>
+#include <memory>
+
+#include "filecrypt/SecureWipe.h"
+#include "filecrypt/ZEP3DDoubleBuffering.h"
+#include "filecrypt/ZEP3DMessageDigestSHA.h"
+#include "platform/Platform.h"
+
+namespace ZEP3DFileCrypt {
+
+namespace {
+
+constexpr int kFingerprintBytes = 32;
+constexpr int kReaderBytes = 1024;
+// A multiple of every block size (8, 16, 24, 32), so only the last piece can need padding.
+constexpr int kPieceBytes = 384;
+
+// Scratch of one file operation; wiped on every way out because it holds plaintext.
+struct FileScratch {
+    char reader[kReaderBytes];
+    char piece[kPieceBytes];
+    char result[kPieceBytes];
+    ~FileScratch() { zep::filecrypt::SecureWipe(this, sizeof(*this)); }
+};
+
+// Stream buffers of this size make one system call per 64 KiB instead of per few KiB; the pieces stay
+// 384 bytes as the file format has them.
+constexpr size_t kStreamBufferBytes = 64 * 1024;
+
+struct StreamBuffers {
+    std::unique_ptr<char[]> input{new char[kStreamBufferBytes]};
+    std::unique_ptr<char[]> output{new char[kStreamBufferBytes]};
+    ~StreamBuffers() {
+        // The output buffer held ciphertext only, the input buffer plaintext (or ciphertext).
+        zep::filecrypt::SecureWipe(input.get(), kStreamBufferBytes);
+    }
+};
+
+bool OpenInput(std::ifstream& stream, const std::string& path, char* buffer) {
+    stream.rdbuf()->pubsetbuf(buffer, static_cast<std::streamsize>(kStreamBufferBytes));
+    return zep::platform::OpenFileBuffer(*stream.rdbuf(), path.c_str(), std::ios::in | std::ios::binary);
+}
+
+bool OpenOutput(std::ofstream& stream, const std::string& path, char* buffer) {
+    stream.rdbuf()->pubsetbuf(buffer, static_cast<std::streamsize>(kStreamBufferBytes));
+    return zep::platform::OpenFileBuffer(*stream.rdbuf(), path.c_str(),
+                                         std::ios::out | std::ios::binary | std::ios::trunc);
+}
+
+}  // namespace
+
+ZEP3DICryptMethod::ZEP3DICryptMethod()
+    : m_bInitialized(0), m_iBlockSize(0), m_iKeyLength(0), m_iOperationMode(ECB), m_iPaddingMode(ZEROES) {}
+
+ZEP3DICryptMethod::~ZEP3DICryptMethod() = default;
+
+void ZEP3DICryptMethod::Xor(char* buff, const char* chain) {
+    if (!m_bInitialized) {
+        zep::platform::DebugOutput("ZEP3DICryptMethod::Xor()-Object not Initialized");
+        return;
+    }
+    if (buff == nullptr || chain == nullptr) return;
+    for (int i = 0; i < m_iBlockSize; ++i) buff[i] = static_cast<char>(buff[i] ^ chain[i]);
+}
+
+int ZEP3DICryptMethod::Padding(char* buffer, int length) {
+    if (!m_bInitialized) {
+        zep::platform::DebugOutput("ZEP3DICryptMethod::Padding()-Object not Initialized");
+        return -1;
+    }
+    // A negative length would put the padding in front of the buffer.
+    if (length < 0 || buffer == nullptr) return -1;
+    int r = length % m_iBlockSize;
+    if (r == 0) return length;
+    int p = m_iBlockSize - r;
+    char fill = 0;
+    if (m_iPaddingMode == BLANKS) {
+        fill = 0x20;
+    } else if (m_iPaddingMode == PADCOUNT) {
+        fill = static_cast<char>(p);
+    }
+    std::memset(buffer + length, fill, static_cast<size_t>(p));
+    return length + p;
+}
+
+uint32_t ZEP3DICryptMethod::BytesToWord(const char* bytes) {
+    const unsigned char* b = reinterpret_cast<const unsigned char*>(bytes);
+    return (static_cast<uint32_t>(b[0]) << 24) | (static_cast<uint32_t>(b[1]) << 16) |
+           (static_cast<uint32_t>(b[2]) << 8) | static_cast<uint32_t>(b[3]);
+}
+
+void ZEP3DICryptMethod::WordToBytes(uint32_t word, char* bytes) {
+    unsigned char* b = reinterpret_cast<unsigned char*>(bytes);
+    b[0] = static_cast<unsigned char>(word >> 24);
+    b[1] = static_cast<unsigned char>(word >> 16);
+    b[2] = static_cast<unsigned char>(word >> 8);
+    b[3] = static_cast<unsigned char>(word);
+}
+
+void ZEP3DICryptMethod::FormKeyBytes(const char* keyData, int keyDataLength, unsigned char* key,
+                                     int keyLength) {
+    for (int i = 0; i < keyLength; ++i) key[i] = static_cast<unsigned char>(keyData[i % keyDataLength]);
+}
+
+void ZEP3DICryptMethod::DigestFingerprintText(char* text, size_t size, char* out) {
+    size_t length = 0;
+    while (length < size && text[length] != 0) ++length;
+    CZEP3DMessageDigestSHA sha;
+    sha.AddData(text, static_cast<int>(length));
+    char digest[kFingerprintBytes] = {0};
+    sha.FinalDigest(digest);
+    if (out != nullptr) std::memcpy(out, digest, sizeof(digest));
+    zep::filecrypt::SecureWipe(text, size);
+}
+
+void ZEP3DICryptMethod::RunEncryptFile(const std::string& inFile, const std::string& outFile,
+                                       const FileMessages& messages) {
+    if (!m_bInitialized) {
+        zep::platform::DebugOutput(messages.encryptNotInitialized);
+        return;
+    }
+    if (inFile == outFile) {
+        zep::platform::DebugOutput(messages.encryptError);
+        return;
+    }
+    try {
+        // Declared before the streams, so it outlives them.
+        StreamBuffers buffers;
+        std::ifstream input;
+        if (!OpenInput(input, inFile, buffers.input.get())) {
+            zep::platform::DebugOutput(messages.encryptError);
+            return;
+        }
+        std::ofstream output;
+        if (!OpenOutput(output, outFile, buffers.output.get())) {
+            zep::platform::DebugOutput(messages.encryptError);
+            return;
+        }
+        char fingerprint[kFingerprintBytes] = {0};
+        GetFingerprint(fingerprint);
+        output.write(fingerprint, sizeof(fingerprint));
+
+        ResetChain();
+        FileScratch scratch;
+        CZEP3DDoubleBuffering reader(input, scratch.reader, kReaderBytes, kPieceBytes);
+        for (;;) {
+            int n = reader.GetData(scratch.piece);
+            if (n < 1) break;
+            if (n < kPieceBytes) n = Padding(scratch.piece, n);
+            Encrypt(scratch.piece, scratch.result, static_cast<size_t>(n));
+            output.write(scratch.result, n);
+        }
+    } catch (...) {
+        // Stream buffers are allocated on open; running out of memory ends the operation.
+        zep::platform::DebugOutput(messages.encryptError);
+    }
+}
+
+void ZEP3DICryptMethod::RunDecryptFile(const std::string& inFile, const std::string& outFile,
+                                       const FileMessages& messages) {
+    if (!m_bInitialized) {
+        zep::platform::DebugOutput(messages.decryptNotInitialized);
+        return;
+    }
+    if (inFile == outFile) {
+        zep::platform::DebugOutput(messages.decryptError);
+        return;
+    }
+    try {
+        // Declared before the streams, so it outlives them.
+        StreamBuffers buffers;
+        std::ifstream input;
+        if (!OpenInput(input, inFile, buffers.input.get())) {
+            zep::platform::DebugOutput(messages.decryptError);
+            return;
+        }
+        std::ofstream output;
+        if (!OpenOutput(output, outFile, buffers.output.get())) {
+            zep::platform::DebugOutput(messages.decryptError);
+            return;
+        }
+        char expected[kFingerprintBytes] = {0};
+        GetFingerprint(expected);
+        char header[kFingerprintBytes] = {0};
+        input.read(header, sizeof(header));
+        if (std::memcmp(expected, header, sizeof(header)) != 0) {
+            zep::platform::DebugOutput(messages.decryptError);
+            return;
+        }
+
+        ResetChain();
+        FileScratch scratch;
+        CZEP3DDoubleBuffering reader(input, scratch.reader, kReaderBytes, kPieceBytes);
+        for (;;) {
+            int n = reader.GetData(scratch.piece);
+            if (n < 1) break;
+            // Only a truncated or foreign file ends in a part of a block: it is not deciphered.
+            if (n % m_iBlockSize != 0) {
+                zep::platform::DebugOutput(messages.decryptError);
+                break;
+            }
+            Decrypt(scratch.piece, scratch.result, static_cast<size_t>(n));
+            output.write(scratch.result, n);
+        }
+    } catch (...) {
+        zep::platform::DebugOutput(messages.decryptError);
+    }
+}
+
+}  // namespace ZEP3DFileCrypt
