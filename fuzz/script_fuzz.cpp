@@ -1,5 +1,5 @@
 // Fuzz target: any bytes as a script file, read into a store, then lookups and changes with names taken
-// from the same bytes; the store's results must agree with what it holds.
+// from the same bytes (the store's results must agree with what it holds), and read as an account file.
 #include <clocale>
 #include <cstdio>
 #include <cstdlib>
@@ -10,6 +10,7 @@
 
 #include "FuzzDriver.h"
 #include "platform/Platform.h"
+#include "toolkit/ZEP3DACCSecurity.h"
 #include "toolkit/ZEP3DScript.h"
 
 namespace {
@@ -81,4 +82,12 @@ void Fuzz(const uint8_t* data, size_t size) {
     store.AddSectionComment(static_cast<int>(size % 7) - 3, "c");
     Check(store.Erase());
     Check(store.FindSection("") == -1);
+
+    // The same bytes as an account file, into buffers of exactly the size the reader may fill.
+    std::vector<char> user(512);
+    std::vector<char> password(512);
+    CZEP3DACCSecurity reader;
+    const bool account = reader.ReadAccount(setup.path.c_str(), user.data(), password.data());
+    Check(account ? reader.GetStatus() == 1000 && user[0] != 0 && password[0] != 0
+                  : user[0] == 0 && password[0] == 0 && reader.GetStatus() != 1000);
 }
