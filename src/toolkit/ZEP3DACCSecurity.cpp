@@ -135,7 +135,15 @@ bool CZEP3DACCSecurity::Decryption(const char* hexText, char* plainPassword) {
     const char* text = hexText != nullptr ? hexText : "";
     // The kit writes up to length / 2 + 1 plain bytes and twice as many echo digits: a longer text would
     // not fit the buffers below.
-    if (std::strlen(text) >= kDecryptBuffer) return false;
+    const size_t length = std::strlen(text);
+    if (length >= kDecryptBuffer) return false;
+    // The kit stops decoding at the first pair that is not two upper-case hexadecimal digits and
+    // deciphers whatever the rest of its buffer holds: such a text would give a wrong password as if it
+    // were right. An odd last digit is ignored, as the kit ignores it.
+    for (size_t i = 0; i < length / 2 * 2; ++i) {
+        const char c = text[i];
+        if (!((c >= '0' && c <= '9') || (c >= 'A' && c <= 'F'))) return false;
+    }
 
     WipedBuffers<kDecryptBuffer, 2> buffers;
     char* plain = buffers[0];

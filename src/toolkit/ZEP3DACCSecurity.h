@@ -20,7 +20,8 @@ class CZEP3DACCSecurity {
     //   1001  no path (null or empty);
     //   1004  the file does not exist;
     //   1007  the file cannot be read as a script, or holds no section;
-    //   1009  the password cannot be deciphered, or its text is longer than 271 characters;
+    //   1009  the password cannot be deciphered: its text is longer than 271 characters, or holds a
+    //         character other than the digits 0-9 and A-F (before an odd last one, which is ignored);
     //   1010  the user name or the deciphered password is empty, or the user name is longer than 511
     //         characters (it is never cut).
     // The deciphered password is wiped from every buffer of the reader before release, and from the
@@ -32,7 +33,8 @@ class CZEP3DACCSecurity {
 
   private:
     // Deciphers the hexadecimal password text into `plainPassword` (512 bytes). False when the text is
-    // longer than 271 characters, or when the crypt kit cannot be created or refuses to decipher.
+    // longer than 271 characters or not upper-case hexadecimal, or when the crypt kit cannot be created
+    // or refuses to decipher.
     bool Decryption(const char* hexText, char* plainPassword);
 
     int m_iStatus;
