@@ -8,7 +8,7 @@ FUZZ_SECONDS ?= 60
 
 # Debian packages the build, the tests and the benchmarks need.
 PACKAGES := cmake ninja-build g++ make pkg-config libgtest-dev libgmock-dev googletest libbenchmark-dev \
-            clang libclang-rt-14-dev g++-mingw-w64-x86-64-posix openssl libssl-dev
+            clang libclang-rt-14-dev g++-mingw-w64-x86-64-posix openssl libssl-dev locales
 
 .PHONY: all deps build test test-release test-asan mingw fuzz bench clean
 
