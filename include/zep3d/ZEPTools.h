@@ -38,6 +38,15 @@ class ZEP3DTOOL_API CZEPTools {
     int GetCommand(int iCommand, const char* commandLine, const char* installDir, const char* projectDir,
                    const char* baseName, const char* exeName, const char* runID, int debugLevel);
 
+    // Starts the run that the last command set up, on the route of its task mode, and returns the run
+    // status that the set-up left (launch failures are printed, never returned). jobId is -1, or the
+    // identifier of the cluster job that was created. -3300 when no run is set up.
+    int ExecuteCommand(long& jobId);
+
+    // Waits for the run's cluster job, if one was created, printing its start and end summaries;
+    // returns the run status (-3300 when no run is set up).
+    int WaitCommand();
+
     // The message of the last set-up failure: empty while none was recorded and before any command.
     // Valid until the next command or the end of the façade.
     const char* GetCommandErrMsg();

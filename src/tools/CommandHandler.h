@@ -60,6 +60,39 @@ class CommandHandler {
     // "127.0.0.1" for single-machine runs, otherwise the task-manager file's local host.
     const char* GetHostIP();
 
+    // ---- Launching: the operations of ExecuteCommand and WaitCommand ----------------------------
+
+    // Traces the folders the run will use; changes nothing.
+    void SetProcessCleaner();
+
+    // Sets jobId to -1, builds the launcher's arguments, sets m_nRemoteHost and starts the run on the
+    // route of the task mode: local spawn (0, 1), remote Linux run (11) or cluster job (12, 13, which
+    // sets jobId). Failures are printed; the status never changes.
+    void SpawnMPIProcess(long& jobId);
+
+    // Builds the launcher's argument string into m_sPPPName.
+    void SetMPICommandLine();
+
+    // Prepares the installation's account (at most 10 tries) and starts the launcher; returns 0.
+    int SpawnLocalMPIProcess();
+
+    // Submits the cluster job; 0 (and jobId set) on success, otherwise the companion's code.
+    int SubmitHPCJob(long& jobId);
+
+    // Waits for the job made by SubmitHPCJob, if any, and prints its start and end summaries.
+    void WaitHPCJob();
+
+    // Reads the account of the installation's "acc.ini" into m_szUserName and m_szPassword.
+    void ReadAccountInfo();
+
+    // Task mode 11: boots the MPD ring, writes the machine file and starts the remote launcher.
+    void SpawnLinuxMPIProcess();
+    void BootMPDRing();
+    void WriteRemoteMachineFile();
+    // Returns the launcher's return value as the SSH companion reports it.
+    int LaunchRemoteMPIExec(const char* launcher, const char* arguments, const char* localRunFolder,
+                            bool redirectConsole);
+
     // The launcher's configuration text for a run folder, through the MPI and text companions.
     static std::string IntelMPIConfigurationText(const std::string& runFolder);
 

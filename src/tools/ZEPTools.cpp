@@ -63,6 +63,28 @@ int CZEPTools::GetCommand(int iCommand, const char* commandLine, const char* ins
                  debugLevel);
 }
 
+int CZEPTools::ExecuteCommand(long& jobId) {
+    jobId = -1;
+    if (m_pHandler == nullptr) return kNoRun;
+    try {
+        m_pHandler->SetProcessCleaner();
+        m_pHandler->SpawnMPIProcess(jobId);
+    } catch (...) {
+        // Out of memory while launching: the launch is abandoned, the set-up's status stands.
+    }
+    return m_pHandler->m_iStatus;
+}
+
+int CZEPTools::WaitCommand() {
+    if (m_pHandler == nullptr) return kNoRun;
+    try {
+        m_pHandler->WaitHPCJob();
+    } catch (...) {
+        // As above: the wait is abandoned.
+    }
+    return m_pHandler->m_iStatus;
+}
+
 const char* CZEPTools::GetCommandErrMsg() {
     return m_pHandler != nullptr ? m_pHandler->m_sErrMsg.c_str() : "";
 }

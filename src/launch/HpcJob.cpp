@@ -1,0 +1,128 @@
+// The cluster-job route (task modes 12 and 13): the node table, the output folder, the job submission
+// with the installation's account, and the wait for the job with its summaries.
+#include <cstring>
+#include <vector>
+
+#include "ZEPHpcTool.h"
+#include "toolkit/ZEP3DACCSecurity.h"
+#include "tools/CommandHandler.h"
+#include "tools/Console.h"
+
+namespace {
+
+constexpr int kAccountOk = 1000;
+constexpr size_t kAccountBuffer = 1024;
+
+// One node of the job: a host and the number of consecutive tasks on it.
+struct Node {
+    std::string name;
+    int tasks = 0;
+};
+
+// Reads the account of "<install>\Bin\acc.ini" into the two 1024-byte buffers; prints a line when it
+// cannot. The buffers hold empty texts on failure.
+void ReadAccount(const std::string& installDir, char* user, char* password) {
+    std::memset(user, 0, kAccountBuffer);
+    std::memset(password, 0, kAccountBuffer);
+    const std::string path = installDir + "\\Bin\\acc.ini";
+    CZEP3DACCSecurity account;
+    account.ReadAccount(path.c_str(), user, password);
+    if (account.GetStatus() != kAccountOk) {
+        zep::tools::Print("Get password information from acc.ini failed.\n");
+        zep::tools::Flush();
+    }
+}
+
+}  // namespace
+
+void CommandHandler::ReadAccountInfo() { ReadAccount(m_sInstallDir, m_szUserName, m_szPassword); }
+
+int CommandHandler::SubmitHPCJob(long& jobId) {
+    CZEPHpcTool hpc;
+    const std::string jobName = "Tarvik3D HPC Job - " + m_sExeName;
+    const std::string share = "\\\\" + m_sLocalHostName + "\\" + m_sSharedDriveName;
+    m_sHPCOutputFolder = m_sWinRunPath;
+    if (m_iTaskMode == 13) {
+        const size_t found = m_sHPCOutputFolder.find(m_sParallelWorkingFolderName);
+        if (found != std::string::npos) {
+            m_sHPCOutputFolder.replace(found, m_sParallelWorkingFolderName.size(), share);
+        } else {
+            m_sHPCOutputFolder = "C:\\Windows\\Temp";
+        }
+    }
+    const std::string stdoutFile = m_sHPCOutputFolder + "\\zephpc_stdout.txt";
+    const std::string stderrFile = m_sHPCOutputFolder + "\\zephpc_stderr.txt";
+
+    // The table has one node per machine (at least one), and grows when the tasks change host more
+    // often than that; consecutive tasks on one host form one node.
+    std::vector<Node> nodes(static_cast<size_t>(m_nRemoteHost > 0 ? m_nRemoteHost : 1));
+    std::string exePath;
+    if (m_iTaskMode == 12) {
+        exePath = m_sExeFullPath;
+        nodes[0].name = "127.0.0.1";
+        nodes[0].tasks = m_nproc;
+    } else {
+        exePath = "\\\\" + m_sLocalHostName + "\\" + m_sSharedTarvik3DName + "\\Bin\\" + m_sExeName;
+        size_t current = 0;
+        for (size_t k = 0; k < m_ppTaskHostName.size(); ++k) {
+            if (k == 0) {
+                nodes[0].name = m_ppTaskHostName[0];
+                nodes[0].tasks = 1;
+            } else if (m_ppTaskHostName[k] != m_ppTaskHostName[k - 1]) {
+                if (++current == nodes.size()) nodes.emplace_back();
+                nodes[current].name = m_ppTaskHostName[k];
+                nodes[current].tasks = 1;
+            } else {
+                ++nodes[current].tasks;
+            }
+        }
+    }
+    m_sHPCNodeName = nodes[0].name;
+    std::vector<char*> names;
+    std::vector<int> counts;
+    for (Node& node : nodes) {
+        names.push_back(node.name.data());
+        counts.push_back(node.tasks);
+    }
+
+    std::vector<char> user(kAccountBuffer);
+    std::vector<char> password(kAccountBuffer);
+    ReadAccount(m_sInstallDir, user.data(), password.data());
+    const ComputingMode mode = m_iTaskMode == 12 ? ZEP_COMPUTING_SINGLE_NODE : ZEP_COMPUTING_MULTI_NODE;
+    const int result = hpc.HPC_CreateJob(m_lJobID, user.data(), password.data(), jobName.c_str(), mode,
+                                         static_cast<int>(nodes.size()), names.data(), counts.data(),
+                                         exePath.c_str(), m_sCommandLine.c_str(), m_sHPCOutputFolder.c_str(),
+                                         stdoutFile.c_str(), stderrFile.c_str(), "localhost");
+    std::fill(password.begin(), password.end(), '\0');
+    if (result != 0) {
+        zep::tools::Print("CZEPHpcTool::HPC_CreateJob() failed. (%d)\n", result);
+        zep::tools::Flush();
+        return result;
+    }
+    jobId = m_lJobID;
+    return 0;
+}
+
+void CommandHandler::WaitHPCJob() {
+    if (m_lJobID == -1) return;
+    CZEPHpcTool hpc;
+    CZEPHPCJobInfoMessage info;
+    int result = hpc.HPC_GetJobInfo(m_lJobID, info, "localhost");
+    if (result != 0) {
+        zep::tools::Print("CZEPHpcTool::HPC_GetJobInfo() failed. (%d)\n", result);
+        return;
+    }
+    const char* start = info.PrintJobBasicStartInfo();
+    zep::tools::Print("%s\n", start != nullptr ? start : "");
+    ZEPJobState state = ZEP_JOB_UNKNOWN;
+    result = hpc.HPC_WaitJobToFinish(m_lJobID, state, m_sHPCOutputFolder.c_str(), m_sHPCNodeName.c_str(),
+                                     "localhost");
+    if (result != 0) {
+        zep::tools::Print("CZEPHpcTool::HPC_WaitJobToFinish() failed. (%d)\n", result);
+        return;
+    }
+    result = hpc.HPC_GetJobInfo(m_lJobID, info, "localhost");
+    if (result != 0) zep::tools::Print("CZEPHpcTool::HPC_GetJobInfo() failed. (%d)\n", result);
+    const char* end = info.PrintJobBasicEndInfo();
+    zep::tools::Print("%s\n", end != nullptr ? end : "");
+}

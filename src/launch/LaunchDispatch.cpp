@@ -1,0 +1,64 @@
+// Launch dispatch: the folder trace of the process cleaner, the launcher's argument string, and the
+// choice of the route by task mode.
+#include "tools/CommandHandler.h"
+#include "tools/Console.h"
+
+void CommandHandler::SetProcessCleaner() {
+    const bool trace = m_iDebug >= kTraceLevel;
+    if (trace) zep::tools::Stream() << "\n======In CommandHandler::SetProcessCleaner======\n";
+    const std::string binFolder = m_sInstallDir + "Bin";
+    if (m_bIsSMP || !trace) return;
+    std::ostream& out = zep::tools::Stream();
+    out << "     StrZEP3dBinDir=" << binFolder << '\n';
+    if (m_iTaskMode == 11) {
+        out << "     LinZep3DHomeDir=" << m_sLinZep3DHomeDir << '\n'
+            << "     WinRunPath=" << m_sWinRunPath << '\n'
+            << "     LinRunPath=" << m_sLinRunPath << '\n';
+    } else {
+        out << "     BinFolderName=" << m_sBinFolderName << '\n'
+            << "     WinRunPath=" << m_sWinRunPath << '\n';
+    }
+    out << "     nproc=" << m_nproc << '\n' << '\n';
+}
+
+void CommandHandler::SetMPICommandLine() {
+    if (m_bIsSMP) {
+        m_sPPPName = IntelMPIConfigurationText(m_sWinRunPath) + " -localonly -np " + std::to_string(m_nproc) +
+                     " " + '"' + m_sExeFullPath + '"' + " " + m_sCommandLine;
+    } else {
+        m_sPPPName = "-configfile \"" + m_sPWFName + "\"";
+    }
+    if (m_iDebug >= kTraceLevel) {
+        zep::tools::Print("IsSMP     = %d\n", m_bIsSMP ? 1 : 0);
+        zep::tools::Print("MPIName   = [%s]\n", m_sMPIName.c_str());
+        zep::tools::Print("PPPName   = [%s]\n", m_sPPPName.c_str());
+        zep::tools::Print("RunPath   = [%s]\n", m_sWinRunPath.c_str());
+        zep::tools::Print("LinRunPath= [%s]\n", m_sLinRunPath.c_str());
+        zep::tools::Print("\n");
+        zep::tools::Flush();
+    }
+}
+
+void CommandHandler::SpawnMPIProcess(long& jobId) {
+    jobId = -1;
+    const bool trace = m_iDebug >= kTraceLevel;
+    if (trace) zep::tools::Stream() << "\n======In CommandHandler::SpawnMPIProcess======\n";
+    SetMPICommandLine();
+    m_nRemoteHost = m_bIsSMP ? 0 : static_cast<int>(m_vMachines.empty() ? 0 : m_vMachines.size() - 1);
+    switch (m_iTaskMode) {
+        case 0:
+        case 1:
+            SpawnLocalMPIProcess();
+            break;
+        case 11:
+            SpawnLinuxMPIProcess();
+            break;
+        case 12:
+        case 13:
+            SubmitHPCJob(jobId);
+            break;
+        default:
+            break;
+    }
+    if (trace) zep::tools::Stream() << "     ===>Finish spawn process!!\n";
+}

@@ -1,0 +1,182 @@
+// Tests of the launch dispatch and the local route: the launcher's argument string, the route chosen
+// for each task mode, the account preparation, the traces, and the façade's launch operations.
+#include <gtest/gtest.h>
+
+#include "CompanionFakes.h"
+#include "launch/LaunchFixture.h"
+#include "zep3d/ZEPTools.h"
+
+namespace {
+
+using zep::fakes::CallsOf;
+using zep::testing::MachineBlock;
+using zep::testing::StdoutCapture;
+using zep::testing::TaskBlock;
+
+const char kKeys[] = "ValueShareFolderName=Work\nValueLocalHost=PC01\nValueSharedTarvik3DName=App\n";
+
+class LaunchDispatch : public zep::testing::LaunchTest {};
+
+TEST_F(LaunchDispatch, SingleMachineArgumentsQuoteTheSolverAndFollowTheConfigurationText) {
+    ASSERT_EQ(SetUpRun(TaskBlock(0, 1)), 0);
+    zep::fakes::ScriptConfigurationString(L"-wdir \"X\"");
+    EXPECT_EQ(Execute(), -1);
+    EXPECT_EQ(handler_->m_sPPPName, "-wdir \"X\" -localonly -np 1 \"" + install_ + "\\Bin\\solver.exe\" " +
+                                        std::string(kCommandLine));
+    EXPECT_EQ(handler_->m_nRemoteHost, 0);
+
+    // An empty configuration text leaves the blank that opens the options; a solver path with blanks
+    // stays one argument.
+    install_ = run_.temp().path() + "/My Install/";
+    ASSERT_EQ(SetUpRun(TaskBlock(0, 4)), 1);
+    Execute();
+    EXPECT_EQ(handler_->m_sPPPName,
+              " -localonly -np 4 \"" + install_ + "\\Bin\\solver.exe\" " + std::string(kCommandLine));
+    const auto spawns = CallsOf("CZEPNetSession::SpawnMPIProcess");
+    ASSERT_EQ(spawns.size(), 1u);
+    EXPECT_EQ(spawns[0].args,
+              (std::vector<std::string>{install_ + "Bin\\IntelMPI\\impiexec.exe", handler_->m_sPPPName, "0",
+                                        run_.runPath(), "1", "0"}));
+}
+
+TEST_F(LaunchDispatch, SeveralMachinesUseTheLauncherFileAndCountTheMachines) {
+    ASSERT_EQ(SetUpRun(TaskBlock(1, 3, "ValueConsoleRedirection=1\n") +
+                       MachineBlock({"PC01 2 C:\\App\\", "PC02 1 C:\\App\\"}, {"1", "1"}, kKeys)),
+              2);
+    Execute();
+    EXPECT_EQ(handler_->m_sPPPName, "-configfile \"" + run_.RunFile(".pwf") + "\"");
+    EXPECT_EQ(handler_->m_nRemoteHost, 2);
+    const auto spawns = CallsOf("CZEPNetSession::SpawnMPIProcess");
+    ASSERT_EQ(spawns.size(), 1u);
+    EXPECT_EQ(spawns[0].args,
+              (std::vector<std::string>{install_ + "Bin\\IntelMPI\\impiexec.exe", handler_->m_sPPPName, "2",
+                                        run_.runPath(), "0", "1"}));
+    // Rebuilt from the fields, not from the previous string.
+    Execute();
+    EXPECT_EQ(handler_->m_sPPPName, "-configfile \"" + run_.RunFile(".pwf") + "\"");
+}
+
+TEST_F(LaunchDispatch, AccountPreparationIsTriedUntilItWorksAtMostTenTimes) {
+    ASSERT_EQ(SetUpRun(TaskBlock(0, 2)), 1);
+    zep::fakes::ScriptResults("CZEPMPITool::ConvertAcc2RegistryForIntelMPI", std::vector<int>(20, 1));
+    Execute();
+    const auto tries = CallsOf("CZEPMPITool::ConvertAcc2RegistryForIntelMPI");
+    EXPECT_EQ(tries.size(), 10u);
+    EXPECT_EQ(tries[0].args, (std::vector<std::string>{install_, "0"}));
+    EXPECT_EQ(CallsOf("CZEPNetSession::SpawnMPIProcess").size(), 1u);
+
+    zep::fakes::Reset();
+    zep::fakes::ScriptResults("CZEPMPITool::ConvertAcc2RegistryForIntelMPI", {1, 1, 0, 1});
+    Execute();
+    EXPECT_EQ(CallsOf("CZEPMPITool::ConvertAcc2RegistryForIntelMPI").size(), 3u);
+
+    zep::fakes::Reset();
+    Execute();
+    EXPECT_EQ(CallsOf("CZEPMPITool::ConvertAcc2RegistryForIntelMPI").size(), 1u);
+    EXPECT_EQ(CallsOf("CZEPNetSession::SpawnMPIProcess").size(), 1u);
+}
+
+TEST_F(LaunchDispatch, EachTaskModeTakesItsRoute) {
+    struct Case {
+        int mode;
+        const char* first;  // the first companion call of the route, or none
+    };
+    const Case cases[] = {{0, "CZEPMPITool::ConvertAcc2RegistryForIntelMPI"},
+                          {1, "CZEPMPITool::ConvertAcc2RegistryForIntelMPI"},
+                          {11, "CZEPSSH2Tool::SSH2_CheckConnection"},
+                          {12, "CZEPHpcTool::HPC_CreateJob"},
+                          {13, "CZEPHpcTool::HPC_CreateJob"},
+                          {5, nullptr}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.mode);
+        SetUpRun(TaskBlock(c.mode, 2) + MachineBlock({"node1 2 /opt/T/"}, {"1"}, kKeys));
+        StdoutCapture out;
+        const long jobId = Execute();
+        out.Stop();
+        EXPECT_EQ(jobId, c.mode == 12 || c.mode == 13 ? 1 : -1);
+        const auto calls = zep::fakes::Calls();
+        size_t routeCalls = 0;
+        for (const auto& call : calls) {
+            if (call.name.rfind("CZEPUnicodeTool", 0) != 0 &&
+                call.name.rfind("CZEPMPITool::GetIntel", 0) != 0) {
+                ++routeCalls;
+            }
+        }
+        if (c.first == nullptr) {
+            EXPECT_EQ(routeCalls, 0u);
+            EXPECT_EQ(handler_->m_nRemoteHost, 1);
+            EXPECT_EQ(handler_->m_iStatus, -3307);
+        } else {
+            EXPECT_FALSE(CallsOf(c.first).empty());
+        }
+    }
+}
+
+TEST_F(LaunchDispatch, TracesAtLevelTwoAndNothingBelow) {
+    const std::string cmx = TaskBlock(13, 2) + MachineBlock({"A 2 \\\\S\\App\\"}, {"1"}, kKeys);
+    WriteAccount("u", "p");
+    SetUpRun(cmx, 1);
+    {
+        StdoutCapture out;
+        Execute();
+        EXPECT_EQ(out.Stop(), "");
+    }
+    SetUpRun(cmx, 2);
+    StdoutCapture out;
+    Execute();
+    EXPECT_EQ(out.Stop(),
+              "\n======In CommandHandler::SetProcessCleaner======\n"
+              "     StrZEP3dBinDir=" +
+                  install_ +
+                  "Bin\n"
+                  "     BinFolderName=\\\\S\\App\\\\Bin\n"
+                  "     WinRunPath=" +
+                  run_.runPath() +
+                  "\n"
+                  "     nproc=2\n"
+                  "\n"
+                  "\n======In CommandHandler::SpawnMPIProcess======\n"
+                  "IsSMP     = 0\n"
+                  "MPIName   = [" +
+                  install_ +
+                  "Bin\\IntelMPI\\impiexec.exe]\n"
+                  "PPPName   = [-configfile \"" +
+                  run_.RunFile(".pwf") +
+                  "\"]\n"
+                  "RunPath   = [" +
+                  run_.runPath() +
+                  "]\n"
+                  "LinRunPath= [" +
+                  handler_->m_sLinRunPath +
+                  "]\n"
+                  "\n"
+                  "     ===>Finish spawn process!!\n");
+
+    // A single-machine run traces only the banner of the process cleaner.
+    SetUpRun(TaskBlock(0, 2), 2);
+    StdoutCapture single;
+    handler_->SetProcessCleaner();
+    EXPECT_EQ(single.Stop(), "\n======In CommandHandler::SetProcessCleaner======\n");
+}
+
+TEST_F(LaunchDispatch, FacadeLaunchOperationsKeepTheSetUpStatus) {
+    CZEPTools tools;
+    long jobId = 7;
+    EXPECT_EQ(tools.ExecuteCommand(jobId), -3300);
+    EXPECT_EQ(jobId, -1);
+    EXPECT_EQ(tools.WaitCommand(), -3300);
+
+    run_.WriteCmx(TaskBlock(1, 1) +
+                  MachineBlock({"PC01 1 C:\\App\\"}, {"1"},
+                               std::string(kKeys) + "ValueParallelWorkingFolder=E:\\Other\n"));
+    EXPECT_EQ(tools.SetCommand(0, kCommandLine, install_.c_str(), run_.projectDir().c_str(), "Part",
+                               "solver.exe", "01", 0),
+              -3306);
+    zep::fakes::Reset();
+    EXPECT_EQ(tools.ExecuteCommand(jobId), -3306);
+    EXPECT_EQ(jobId, -1);
+    EXPECT_EQ(tools.WaitCommand(), -3306);
+    EXPECT_TRUE(CallsOf("CZEPHpcTool::HPC_GetJobInfo").empty());
+}
+
+}  // namespace

@@ -1,0 +1,96 @@
+// The remote Linux route (task mode 11): after the MPD ring boot, the machine file of the run on the
+// storage node and the remote launcher started in the background, its console optionally captured in
+// a local file.
+#include "launch/StorageNode.h"
+#include "tools/CommandHandler.h"
+#include "tools/Console.h"
+
+namespace {
+
+// The storage node is the host of the first task.
+std::string StorageHost(const std::vector<std::string>& taskHosts) {
+    return taskHosts.empty() ? std::string() : taskHosts[0];
+}
+
+// Host names go into remote commands: the storage node must be a valid host name, and so must every
+// other task's host (a task that no machine claimed has an empty one). Finds the first that is not.
+bool FindInvalidHost(const std::vector<std::string>& taskHosts, std::string& invalid) {
+    for (size_t k = 0; k < taskHosts.size() || k == 0; ++k) {
+        const std::string host = k < taskHosts.size() ? taskHosts[k] : std::string();
+        if ((k == 0 || !host.empty()) && !zep::launch::IsValidHostName(host)) {
+            invalid = host;
+            return true;
+        }
+    }
+    return false;
+}
+
+}  // namespace
+
+void CommandHandler::SpawnLinuxMPIProcess() {
+    BootMPDRing();
+    std::string invalid;
+    if (FindInvalidHost(m_ppTaskHostName, invalid)) {
+        zep::tools::Print(
+            "SpawnLinuxMPIProcess() failed: [%s] is not a valid host name; the run is not started.\n",
+            invalid.c_str());
+        zep::tools::Flush();
+        return;
+    }
+    WriteRemoteMachineFile();
+    m_sMPIName = m_sLinZep3DHomeDir + "/IntelMPI/mpiexec.py";
+    if (m_iDebug >= kTraceLevel) {
+        zep::tools::Print("m_sMPIName   =[%s]\n", m_sMPIName.c_str());
+        zep::tools::Print("m_sLinRunPath=[%s]\n", m_sLinRunPath.c_str());
+    }
+    LaunchRemoteMPIExec(m_sMPIName.c_str(), m_sLinMPIArgument.c_str(), m_sWinRunPath.c_str(),
+                        m_bConsoleRedirection);
+}
+
+void CommandHandler::WriteRemoteMachineFile() {
+    const bool trace = m_iDebug >= kTraceLevel;
+    zep::launch::StorageNode node(StorageHost(m_ppTaskHostName), m_szUserName, m_szPassword, trace);
+    const std::string runPath = zep::launch::EscapeForDoubleQuotes(m_sLinRunPath);
+    zep::launch::RunRemoteStep(node, trace, "touch \"" + runPath + "/machines.txt\"",
+                               "touch machines.txt in current run folder",
+                               ">>> Create machine files at storage node     ... ");
+    // One line per task; the remote "echo -e" turns the four characters \r\n into CR LF.
+    std::string tasks;
+    for (const std::string& host : m_ppTaskHostName)
+        tasks += zep::launch::EscapeForDoubleQuotes(host) + "\\r\\n";
+    zep::launch::RunRemoteStep(node, trace, "echo -e \"" + tasks + "\" > \"" + runPath + "/machines.txt\"",
+                               "Modify machines.txt in current run folder",
+                               ">>> Modify machine files at storage node     ... ");
+}
+
+int CommandHandler::LaunchRemoteMPIExec(const char* launcher, const char* arguments,
+                                        const char* localRunFolder, bool redirectConsole) {
+    const std::string folder = localRunFolder != nullptr ? localRunFolder : "";
+    std::string consoleFile;
+    if (redirectConsole) {
+        zep::tools::Print(">>> Console redirection is turned on!\n");
+        zep::tools::Flush();
+        const std::string stamp = zep::launch::LocalTimeStamp("%04d-%02d-%02d_%02d-%02d-%02d");
+        consoleFile = folder + "\\console_redirect_" + stamp + ".txt";
+        zep::tools::Print(">>> The content of the console screen will be redirected to\n");
+        zep::tools::Flush();
+        zep::tools::Print(">>> %s\n", consoleFile.c_str());
+        zep::tools::Flush();
+    }
+    const std::string command = std::string(launcher != nullptr ? launcher : "") + " " +
+                                (arguments != nullptr ? arguments : "") +
+                                " & echo \\<mpiexec\\>$!\\</mpiexec\\>";
+    const bool trace = m_iDebug >= kTraceLevel;
+    if (trace) {
+        zep::tools::Print("Cmd=[%s]\n", command.c_str());
+        zep::tools::Print("Press any key to continue\n");
+    }
+    const std::string pidFile = folder + "\\mpiexec.pid";
+    zep::launch::StorageNode node(StorageHost(m_ppTaskHostName), m_szUserName, m_szPassword, trace);
+    const int exitCode = node.RunToFile(command, consoleFile, pidFile, redirectConsole);
+    if (redirectConsole) {
+        zep::tools::Print(">>> Return value of mpiexec.py = %d\n", exitCode);
+        zep::tools::Flush();
+    }
+    return exitCode;
+}
