@@ -12,6 +12,7 @@
 #include "CompanionFakes.h"
 #include "RunFolder.h"
 #include "TestUtil.h"
+#include "toolkit/AccountPassword.h"
 #include "tools/CommandHandler.h"
 
 namespace zep {
@@ -51,7 +52,7 @@ class LaunchTest : public ::testing::Test {
     // Writes the installation's account file for the user and password.
     void WriteAccount(const std::string& user, const std::string& password) {
         WriteFile(install_ + "Bin/acc.ini",
-                  "[ACCSecurity]\nUserName=" + user + "\nPlainPassword=" + password + "\n");
+                  zep::toolkit::AccountFileText(user, zep::toolkit::EncipherAccountPassword(password)));
     }
 
     static constexpr const char* kCommandLine = "\"C:\\App\\*D:\\Work\\P*\"";

@@ -8,6 +8,7 @@
 #include "filecrypt/SecureWipe.h"
 #include "filecrypt/ZEP3DCryptKit.h"
 #include "platform/Platform.h"
+#include "toolkit/AccountPassword.h"
 #include "toolkit/ZEP3DScript.h"
 
 namespace {
@@ -27,9 +28,7 @@ constexpr size_t kDecryptBuffer = 272;
 const char kSection[] = "ACCSecurity";
 const char kUserNameKey[] = "UserName";
 const char kPasswordKey[] = "Password";
-// The key text of the account file's password: 13 characters, which the kit's key buffer follows with
-// zero bytes up to the 16-byte key.
-const char kKeyText[] = "PlumTreeGlade";
+const char* const kKeyText = zep::toolkit::kAccountKeyText;
 
 // Copies `text` with its terminating zero into `buffer` when it fits; otherwise leaves `buffer` empty
 // and returns false. A value is never cut short.
