@@ -40,23 +40,30 @@ constexpr int kPollIntervalMs = 500;
 // How long the wait goes on while the controller does not answer before it gives up.
 constexpr int kUnansweredLimitMs = 60000;
 
-int Fail(const char* operation, int code, const std::string& why) {
+// Reports a failure on standard error, unless `quiet` is given: the text is then kept there.
+int Fail(const char* operation, int code, const std::string& why, std::string* quiet = nullptr) {
+    if (quiet != nullptr) {
+        *quiet = why;
+        return code;
+    }
     std::fprintf(stderr, "CZEPHpcTool::%s()-%s\n", operation, why.c_str());
     std::fflush(stderr);
     return code;
 }
 
 // The code and message for a Slurm command that did not succeed.
-int CommandFailure(const char* operation, const std::string& program, const CommandResult& result) {
+int CommandFailure(const char* operation, const std::string& program, const CommandResult& result,
+                   std::string* quiet = nullptr) {
     if (!result.started) {
         return Fail(operation, kHpcNoScheduler,
-                    "Slurm is not available on this machine (" + program + ": " + result.startError + ")");
+                    "Slurm is not available on this machine (" + program + ": " + result.startError + ")",
+                    quiet);
     }
-    if (result.timedOut) return Fail(operation, kHpcTimedOut, program + " did not answer in time");
+    if (result.timedOut) return Fail(operation, kHpcTimedOut, program + " did not answer in time", quiet);
     std::string why = result.err;
     while (!why.empty() && (why.back() == '\n' || why.back() == '\r')) why.pop_back();
     return Fail(operation, kHpcRefused,
-                program + " failed (" + std::to_string(result.exitStatus) + "): " + why);
+                program + " failed (" + std::to_string(result.exitStatus) + "): " + why, quiet);
 }
 
 bool ReadWholeFile(const std::string& path, std::string* text) {
@@ -82,8 +89,8 @@ bool ReadCompletedJob(long jobId, std::map<std::string, std::string>* fields) {
     return true;
 }
 
-// What Slurm says of a job: 0 with info filled, or a failure code (reported unless quiet).
-int QueryJob(long jobId, CZEPHPCJobInfoMessage& info, const char* operation) {
+// What Slurm says of a job: 0 with info filled, or a failure code, reported or (quiet) kept.
+int QueryJob(long jobId, CZEPHPCJobInfoMessage& info, const char* operation, std::string* quiet = nullptr) {
     CommandResult result =
         RunCommand({"scontrol", "show", "job", "-o", std::to_string(jobId)}, kQueryTimeoutMs);
     std::map<std::string, std::string> fields;
@@ -92,12 +99,13 @@ int QueryJob(long jobId, CZEPHPCJobInfoMessage& info, const char* operation) {
     } else if (result.started && !result.timedOut && result.err.find("Invalid job id") != std::string::npos) {
         // The controller forgets finished jobs after MinJobAge; the completion file still has them.
         if (!ReadCompletedJob(jobId, &fields)) {
-            return Fail(operation, kHpcUnknownJob, "Slurm knows no job " + std::to_string(jobId));
+            return Fail(operation, kHpcUnknownJob, "Slurm knows no job " + std::to_string(jobId), quiet);
         }
     } else {
-        return CommandFailure(operation, "scontrol", result);
+        return CommandFailure(operation, "scontrol", result, quiet);
     }
-    if (!FillJobInfo(fields, info)) return Fail(operation, kHpcUnreadable, "cannot read scontrol's answer");
+    if (!FillJobInfo(fields, info))
+        return Fail(operation, kHpcUnreadable, "cannot read scontrol's answer", quiet);
     return kHpcOk;
 }
 
