@@ -78,6 +78,16 @@ int RunShell(const std::string& command, std::string* output) {
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
+bool IsPidPair(const std::string& text) {
+    size_t blank = text.find(' ');
+    if (blank == 0 || blank == std::string::npos || text.size() < blank + 3 || text.back() != '\n')
+        return false;
+    std::string first = text.substr(0, blank);
+    std::string second = text.substr(blank + 1, text.size() - blank - 2);
+    return first.find_first_not_of("0123456789") == std::string::npos &&
+           second.find_first_not_of("0123456789") == std::string::npos && !second.empty();
+}
+
 int FreeLoopbackPort() {
     int fd = socket(AF_INET, SOCK_STREAM, 0);
     sockaddr_in address{};

@@ -30,6 +30,9 @@ bool ServersRequired();
 // output and error in `output`.
 int RunShell(const std::string& command, std::string* output);
 
+// True for two process ids separated by one blank and ended by a line end ("12 34\n").
+bool IsPidPair(const std::string& text);
+
 // A TCP port on 127.0.0.1 that nothing listens on at the moment of the call.
 int FreeLoopbackPort();
 

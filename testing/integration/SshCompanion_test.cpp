@@ -3,10 +3,14 @@
 // console files, and the host keys remembered and checked in the user's known_hosts.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <stdlib.h>
+#include <sys/stat.h>
 
+#include <chrono>
 #include <memory>
 #include <string>
+#include <thread>
 
 #include "ServerHarness.h"
 #include "TestUtil.h"
@@ -128,6 +132,36 @@ TEST_F(SshCompanion, LargeOutputOnBothStreamsDoesNotStallTheCommand) {
     EXPECT_EQ(result.out.size(), 3000000u);
     EXPECT_EQ(result.err.size(), 3000000u);
     EXPECT_EQ(result.out.find_first_not_of(L'o'), std::wstring::npos);
+}
+
+TEST_F(SshCompanion, AQuietCommandKeepsItsConnectionButAFrozenServerEndsTheWait) {
+    // Quiet for longer than the time-out: the server still answers, so the command runs to its end.
+    CZEPSSH2Tool::SSH2_SetTimeout(1000);
+    Output quiet = Run(L"sleep 8; echo awake");
+    EXPECT_EQ(quiet.rc, 0);
+    EXPECT_EQ(quiet.out, L"awake\n");
+
+    // The command records its own process id and that of the server process serving it, then runs
+    // quietly; the test freezes that server process, as a dead machine would be.
+    ScopedTempDir shared;
+    chmod(shared.path().c_str(), 0777);
+    std::string record = shared.File("ids");
+    std::thread freezer([&record] {
+        zep::testing::WaitUntil([&record] { return zep::testing::IsPidPair(ReadFile(record)); }, 10000);
+        std::string ids = ReadFile(record);
+        if (zep::testing::IsPidPair(ids)) kill(std::stoi(ids.substr(ids.find(' ') + 1)), SIGSTOP);
+    });
+    auto start = std::chrono::steady_clock::now();
+    Output result = Run(
+        Wide("echo \"$$ $PPID\" > " + record + ".tmp; mv " + record + ".tmp " + record + "; exec sleep 30"));
+    auto waited = std::chrono::steady_clock::now() - start;
+    freezer.join();
+    std::string ids = ReadFile(record);
+    ASSERT_TRUE(zep::testing::IsPidPair(ids)) << ids;
+    kill(std::stoi(ids), SIGKILL);                            // the quiet command
+    kill(std::stoi(ids.substr(ids.find(' ') + 1)), SIGCONT);  // the server process, which then ends
+    EXPECT_EQ(result.rc, -10);
+    EXPECT_LT(waited, std::chrono::seconds(20)) << "well before the command would have ended";
 }
 
 TEST_F(SshCompanion, BackgroundLaunchWritesTheProcessIdAndTheConsoleFile) {
