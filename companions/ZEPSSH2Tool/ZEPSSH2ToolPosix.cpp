@@ -56,10 +56,10 @@ void Warn(const std::string& text) {
     std::fflush(stderr);
 }
 
-std::string LastError(LIBSSH2_SESSION* session) {
+std::string LastError(LIBSSH2_SESSION* sshSession) {
     char* message = nullptr;
     int length = 0;
-    if (session != nullptr) libssh2_session_last_error(session, &message, &length, 0);
+    if (sshSession != nullptr) libssh2_session_last_error(sshSession, &message, &length, 0);
     return message != nullptr ? std::string(message, static_cast<size_t>(length)) : std::string();
 }
 
@@ -157,7 +157,7 @@ int KnownHostKeyType(int hostKeyType) {
 
 class KnownHosts {
   public:
-    explicit KnownHosts(LIBSSH2_SESSION* session) : hosts_(libssh2_knownhost_init(session)) {}
+    explicit KnownHosts(LIBSSH2_SESSION* sshSession) : hosts_(libssh2_knownhost_init(sshSession)) {}
     ~KnownHosts() {
         if (hosts_ != nullptr) libssh2_knownhost_free(hosts_);
     }
@@ -211,16 +211,16 @@ bool AppendKnownHost(LIBSSH2_KNOWNHOSTS* hosts, struct libssh2_knownhost* entry,
 
 // Accepts a known host whose key matches and remembers an unknown one; refuses a host whose key of the
 // same type has changed.
-int CheckHostKey(LIBSSH2_SESSION* session, const std::string& host, int port, bool verbose) {
+int CheckHostKey(LIBSSH2_SESSION* sshSession, const std::string& host, int port, bool verbose) {
     size_t keyLength = 0;
     int hostKeyType = 0;
-    const char* key = libssh2_session_hostkey(session, &keyLength, &hostKeyType);
+    const char* key = libssh2_session_hostkey(sshSession, &keyLength, &hostKeyType);
     int keyType = KnownHostKeyType(hostKeyType);
     if (key == nullptr || keyType == 0) {
         Warn("the host key of " + host + " is of a type that cannot be checked; the connection is refused.");
         return kSessionFailed;
     }
-    KnownHosts hosts(session);
+    KnownHosts hosts(sshSession);
     if (hosts.get() == nullptr) return kSessionFailed;
     std::string home = HomeFolder();
     std::string folder = home + "/.ssh";
@@ -263,10 +263,10 @@ class Connection {
   public:
     Connection() = default;
     ~Connection() {
-        if (session_ != nullptr) {
-            libssh2_session_set_blocking(session_, 1);
-            libssh2_session_disconnect(session_, "done");
-            libssh2_session_free(session_);
+        if (sshSession_ != nullptr) {
+            libssh2_session_set_blocking(sshSession_, 1);
+            libssh2_session_disconnect(sshSession_, "done");
+            libssh2_session_free(sshSession_);
         }
         if (socket_ >= 0) close(socket_);
     }
@@ -288,21 +288,21 @@ class Connection {
             return kConnectFailed;
         }
         Trace(verbose, "connected to " + hostName + ":" + std::to_string(port));
-        session_ = libssh2_session_init();
-        if (session_ == nullptr) return kSessionFailed;
-        libssh2_session_set_blocking(session_, 1);
-        libssh2_session_set_timeout(session_, timeoutMs_);
-        if (libssh2_session_handshake(session_, socket_) != 0) {
-            Trace(verbose, "handshake failed: " + LastError(session_));
+        sshSession_ = libssh2_session_init();
+        if (sshSession_ == nullptr) return kSessionFailed;
+        libssh2_session_set_blocking(sshSession_, 1);
+        libssh2_session_set_timeout(sshSession_, timeoutMs_);
+        if (libssh2_session_handshake(sshSession_, socket_) != 0) {
+            Trace(verbose, "handshake failed: " + LastError(sshSession_));
             return kSessionFailed;
         }
-        int rc = CheckHostKey(session_, hostName, port, verbose);
+        int rc = CheckHostKey(sshSession_, hostName, port, verbose);
         if (rc != 0) return rc;
         const char* methods =
-            libssh2_userauth_list(session_, userName.c_str(), static_cast<unsigned int>(userName.size()));
+            libssh2_userauth_list(sshSession_, userName.c_str(), static_cast<unsigned int>(userName.size()));
         if (methods == nullptr) {
-            if (libssh2_userauth_authenticated(session_)) return 0;
-            Trace(verbose, "no authentication methods: " + LastError(session_));
+            if (libssh2_userauth_authenticated(sshSession_)) return 0;
+            Trace(verbose, "no authentication methods: " + LastError(sshSession_));
             return kSessionFailed;
         }
         std::string offered = std::string(",") + methods + ",";
@@ -310,23 +310,23 @@ class Connection {
             Trace(verbose, std::string("password authentication is not offered (") + methods + ")");
             return kNoPasswordMethod;
         }
-        if (libssh2_userauth_password_ex(session_, userName.c_str(),
+        if (libssh2_userauth_password_ex(sshSession_, userName.c_str(),
                                          static_cast<unsigned int>(userName.size()), secret.c_str(),
                                          static_cast<unsigned int>(secret.size()), nullptr) != 0) {
-            Trace(verbose, "password authentication failed: " + LastError(session_));
+            Trace(verbose, "password authentication failed: " + LastError(sshSession_));
             return kPasswordRefused;
         }
         Trace(verbose, "logged in as " + userName);
         return 0;
     }
 
-    LIBSSH2_SESSION* session() const { return session_; }
+    LIBSSH2_SESSION* sshSession() const { return sshSession_; }
     int socket() const { return socket_; }
     int timeoutMs() const { return timeoutMs_; }
 
   private:
     int socket_ = -1;
-    LIBSSH2_SESSION* session_ = nullptr;
+    LIBSSH2_SESSION* sshSession_ = nullptr;
     int timeoutMs_ = kDefaultSshTimeoutMs;
 };
 
@@ -350,7 +350,7 @@ using Sink = std::function<void(const char* data, size_t length)>;
 // 0 after timeoutMs, -1 on a socket failure.
 int WaitSocket(const Connection& connection, int timeoutMs) {
     struct pollfd wait = {connection.socket(), 0, 0};
-    int directions = libssh2_session_block_directions(connection.session());
+    int directions = libssh2_session_block_directions(connection.sshSession());
     if (directions & LIBSSH2_SESSION_BLOCK_INBOUND) wait.events |= POLLIN;
     if (directions & LIBSSH2_SESSION_BLOCK_OUTBOUND) wait.events |= POLLOUT;
     if (wait.events == 0) wait.events = POLLIN;
@@ -365,25 +365,25 @@ int WaitSocket(const Connection& connection, int timeoutMs) {
 // back for the time-out, the server is taken as gone. Returns 0 with the exit status set, or a code.
 int RunRemote(Connection& connection, const std::string& command, const Sink& onStdout, const Sink& onStderr,
               int* exitStatus, bool verbose) {
-    LIBSSH2_SESSION* session = connection.session();
-    Channel channel(libssh2_channel_open_session(session));
+    LIBSSH2_SESSION* sshSession = connection.sshSession();
+    Channel channel(libssh2_channel_open_session(sshSession));
     if (channel.get() == nullptr) {
-        Trace(verbose, "cannot open a channel: " + LastError(session));
+        Trace(verbose, "cannot open a channel: " + LastError(sshSession));
         return kChannelFailed;
     }
     if (libssh2_channel_exec(channel.get(), command.c_str()) != 0) {
-        Trace(verbose, "the command was refused: " + LastError(session));
+        Trace(verbose, "the command was refused: " + LastError(sshSession));
         return kSshExecRefused;
     }
     Trace(verbose, "running: " + command);
 
     int timeoutMs = connection.timeoutMs();
     int intervalS = timeoutMs / 3000 < 2 ? 2 : timeoutMs / 3000;
-    libssh2_keepalive_config(session, 1, static_cast<unsigned int>(intervalS));
+    libssh2_keepalive_config(sshSession, 1, static_cast<unsigned int>(intervalS));
     auto silentLimit =
         std::chrono::milliseconds(timeoutMs > 3000 * intervalS ? timeoutMs : 3000 * intervalS) +
         std::chrono::seconds(1);
-    libssh2_session_set_blocking(session, 0);
+    libssh2_session_set_blocking(sshSession, 0);
     auto lastHeard = Clock::now();
     char buffer[16384];
     int result = 0;
@@ -402,7 +402,7 @@ int RunRemote(Connection& connection, const std::string& command, const Sink& on
             }
         }
         if (result != 0) {
-            Trace(verbose, "the connection broke: " + LastError(session));
+            Trace(verbose, "the connection broke: " + LastError(sshSession));
             break;
         }
         // The end comes after all data; what arrived with it was read in this pass unless progress says
@@ -417,7 +417,8 @@ int RunRemote(Connection& connection, const std::string& command, const Sink& on
             result = kSshServerSilent;
             break;
         }
-        if (ready > 0 && (libssh2_session_block_directions(session) & LIBSSH2_SESSION_BLOCK_OUTBOUND) == 0) {
+        if (ready > 0 &&
+            (libssh2_session_block_directions(sshSession) & LIBSSH2_SESSION_BLOCK_OUTBOUND) == 0) {
             lastHeard = Clock::now();
         }
         if (Clock::now() - lastHeard > silentLimit) {
@@ -426,9 +427,9 @@ int RunRemote(Connection& connection, const std::string& command, const Sink& on
             break;
         }
         int nextS = 0;
-        libssh2_keepalive_send(session, &nextS);
+        libssh2_keepalive_send(sshSession, &nextS);
     }
-    libssh2_session_set_blocking(session, 1);
+    libssh2_session_set_blocking(sshSession, 1);
     if (result != 0) return result;
     libssh2_channel_close(channel.get());
     libssh2_channel_wait_closed(channel.get());
@@ -437,7 +438,7 @@ int RunRemote(Connection& connection, const std::string& command, const Sink& on
     libssh2_channel_get_exit_signal(channel.get(), &signal, nullptr, nullptr, nullptr, nullptr, nullptr);
     if (signal != nullptr) {
         Trace(verbose, std::string("the command ended by signal ") + signal);
-        libssh2_free(session, signal);
+        libssh2_free(sshSession, signal);
         *exitStatus = -1;
     }
     Trace(verbose, "exit status " + std::to_string(*exitStatus));
@@ -523,7 +524,7 @@ int CheckConnection(const wchar_t* host, const wchar_t* user, const wchar_t* pas
     Connection connection;
     int rc = connection.Open(host, user, password, false);
     if (rc != 0) return rc;
-    Channel channel(libssh2_channel_open_session(connection.session()));
+    Channel channel(libssh2_channel_open_session(connection.sshSession()));
     if (channel.get() == nullptr) return kChannelFailed;
     if (libssh2_channel_request_pty(channel.get(), "vt100") != 0) return kPtyFailed;
     if (libssh2_channel_shell(channel.get()) != 0) return kShellFailed;

@@ -229,7 +229,8 @@ TEST_F(SshCompanion, UnknownHostsAreRememberedAndChangedKeysRefused) {
               "# mine\nother.example ssh-ed25519 AAAAC3NzaC1lZDI1NTE5AAAAIK\n[localhost]:" +
                   std::to_string(server_->port()) + " " + keyPart + "\n");
 
-    // Another key of the same type for this host: refused as a failed session, the file untouched.
+    // Another key of the same type for this host: refused with the code of a failed SSH handshake, the file
+    // untouched.
     std::string otherKey;
     ScopedTempDir keys;
     ASSERT_EQ(zep::testing::RunShell("ssh-keygen -q -t ed25519 -N '' -f " + keys.File("k"), &otherKey), 0);

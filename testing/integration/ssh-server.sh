@@ -50,7 +50,7 @@ CFG
 remove-user)
     user=$2
     if id "$user" >/dev/null 2>&1; then
-        # -f: a session of the user that is still closing must not keep the account.
+        # -f: a login of the user that is still closing must not keep the account.
         userdel -r -f "$user" 2>/dev/null || userdel -f "$user"
     fi
     ;;
