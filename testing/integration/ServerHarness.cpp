@@ -171,6 +171,7 @@ void ChildProcess::Stop(int timeoutMs) {
 // ---- SshServer ------------------------------------------------------------------------------------
 
 bool SshServer::Start(const std::string& folder, std::string* why) {
+    user_ = "zeptest" + std::to_string(getpid());
     port_ = FreeLoopbackPort();
     std::string output;
     int rc = RunShell("bash " + Quote(Script("ssh-server.sh")) + " prepare " + Quote(folder) + " " +
@@ -230,19 +231,25 @@ bool SlurmCluster::Start(const std::string& folder, std::string* why) {
     configuration_ = folder + "/slurm.conf";
     setenv("SLURM_CONF", configuration_.c_str(), 1);
 
-    if (Value(output, "munged") == "start") {
-        // munged refuses to run as root with a key owned by munge; setpriv executes it in place, so the
-        // child's process id is munged's own.
-        if (!munged_.Start({"/usr/bin/setpriv", "--reuid=munge", "--regid=munge", "--clear-groups",
-                            "/usr/sbin/munged", "-F"},
-                           folder + "/log/munged.out", why)) {
-            return false;
-        }
-        std::string check;
-        if (!WaitUntil([&check] { return RunShell("munge -n 2>&1 | unmunge", &check) == 0; }, 10000)) {
-            *why = "munged did not start: " + Trim(check);
-            return false;
-        }
+    // munged refuses to run as root with a key owned by munge; setpriv executes it in place, so the
+    // child's process id is munged's own.
+    std::string munge = folder + "/munge";
+    if (!munged_.Start(
+            {"/usr/bin/setpriv", "--reuid=munge", "--regid=munge", "--clear-groups", "/usr/sbin/munged", "-F",
+             "--socket=" + munge + "/munge.socket.2", "--log-file=" + munge + "/munged.log",
+             "--pid-file=" + munge + "/munged.pid", "--seed-file=" + munge + "/munged.seed"},
+            folder + "/log/munged.out", why)) {
+        return false;
+    }
+    std::string check;
+    std::string probe = "munge -n --socket=" + Quote(munge + "/munge.socket.2") +
+                        " 2>&1 | unmunge --socket=" + Quote(munge + "/munge.socket.2");
+    if (!WaitUntil([&] { return RunShell(probe, &check) == 0 || !munged_.Running(); }, 10000) ||
+        !munged_.Running()) {
+        std::string log;
+        RunShell("tail -3 " + Quote(folder + "/log/munged.out"), &log);
+        *why = "munged did not start: " + Trim(check) + " " + Trim(log);
+        return false;
     }
     if (!slurmctld_.Start({"/usr/sbin/slurmctld", "-D", "-f", configuration_}, folder + "/log/slurmctld.out",
                           why)) {

@@ -66,8 +66,8 @@ class ChildProcess {
 // Polls `ready` every 50 ms until it is true or timeoutMs have passed; returns its last answer.
 bool WaitUntil(const std::function<bool()>& ready, int timeoutMs);
 
-// The OpenSSH server: sshd on a free port of 127.0.0.1 and the test user, who logs in with a password
-// and has bash as the login shell.
+// The OpenSSH server: sshd on a free port of 127.0.0.1 and a test user of this process ("zeptest" and
+// the process id), who logs in with a password and has bash as the login shell.
 class SshServer {
   public:
     SshServer() = default;
@@ -91,14 +91,14 @@ class SshServer {
     ChildProcess sshd_;
     int port_ = 0;
     bool userCreated_ = false;
-    std::string user_ = "zeptest";
+    std::string user_;  // one of this process's own, so that test runs side by side do not meet
     std::string password_ = "Zep-Pw-12345";
     std::string home_;
     std::string hostKey_;
 };
 
-// The one-node Slurm cluster: munged (unless one already answers), slurmctld and slurmd, configured
-// through SLURM_CONF, which Start sets for this process.
+// The one-node Slurm cluster: munged (on a socket of its own), slurmctld and slurmd, configured through
+// SLURM_CONF, which Start sets for this process.
 class SlurmCluster {
   public:
     SlurmCluster() = default;

@@ -1,11 +1,11 @@
 #!/bin/bash
 # The one-node Slurm cluster of the integration tests (munge, slurmctld, slurmd), with all its state in
-# one folder and its daemons on the loopback interface. The tests start the daemons themselves (so that
-# they can stop them by their process ids); this script prepares.
+# one folder, its daemons on the loopback interface and a munge socket of its own, so that it meets no
+# other cluster or munge daemon of the machine. The tests start the daemons themselves (so that they can
+# stop them by their process ids); this script prepares.
 #   slurm-cluster.sh prepare DIR CTLD_PORT SLURMD_PORT
-#       writes DIR/slurm.conf and the state folders, and prints the lines "node=<this machine's node
-#       name>" and "munged=running" (a munge daemon already answers) or "munged=start" (the tests must
-#       start one).
+#       writes DIR/slurm.conf, the state folders and DIR/munge (munged's socket, log, pid and seed,
+#       owned by munge), and prints the line "node=<this machine's node name>".
 # Exits 2 with the reason on standard output when the cluster cannot be had here.
 set -eu
 
@@ -23,6 +23,8 @@ prepare)
     id munge >/dev/null 2>&1 || { echo "there is no munge user"; exit 2; }
     rm -rf "$dir"
     mkdir -p "$dir/ctld" "$dir/d" "$dir/log"
+    # munged checks that its folder is its own, writable by it only, and open to its clients.
+    install -d -o munge -g munge -m 0755 "$dir/munge"
     node=$(hostname -s)
     cpus=$(nproc)
     cat > "$dir/slurm.conf" <<CFG
@@ -34,6 +36,7 @@ SlurmctldPort=$ctld_port
 SlurmdPort=$slurmd_port
 AuthType=auth/munge
 CredType=cred/munge
+AuthInfo=socket=$dir/munge/munge.socket.2
 StateSaveLocation=$dir/ctld
 SlurmdSpoolDir=$dir/d
 SlurmctldPidFile=$dir/slurmctld.pid
@@ -56,13 +59,7 @@ MailProg=/bin/true
 NodeName=$node NodeAddr=127.0.0.1 CPUs=$cpus State=UNKNOWN
 PartitionName=debug Nodes=ALL Default=YES MaxTime=INFINITE State=UP
 CFG
-    install -d -o munge -g munge -m 0755 /run/munge
     echo "node=$node"
-    if munge -n 2>/dev/null | unmunge >/dev/null 2>&1; then
-        echo "munged=running"
-    else
-        echo "munged=start"
-    fi
     ;;
 *)
     echo "usage: $0 prepare DIR CTLD_PORT SLURMD_PORT"
