@@ -135,8 +135,10 @@ TEST_F(SshCompanion, LargeOutputOnBothStreamsDoesNotStallTheCommand) {
 }
 
 TEST_F(SshCompanion, AQuietCommandKeepsItsConnectionButAFrozenServerEndsTheWait) {
-    // Quiet for longer than the time-out: the server still answers, so the command runs to its end.
-    CZEPSSH2Tool::SSH2_SetTimeout(1000);
+    // Quiet for longer than the time-out (and than the seven seconds of silence after which a server
+    // that no longer answers is given up at this setting): the server still answers, so the command
+    // runs to its end. The time-out leaves a loaded machine room to log in.
+    CZEPSSH2Tool::SSH2_SetTimeout(3000);
     Output quiet = Run(L"sleep 8; echo awake");
     EXPECT_EQ(quiet.rc, 0);
     EXPECT_EQ(quiet.out, L"awake\n");
@@ -157,7 +159,7 @@ TEST_F(SshCompanion, AQuietCommandKeepsItsConnectionButAFrozenServerEndsTheWait)
     auto waited = std::chrono::steady_clock::now() - start;
     freezer.join();
     std::string ids = ReadFile(record);
-    ASSERT_TRUE(zep::testing::IsPidPair(ids)) << ids;
+    ASSERT_TRUE(zep::testing::IsPidPair(ids)) << "ids \"" << ids << "\", code " << result.rc;
     kill(std::stoi(ids), SIGKILL);                            // the quiet command
     kill(std::stoi(ids.substr(ids.find(' ') + 1)), SIGCONT);  // the server process, which then ends
     EXPECT_EQ(result.rc, -10);
