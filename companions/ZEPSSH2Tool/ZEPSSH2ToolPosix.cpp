@@ -265,10 +265,17 @@ class Connection {
     ~Connection() {
         if (sshSession_ != nullptr) {
             libssh2_session_set_blocking(sshSession_, 1);
-            libssh2_session_disconnect(sshSession_, "done");
+            if (!abandoned_) libssh2_session_disconnect(sshSession_, "done");
             libssh2_session_free(sshSession_);
         }
         if (socket_ >= 0) close(socket_);
+    }
+
+    // For a server that no longer answers: cuts the connection, so that releasing the channels and the
+    // SSH state fails at once instead of waiting for answers that will not come (and keeping them).
+    void Abandon() {
+        abandoned_ = true;
+        if (socket_ >= 0) shutdown(socket_, SHUT_RDWR);
     }
     Connection(const Connection&) = delete;
     Connection& operator=(const Connection&) = delete;
@@ -294,6 +301,7 @@ class Connection {
         libssh2_session_set_timeout(sshSession_, timeoutMs_);
         if (libssh2_session_handshake(sshSession_, socket_) != 0) {
             Trace(verbose, "handshake failed: " + LastError(sshSession_));
+            Abandon();
             return kSessionFailed;
         }
         int rc = CheckHostKey(sshSession_, hostName, port, verbose);
@@ -326,6 +334,7 @@ class Connection {
 
   private:
     int socket_ = -1;
+    bool abandoned_ = false;
     LIBSSH2_SESSION* sshSession_ = nullptr;
     int timeoutMs_ = kDefaultSshTimeoutMs;
 };
@@ -430,7 +439,10 @@ int RunRemote(Connection& connection, const std::string& command, const Sink& on
         libssh2_keepalive_send(sshSession, &nextS);
     }
     libssh2_session_set_blocking(sshSession, 1);
-    if (result != 0) return result;
+    if (result != 0) {
+        connection.Abandon();
+        return result;
+    }
     libssh2_channel_close(channel.get());
     libssh2_channel_wait_closed(channel.get());
     *exitStatus = libssh2_channel_get_exit_status(channel.get());
