@@ -1,6 +1,7 @@
 // Tests of the session companion on POSIX: a launcher script that records its arguments and working
 // folder is started, not waited for, and stays the caller's child.
 #include <errno.h>
+#include <fcntl.h>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -22,13 +23,15 @@ using zep::testing::ReadFile;
 using zep::testing::ScopedTempDir;
 using zep::testing::WriteFile;
 
-// A launcher that records its process id, working folder and arguments, writes to its console, and
-// then waits until it is told to end by the file "go" in its working folder.
+// A launcher that records its process id, working folder and arguments and whether it holds descriptor
+// 77, writes to its console, and then waits until it is told to end by the file "go" in its working
+// folder.
 std::string WriteLauncher(const ScopedTempDir& dir) {
     std::string path = dir.File("launcher.sh");
     WriteFile(path, "#!" ZEP_TEST_SHELL
                     "\n"
-                    "{ echo \"$$\"; pwd; for a in \"$@\"; do echo \"[$a]\"; done; } > \"" +
+                    "{ echo \"$$\"; pwd; for a in \"$@\"; do echo \"[$a]\"; done;\n"
+                    "  if [ -e /proc/$$/fd/77 ]; then echo fd77 open; else echo fd77 closed; fi; } > \"" +
                         dir.File("record.tmp") +
                         "\"\n"
                         "mv \"" +
@@ -65,6 +68,11 @@ TEST(ZEPNetSessionPosix, StartsTheLauncherInTheRunFolderWithWindowsSplitArgument
     std::string run = dir.File("run folder");
     std::filesystem::create_directory(run);
 
+    // A descriptor of the caller's that a long-lived launcher must not keep.
+    int held = open("/dev/null", O_RDONLY);
+    ASSERT_EQ(dup2(held, 77), 77);
+    close(held);
+
     CZEPNetSession session;
     zep::testing::StdoutCapture capture;
     int rc = session.SpawnMPIProcess(launcher.c_str(),
@@ -77,8 +85,10 @@ TEST(ZEPNetSessionPosix, StartsTheLauncherInTheRunFolderWithWindowsSplitArgument
     // Still running: the call did not wait for it.
     int status = 0;
     EXPECT_EQ(waitpid(pid, &status, WNOHANG), 0);
-    EXPECT_EQ(record.substr(record.find('\n') + 1),
-              run + "\n[-wdir]\n[C:\\Run Folder\\]\n[-localonly]\n[-np]\n[4]\n[a\"b]\n[]\n[last]\n");
+    EXPECT_EQ(
+        record.substr(record.find('\n') + 1),
+        run + "\n[-wdir]\n[C:\\Run Folder\\]\n[-localonly]\n[-np]\n[4]\n[a\"b]\n[]\n[last]\nfd77 closed\n");
+    close(77);
     EXPECT_EQ(FinishChild(run, pid), 3) << "the launcher is the caller's child";
     // Without redirection the console is the caller's.
     EXPECT_EQ(capture.Stop(), "launcher-out\n");

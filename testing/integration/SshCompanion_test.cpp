@@ -232,13 +232,17 @@ TEST_F(SshCompanion, UnknownHostsAreRememberedAndChangedKeysRefused) {
                   std::to_string(server_->port()) + " " + keyPart + "\n");
 
     // Another key of the same type for this host: refused with the code of a failed SSH handshake, the file
-    // untouched.
+    // untouched. A line before it that the SSH library cannot read (a key type it does not know) does not
+    // hide it.
     std::string otherKey;
     ScopedTempDir keys;
     ASSERT_EQ(zep::testing::RunShell("ssh-keygen -q -t ed25519 -N '' -f " + keys.File("k"), &otherKey), 0);
     otherKey = ReadFile(keys.File("k.pub"));
-    std::string changed = "[127.0.0.1]:" + std::to_string(server_->port()) + " " +
-                          otherKey.substr(0, otherKey.find(' ', otherKey.find(' ') + 1)) + "\n";
+    std::string changed =
+        "x.example ssh-foo AAAA\n"
+        "[127.0.0.1]:" +
+        std::to_string(server_->port()) + " " +
+        otherKey.substr(0, otherKey.find(' ', otherKey.find(' ') + 1)) + "\n";
     zep::testing::WriteFile(knownHosts(), changed);
     EXPECT_EQ(tool.SSH2_CheckConnection(L"127.0.0.1", user().c_str(), password().c_str()), -3);
     Output result = Run(L"echo should-not-run");
