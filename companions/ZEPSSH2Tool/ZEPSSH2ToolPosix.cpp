@@ -295,8 +295,9 @@ class Connection {
             return kConnectFailed;
         }
         Trace(verbose, "connected to " + hostName + ":" + std::to_string(port));
-        sshSession_ = libssh2_session_init();
+        sshSession_ = libssh2_session_init_ex(nullptr, nullptr, nullptr, this);
         if (sshSession_ == nullptr) return kSessionFailed;
+        libssh2_session_callback_set(sshSession_, LIBSSH2_CALLBACK_RECV, reinterpret_cast<void*>(&Receive));
         libssh2_session_set_blocking(sshSession_, 1);
         libssh2_session_set_timeout(sshSession_, timeoutMs_);
         if (libssh2_session_handshake(sshSession_, socket_) != 0) {
@@ -329,12 +330,26 @@ class Connection {
     }
 
     LIBSSH2_SESSION* sshSession() const { return sshSession_; }
+    // When the server last sent anything at all (data, an answer to a sign-of-life request, ...).
+    Clock::time_point lastHeard() const { return lastHeard_; }
     int socket() const { return socket_; }
     int timeoutMs() const { return timeoutMs_; }
 
   private:
+    // The SSH library's socket reads, noting every byte that arrives: only this sees the answers that
+    // the library takes in while it looks for channel data.
+    static ssize_t Receive(libssh2_socket_t socket, void* buffer, size_t length, int flags, void** abstract) {
+        ssize_t n = recv(socket, buffer, length, flags);
+        if (n < 0) return errno == EWOULDBLOCK ? -EAGAIN : -errno;
+        if (n > 0 && abstract != nullptr && *abstract != nullptr) {
+            static_cast<Connection*>(*abstract)->lastHeard_ = Clock::now();
+        }
+        return n;
+    }
+
     int socket_ = -1;
     bool abandoned_ = false;
+    Clock::time_point lastHeard_ = Clock::now();
     LIBSSH2_SESSION* sshSession_ = nullptr;
     int timeoutMs_ = kDefaultSshTimeoutMs;
 };
@@ -393,7 +408,7 @@ int RunRemote(Connection& connection, const std::string& command, const Sink& on
         std::chrono::milliseconds(timeoutMs > 3000 * intervalS ? timeoutMs : 3000 * intervalS) +
         std::chrono::seconds(1);
     libssh2_session_set_blocking(sshSession, 0);
-    auto lastHeard = Clock::now();
+    auto started = Clock::now();
     char buffer[16384];
     int result = 0;
     for (;;) {
@@ -417,19 +432,12 @@ int RunRemote(Connection& connection, const std::string& command, const Sink& on
         // The end comes after all data; what arrived with it was read in this pass unless progress says
         // more may be queued.
         if (libssh2_channel_eof(channel.get()) && !progress) break;
-        if (progress) {
-            lastHeard = Clock::now();
-            continue;
-        }
-        int ready = WaitSocket(connection, 1000);
-        if (ready < 0) {
+        if (progress) continue;
+        if (WaitSocket(connection, 1000) < 0) {
             result = kSshServerSilent;
             break;
         }
-        if (ready > 0 &&
-            (libssh2_session_block_directions(sshSession) & LIBSSH2_SESSION_BLOCK_OUTBOUND) == 0) {
-            lastHeard = Clock::now();
-        }
+        auto lastHeard = connection.lastHeard() > started ? connection.lastHeard() : started;
         if (Clock::now() - lastHeard > silentLimit) {
             Trace(verbose, "the server stopped answering");
             result = kSshServerSilent;
