@@ -1,6 +1,7 @@
 # make test : installs what is missing, builds, runs every test, runs them again under AddressSanitizer
 #             and UndefinedBehaviorSanitizer, compiles the Windows cross build and runs the fuzz targets.
 # make bench: builds and runs the benchmarks.
+# make test-integration: only the tests on real servers (sshd, Slurm) that make test also runs.
 
 SHELL := /bin/bash
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
@@ -8,9 +9,12 @@ FUZZ_SECONDS ?= 60
 
 # Debian packages the build, the tests and the benchmarks need.
 PACKAGES := cmake ninja-build g++ make pkg-config libgtest-dev libgmock-dev googletest libbenchmark-dev \
-            clang libclang-rt-14-dev g++-mingw-w64-x86-64-posix openssl libssl-dev locales
+            clang libclang-rt-14-dev g++-mingw-w64-x86-64-posix openssl libssl-dev locales libssh2-1-dev
 
-.PHONY: all deps build test test-release test-asan mingw fuzz bench clean
+# The servers that the integration tests start on 127.0.0.1 (OpenSSH, a one-node Slurm cluster).
+SERVER_PACKAGES := openssh-server slurm-wlm munge
+
+.PHONY: all deps servers build test test-release test-asan test-integration mingw fuzz bench clean
 
 all: build
 
@@ -23,17 +27,39 @@ deps:
 	    DEBIAN_FRONTEND=noninteractive $(SUDO) apt-get install -y -q --no-install-recommends $$missing; \
 	fi
 
+# Installs the server packages without letting them start their system services: while apt runs, a
+# policy-rc.d that forbids every service start is put in place when the machine has none of its own,
+# and it is removed afterwards whatever happens.
+servers:
+	@missing=""; \
+	for p in $(SERVER_PACKAGES); do dpkg -s $$p >/dev/null 2>&1 || missing="$$missing $$p"; done; \
+	if [ -n "$$missing" ]; then \
+	    echo "Installing:$$missing (no services started)"; \
+	    if [ ! -e /usr/sbin/policy-rc.d ]; then \
+	        trap '$(SUDO) rm -f /usr/sbin/policy-rc.d' EXIT; \
+	        printf '#!/bin/sh\nexit 101\n' | $(SUDO) tee /usr/sbin/policy-rc.d >/dev/null && \
+	        $(SUDO) chmod 755 /usr/sbin/policy-rc.d || exit 1; \
+	    fi; \
+	    $(SUDO) apt-get update -q && \
+	    DEBIAN_FRONTEND=noninteractive $(SUDO) apt-get install -y -q --no-install-recommends $$missing; \
+	fi
+
 build: deps
 	cmake --preset release
 	cmake --build --preset release
 
-test-release: build
+# The integration tests (label "integration") run with the others; they start their own servers.
+test-release: build servers
 	ctest --preset release
 
-test-asan: deps
+test-asan: deps servers
 	cmake --preset asan
 	cmake --build --preset asan
 	ctest --preset asan
+
+# Only the tests on real servers, in the release build.
+test-integration: build servers
+	ctest --preset release -L integration
 
 mingw: deps
 	cmake --preset mingw

@@ -243,6 +243,12 @@ int CZEPUnicodeTool::Utf16ToUtf8(const wchar_t* text, char*& out) {
 CZEPSSH2Tool::CZEPSSH2Tool() {}
 CZEPSSH2Tool::~CZEPSSH2Tool() {}
 
+void CZEPSSH2Tool::SSH2_SetPort(int port) { Record("CZEPSSH2Tool::SSH2_SetPort", {std::to_string(port)}); }
+
+void CZEPSSH2Tool::SSH2_SetTimeout(int milliseconds) {
+    Record("CZEPSSH2Tool::SSH2_SetTimeout", {std::to_string(milliseconds)});
+}
+
 int CZEPSSH2Tool::SSH2_CheckConnection(const wchar_t* host, const wchar_t* user, const wchar_t* password) {
     Record("CZEPSSH2Tool::SSH2_CheckConnection", {Text(host), Text(user), Text(password)});
     return NextResult("CZEPSSH2Tool::SSH2_CheckConnection");

@@ -9,6 +9,16 @@ class ZEPSSH2TOOL_API CZEPSSH2Tool {
     CZEPSSH2Tool();
     ~CZEPSSH2Tool();
 
+    // The SSH port of every later connection in this process: 22 unless set; a value outside 1 to 65535
+    // gives 22 back.
+    static void SSH2_SetPort(int port);
+
+    // The time-out of every later connection in this process, in milliseconds (30000 unless set; 0 or
+    // less gives the default back): the longest wait for the connection, for each answer of the server
+    // while a connection is made, and for any sign of life while a command runs. A command that runs
+    // longer keeps its connection as long as the server answers.
+    static void SSH2_SetTimeout(int milliseconds);
+
     // Checks that a shell can be opened on the host: 0 when usable, otherwise one of
     // -1 (library start-up), -2 (connect), -3 (SSH handshake), -4 (no password authentication),
     // -5 (PTY request), -6 (password refused), -7 (channel), -8 (shell request).

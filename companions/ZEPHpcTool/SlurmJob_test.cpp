@@ -1,0 +1,208 @@
+// Tests of the cluster job companion's Slurm parts: the submission built from the library's request,
+// and the job records read back into the summaries.
+#include "SlurmJob.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "CompanionText.h"
+
+namespace zep {
+namespace companions {
+namespace {
+
+JobRequest OneNodeRequest() {
+    JobRequest request;
+    request.jobName = "Tarvik3D HPC Job - solver.exe";
+    request.nodeNames = {"127.0.0.1"};
+    request.taskCounts = {8};
+    request.exePath = "/opt/app/solver.exe";
+    request.arguments = "-project \"/data/my project/p.cmx\" -silent";
+    request.workFolder = "/data/my project/run";
+    request.stdoutPath = "/data/my project/run/zephpc_stdout.txt";
+    request.stderrPath = "/data/my project/run/zephpc_stderr.txt";
+    return request;
+}
+
+bool Has(const Submission& submission, const std::string& option) {
+    return std::find(submission.options.begin(), submission.options.end(), option) !=
+           submission.options.end();
+}
+
+TEST(SlurmJob, OneNodeJobRunsAllTasksOnTheLocalNode) {
+    Submission submission;
+    std::string error;
+    ASSERT_TRUE(BuildSubmission(OneNodeRequest(), "vm", &submission, &error)) << error;
+    EXPECT_EQ(
+        submission.options,
+        (std::vector<std::string>{
+            "--parsable", "--job-name=Tarvik3D HPC Job - solver.exe", "--chdir=/data/my project/run",
+            "--output=/data/my project/run/zephpc_stdout.txt",
+            "--error=/data/my project/run/zephpc_stderr.txt", "--nodes=1", "--nodelist=vm", "--ntasks=8"}));
+    EXPECT_EQ(submission.script,
+              "#!/bin/sh\nexec srun '/opt/app/solver.exe' '-project' '/data/my project/p.cmx' '-silent'\n");
+
+    JobRequest named = OneNodeRequest();
+    named.nodeNames = {"localhost"};
+    ASSERT_TRUE(BuildSubmission(named, "vm", &submission, &error));
+    EXPECT_TRUE(Has(submission, "--nodelist=vm"));
+}
+
+TEST(SlurmJob, LibraryPathsAreMappedAndPercentSignsKeptLiteral) {
+    JobRequest request = OneNodeRequest();
+    request.workFolder = "/data/100%\\run";
+    request.stdoutPath = "/data/100%\\run\\zephpc_stdout.txt";
+    request.exePath = "/opt/app\\solver.exe";
+    Submission submission;
+    std::string error;
+    ASSERT_TRUE(BuildSubmission(request, "vm", &submission, &error));
+    std::string mapped = MapLibraryPath("/data/100%\\run");
+    EXPECT_TRUE(Has(submission, "--chdir=" + mapped));
+    // Slurm would read "%\" or "%r" as a pattern: the percent sign is doubled.
+    std::string output = MapLibraryPath("/data/100%%\\run\\zephpc_stdout.txt");
+    EXPECT_TRUE(Has(submission, "--output=" + output));
+    EXPECT_NE(submission.script.find("'" + MapLibraryPath("/opt/app\\solver.exe") + "'"), std::string::npos);
+}
+
+TEST(SlurmJob, SeveralNodesKeepTheTasksOfEachNode) {
+    JobRequest request = OneNodeRequest();
+    request.mode = ZEP_COMPUTING_MULTI_NODE;
+    Submission submission;
+    std::string error;
+
+    // A (2), B (3): the counts differ, so every task is placed on its node.
+    request.nodeNames = {"nodeA", "nodeB"};
+    request.taskCounts = {2, 3};
+    ASSERT_TRUE(BuildSubmission(request, "vm", &submission, &error));
+    EXPECT_TRUE(Has(submission, "--nodes=2"));
+    EXPECT_TRUE(Has(submission, "--nodelist=nodeA,nodeB"));
+    EXPECT_TRUE(Has(submission, "--ntasks=5"));
+    EXPECT_NE(
+        submission.script.find("srun --distribution=arbitrary --nodelist=nodeA,nodeA,nodeB,nodeB,nodeB "),
+        std::string::npos);
+
+    // A host that comes back after another: the node is allocated once, its tasks keep their order.
+    request.nodeNames = {"nodeA", "nodeB", "nodeA"};
+    request.taskCounts = {1, 1, 1};
+    ASSERT_TRUE(BuildSubmission(request, "vm", &submission, &error));
+    EXPECT_TRUE(Has(submission, "--nodes=2"));
+    EXPECT_TRUE(Has(submission, "--nodelist=nodeA,nodeB"));
+    EXPECT_TRUE(Has(submission, "--ntasks=3"));
+    EXPECT_NE(submission.script.find("--nodelist=nodeA,nodeB,nodeA "), std::string::npos);
+
+    // Even counts need no placement; entries no host reached are left out.
+    request.nodeNames = {"nodeA", "nodeB", ""};
+    request.taskCounts = {2, 2, 0};
+    ASSERT_TRUE(BuildSubmission(request, "vm", &submission, &error));
+    EXPECT_TRUE(Has(submission, "--ntasks-per-node=2"));
+    EXPECT_TRUE(Has(submission, "--nodelist=nodeA,nodeB"));
+    EXPECT_EQ(submission.script.find("arbitrary"), std::string::npos);
+}
+
+TEST(SlurmJob, RequestsThatSlurmCannotTakeAreRefused) {
+    Submission submission;
+    std::string error;
+    JobRequest request = OneNodeRequest();
+    request.taskCounts = {0};
+    EXPECT_FALSE(BuildSubmission(request, "vm", &submission, &error));
+    EXPECT_EQ(error, "the job has no tasks");
+
+    request = OneNodeRequest();
+    request.nodeNames = {"node,evil"};
+    EXPECT_FALSE(BuildSubmission(request, "vm", &submission, &error));
+    request.nodeNames = {"node one"};
+    EXPECT_FALSE(BuildSubmission(request, "vm", &submission, &error));
+
+    request = OneNodeRequest();
+    request.exePath.clear();
+    EXPECT_FALSE(BuildSubmission(request, "vm", &submission, &error));
+    EXPECT_EQ(error, "the job has no program");
+}
+
+TEST(SlurmJob, ReadsSubmittedJobIds) {
+    EXPECT_EQ(ParseSubmittedJobId("42\n"), 42);
+    EXPECT_EQ(ParseSubmittedJobId("7;zeptest\n"), 7);
+    EXPECT_EQ(ParseSubmittedJobId(""), -1);
+    EXPECT_EQ(ParseSubmittedJobId("Submitted batch job 5"), -1);
+    EXPECT_EQ(ParseSubmittedJobId("12x"), -1);
+    EXPECT_EQ(ParseSubmittedJobId("99999999999999999999"), -1);
+}
+
+TEST(SlurmJob, ReadsJobRecordsWithBlanksInsideValues) {
+    const std::string line =
+        "JobId=12 JobName=Tarvik3D HPC Job - solver.exe UserId=root(0) GroupId=root(0) MCS_label=N/A "
+        "Priority=1 JobState=COMPLETED Reason=None Dependency=(null) ExitCode=0:0 "
+        "SubmitTime=2026-12-06T09:40:01 StartTime=2026-12-06T09:40:03 EndTime=2026-12-06T09:40:05 "
+        "NodeList=vm BatchHost=vm NumNodes=1 ReqB:S:C:T=0:0:*:* WorkDir=/data/my project/run\n";
+    std::map<std::string, std::string> fields = ParseSlurmFields(line);
+    EXPECT_EQ(fields["JobName"], "Tarvik3D HPC Job - solver.exe");
+    EXPECT_EQ(fields["WorkDir"], "/data/my project/run");
+    EXPECT_EQ(fields["ReqB:S:C:T"], "0:0:*:*");
+    EXPECT_EQ(fields["Dependency"], "(null)");
+
+    CZEPHPCJobInfoMessage info;
+    ASSERT_TRUE(FillJobInfo(fields, info));
+    EXPECT_EQ(info.m_lJobID, 12);
+    EXPECT_EQ(info.m_eState, ZEP_JOB_FINISHED);
+    EXPECT_STREQ(info.PrintJobBasicStartInfo(),
+                 "Job 12 \"Tarvik3D HPC Job - solver.exe\": state COMPLETED, nodes vm, submitted "
+                 "2026-12-06T09:40:01, started 2026-12-06T09:40:03");
+    EXPECT_STREQ(info.PrintJobBasicEndInfo(),
+                 "Job 12 \"Tarvik3D HPC Job - solver.exe\": state COMPLETED, nodes vm, started "
+                 "2026-12-06T09:40:03, ended 2026-12-06T09:40:05, exit code 0:0");
+
+    // The several-line form of scontrol reads the same.
+    std::map<std::string, std::string> multi =
+        ParseSlurmFields("JobId=3 JobName=wrap\n   UserId=root(0) JobState=PENDING Reason=Priority\n");
+    EXPECT_EQ(multi["JobName"], "wrap");
+    EXPECT_EQ(multi["JobState"], "PENDING");
+
+    // A record without a job, and an empty message object, still give texts.
+    CZEPHPCJobInfoMessage empty;
+    EXPECT_FALSE(FillJobInfo(ParseSlurmFields("slurm_load_jobs error: Invalid job id specified"), empty));
+    EXPECT_STREQ(
+        empty.PrintJobBasicEndInfo(),
+        "Job -1 \"\": state Unknown, nodes Unknown, started Unknown, ended Unknown, exit code Unknown");
+}
+
+TEST(SlurmJob, FinishedJobsAreFoundInTheCompletionFile) {
+    const std::string file =
+        "JobId=1 UserId=root(0) GroupId=root(0) Name=first JobState=COMPLETED Partition=debug "
+        "StartTime=2026-12-06T09:00:00 EndTime=2026-12-06T09:00:02 NodeList=vm ExitCode=0:0\n"
+        "JobId=11 UserId=root(0) GroupId=root(0) Name=eleventh JobState=FAILED NodeList=vm ExitCode=7:0\n";
+    EXPECT_EQ(FindCompletedJob(file, 2), "");
+    std::string line = FindCompletedJob(file, 11);
+    CZEPHPCJobInfoMessage info;
+    ASSERT_TRUE(FillJobInfo(ParseSlurmFields(line), info));
+    EXPECT_EQ(info.m_sJobName, "eleventh");
+    EXPECT_EQ(info.m_eState, ZEP_JOB_FAILED);
+    EXPECT_EQ(info.m_sExitCode, "7:0");
+    ASSERT_TRUE(FillJobInfo(ParseSlurmFields(FindCompletedJob(file, 1)), info));
+    EXPECT_EQ(info.m_sJobName, "first");
+
+    std::map<std::string, std::string> config = ParseSlurmConfig(
+        "Configuration data as of 2026-12-06T09:00:00\nJobCompLoc              = /tmp/s/jobcomp.txt\n"
+        "JobCompType             = jobcomp/filetxt\n");
+    EXPECT_EQ(config["JobCompLoc"], "/tmp/s/jobcomp.txt");
+    EXPECT_EQ(config["JobCompType"], "jobcomp/filetxt");
+}
+
+TEST(SlurmJob, StatesMapToTheCompanionsStates) {
+    EXPECT_EQ(StateFromSlurm("PENDING"), ZEP_JOB_QUEUED);
+    EXPECT_EQ(StateFromSlurm("RUNNING"), ZEP_JOB_RUNNING);
+    EXPECT_EQ(StateFromSlurm("COMPLETING"), ZEP_JOB_RUNNING);  // output may still be written
+    EXPECT_EQ(StateFromSlurm("COMPLETED"), ZEP_JOB_FINISHED);
+    EXPECT_EQ(StateFromSlurm("CANCELLED by 0"), ZEP_JOB_CANCELED);
+    EXPECT_EQ(StateFromSlurm("TIMEOUT"), ZEP_JOB_FAILED);
+    EXPECT_EQ(StateFromSlurm("NODE_FAIL"), ZEP_JOB_FAILED);
+    EXPECT_EQ(StateFromSlurm(""), ZEP_JOB_UNKNOWN);
+    EXPECT_TRUE(IsFinalState(ZEP_JOB_FINISHED));
+    EXPECT_TRUE(IsFinalState(ZEP_JOB_CANCELED));
+    EXPECT_FALSE(IsFinalState(ZEP_JOB_RUNNING));
+    EXPECT_FALSE(IsFinalState(ZEP_JOB_UNKNOWN));
+}
+
+}  // namespace
+}  // namespace companions
+}  // namespace zep

@@ -1,0 +1,89 @@
+// Tests of the text conversion companion: whole conversions, and texts that do not fit the fixed
+// buffers.
+#include "ZEPUnicodeTool.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <memory>
+#include <string>
+
+namespace {
+
+// The fixed buffers as exact heap blocks, so that AddressSanitizer reports any write past their end.
+struct WideBuffer {
+    std::unique_ptr<wchar_t[]> block{new wchar_t[32768]()};
+    wchar_t (&get())[32768] { return *reinterpret_cast<wchar_t(*)[32768]>(block.get()); }
+};
+struct NarrowBuffer {
+    std::unique_ptr<char[]> block{new char[32768]()};
+    char (&get())[32768] { return *reinterpret_cast<char(*)[32768]>(block.get()); }
+};
+
+TEST(ZEPUnicodeTool, ConvertsPlainAndNonAsciiText) {
+    CZEPUnicodeTool tool;
+    WideBuffer wide;
+    tool.AnsiToUtf16("mpiexec -n 4 \"C:\\Run\\solver.exe\"", wide.get());
+    EXPECT_EQ(std::wstring(wide.get()), L"mpiexec -n 4 \"C:\\Run\\solver.exe\"");
+
+    NarrowBuffer narrow;
+    std::wstring text = L"caf\x00E9 \x20AC";
+    EXPECT_EQ(tool.Utf16ToUtf8(text.c_str(), narrow.get()), 9);
+    EXPECT_STREQ(narrow.get(), "caf\xC3\xA9 \xE2\x82\xAC");
+
+    char* owned = nullptr;
+    EXPECT_EQ(tool.Utf16ToUtf8(text.c_str(), owned), 9);
+    ASSERT_NE(owned, nullptr);
+    EXPECT_STREQ(owned, "caf\xC3\xA9 \xE2\x82\xAC");
+    delete[] owned;
+}
+
+TEST(ZEPUnicodeTool, NullAndEmptyTextsGiveEmptyTerminatedResults) {
+    CZEPUnicodeTool tool;
+    WideBuffer wide;
+    wide.get()[0] = L'x';
+    tool.AnsiToUtf16(nullptr, wide.get());
+    EXPECT_EQ(wide.get()[0], 0);
+    NarrowBuffer narrow;
+    narrow.get()[0] = 'x';
+    tool.Utf16ToUtf8(nullptr, narrow.get());
+    EXPECT_EQ(narrow.get()[0], 0);
+
+    // The caller measures the new text at once, so a null or empty one still gives an array.
+    for (const wchar_t* text : {static_cast<const wchar_t*>(nullptr), L""}) {
+        char* owned = nullptr;
+        tool.Utf16ToUtf8(text, owned);
+        ASSERT_NE(owned, nullptr);
+        EXPECT_EQ(std::strlen(owned), 0u);
+        delete[] owned;
+    }
+}
+
+TEST(ZEPUnicodeTool, LongTextsAreCutAtACharacterBoundaryInsideTheBuffers) {
+    CZEPUnicodeTool tool;
+    // 40000 plain characters: 32767 are kept and terminated.
+    std::string ansi(40000, 'a');
+    WideBuffer wide;
+    EXPECT_EQ(tool.AnsiToUtf16(ansi.c_str(), wide.get()), 32767);
+    EXPECT_EQ(wide.get()[32767], 0);
+    EXPECT_EQ(wide.get()[32766], L'a');
+
+    // 20000 two-byte characters do not fit 32767 bytes: 16383 whole characters are kept.
+    std::wstring accents(20000, static_cast<wchar_t>(0xE9));
+    NarrowBuffer narrow;
+    EXPECT_EQ(tool.Utf16ToUtf8(accents.c_str(), narrow.get()), 32766);
+    EXPECT_EQ(narrow.get()[32766], 0);
+    EXPECT_EQ(static_cast<unsigned char>(narrow.get()[32765]), 0xA9);
+
+    // Three-byte characters: 10922 whole ones (32766 bytes), no lead byte left dangling.
+    std::wstring euros(11000, static_cast<wchar_t>(0x20AC));
+    EXPECT_EQ(tool.Utf16ToUtf8(euros.c_str(), narrow.get()), 32766);
+    EXPECT_EQ(static_cast<unsigned char>(narrow.get()[32763]), 0xE2);
+
+    // The allocating form has no limit.
+    char* owned = nullptr;
+    EXPECT_EQ(tool.Utf16ToUtf8(euros.c_str(), owned), 33000);
+    delete[] owned;
+}
+
+}  // namespace

@@ -1,0 +1,290 @@
+// The servers of the integration tests: sshd and the Slurm daemons as children of the test program,
+// prepared by the scripts beside this file.
+#include "ServerHarness.h"
+
+#include <arpa/inet.h>
+#include <errno.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <signal.h>
+#include <spawn.h>
+#include <stdlib.h>
+#include <string.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <thread>
+
+extern char** environ;
+
+namespace zep {
+namespace testing {
+namespace {
+
+std::string Script(const char* name) { return std::string(ZEP3D_INTEGRATION_DIR) + "/" + name; }
+
+std::string Quote(const std::string& text) {
+    std::string out = "'";
+    for (char c : text) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return out + "'";
+}
+
+// The value of "key=value" among the lines of a script's output.
+std::string Value(const std::string& output, const std::string& key) {
+    size_t at = output.find(key + "=");
+    while (at != std::string::npos && at > 0 && output[at - 1] != '\n') at = output.find(key + "=", at + 1);
+    if (at == std::string::npos) return std::string();
+    size_t start = at + key.size() + 1;
+    size_t end = output.find('\n', start);
+    return output.substr(start, end == std::string::npos ? std::string::npos : end - start);
+}
+
+std::string ReadWhole(const std::string& path) {
+    std::string text;
+    FILE* file = std::fopen(path.c_str(), "r");
+    if (file == nullptr) return text;
+    char buffer[1024];
+    size_t n = 0;
+    while ((n = std::fread(buffer, 1, sizeof(buffer), file)) > 0) text.append(buffer, n);
+    std::fclose(file);
+    return text;
+}
+
+std::string Trim(std::string text) {
+    while (!text.empty() && (text.back() == '\n' || text.back() == ' ')) text.pop_back();
+    return text;
+}
+
+}  // namespace
+
+bool ServersRequired() {
+    const char* required = getenv("ZEP3D_REQUIRE_SERVERS");
+    if (required != nullptr && std::string(required) == "1") return true;
+    const char* ci = getenv("CI");
+    return ci != nullptr && *ci != 0 && std::string(ci) != "false" && std::string(ci) != "0";
+}
+
+int RunShell(const std::string& command, std::string* output) {
+    output->clear();
+    FILE* pipe = popen((command + " 2>&1").c_str(), "r");
+    if (pipe == nullptr) return -1;
+    char buffer[4096];
+    size_t n = 0;
+    while ((n = fread(buffer, 1, sizeof(buffer), pipe)) > 0) output->append(buffer, n);
+    int status = pclose(pipe);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+bool IsPidPair(const std::string& text) {
+    size_t blank = text.find(' ');
+    if (blank == 0 || blank == std::string::npos || text.size() < blank + 3 || text.back() != '\n')
+        return false;
+    std::string first = text.substr(0, blank);
+    std::string second = text.substr(blank + 1, text.size() - blank - 2);
+    return first.find_first_not_of("0123456789") == std::string::npos &&
+           second.find_first_not_of("0123456789") == std::string::npos && !second.empty();
+}
+
+int FreeLoopbackPort() {
+    int fd = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t size = sizeof(address);
+    int port = 0;
+    if (bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof(address)) == 0 &&
+        getsockname(fd, reinterpret_cast<sockaddr*>(&address), &size) == 0) {
+        port = ntohs(address.sin_port);
+    }
+    close(fd);
+    return port;
+}
+
+bool CanConnect(int port) {
+    int fd = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_port = htons(static_cast<uint16_t>(port));
+    bool ok = connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof(address)) == 0;
+    close(fd);
+    return ok;
+}
+
+bool WaitUntil(const std::function<bool()>& ready, int timeoutMs) {
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    for (;;) {
+        if (ready()) return true;
+        if (std::chrono::steady_clock::now() >= deadline) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+}
+
+// ---- ChildProcess ---------------------------------------------------------------------------------
+
+bool ChildProcess::Start(const std::vector<std::string>& argv, const std::string& logPath, std::string* why) {
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 1, logPath.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
+    posix_spawn_file_actions_adddup2(&actions, 1, 2);
+    std::vector<std::string> args = argv;
+    std::vector<char*> cargs;
+    for (std::string& arg : args) cargs.push_back(&arg[0]);
+    cargs.push_back(nullptr);
+    int rc = posix_spawn(&pid_, cargs[0], &actions, nullptr, cargs.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (rc != 0) {
+        pid_ = -1;
+        *why = argv[0] + ": " + strerror(rc);
+        return false;
+    }
+    return true;
+}
+
+bool ChildProcess::Running() {
+    if (pid_ <= 0) return false;
+    int status = 0;
+    pid_t done = waitpid(pid_, &status, WNOHANG);
+    if (done == pid_ || (done < 0 && errno == ECHILD)) {
+        pid_ = -1;
+        return false;
+    }
+    return true;
+}
+
+void ChildProcess::Stop(int timeoutMs) {
+    if (!Running()) return;
+    kill(pid_, SIGTERM);
+    if (!WaitUntil([this] { return !Running(); }, timeoutMs)) {
+        kill(pid_, SIGKILL);
+        int status = 0;
+        while (waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
+        }
+    }
+    pid_ = -1;
+}
+
+// ---- SshServer ------------------------------------------------------------------------------------
+
+bool SshServer::Start(const std::string& folder, std::string* why) {
+    user_ = "zeptest" + std::to_string(getpid());
+    port_ = FreeLoopbackPort();
+    std::string output;
+    int rc = RunShell("bash " + Quote(Script("ssh-server.sh")) + " prepare " + Quote(folder) + " " +
+                          std::to_string(port_) + " " + user_ + " " + Quote(password_),
+                      &output);
+    if (rc != 0) {
+        *why = Trim(output);
+        return false;
+    }
+    userCreated_ = true;
+    home_ = Value(output, "home");
+    hostKey_ = folder + "/hostkey";
+    // sshd refuses to re-execute itself from a relative path: start it by its absolute one.
+    if (!sshd_.Start({"/usr/sbin/sshd", "-D", "-e", "-f", folder + "/sshd_config"}, folder + "/sshd.log",
+                     why)) {
+        return false;
+    }
+    if (!WaitUntil([this] { return CanConnect(port_) || !sshd_.Running(); }, 10000) || !sshd_.Running()) {
+        std::string log;
+        RunShell("tail -5 " + Quote(folder + "/sshd.log"), &log);
+        *why = "sshd did not start listening: " + Trim(log);
+        return false;
+    }
+    return true;
+}
+
+void SshServer::Stop() {
+    // Let the sessions of the last connections close first, so that none outlives the server.
+    if (sshd_.Running()) {
+        std::string children =
+            "/proc/" + std::to_string(sshd_.pid()) + "/task/" + std::to_string(sshd_.pid()) + "/children";
+        WaitUntil([&children] { return Trim(ReadWhole(children)).empty(); }, 3000);
+    }
+    sshd_.Stop();
+    if (userCreated_) {
+        std::string output;
+        RunShell("bash " + Quote(Script("ssh-server.sh")) + " remove-user " + user_, &output);
+        userCreated_ = false;
+    }
+}
+
+// ---- SlurmCluster ---------------------------------------------------------------------------------
+
+bool SlurmCluster::Start(const std::string& folder, std::string* why) {
+    int ctldPort = FreeLoopbackPort();
+    int slurmdPort = FreeLoopbackPort();
+    while (slurmdPort == ctldPort) slurmdPort = FreeLoopbackPort();
+    std::string output;
+    int rc = RunShell("bash " + Quote(Script("slurm-cluster.sh")) + " prepare " + Quote(folder) + " " +
+                          std::to_string(ctldPort) + " " + std::to_string(slurmdPort),
+                      &output);
+    if (rc != 0) {
+        *why = Trim(output);
+        return false;
+    }
+    node_ = Value(output, "node");
+    configuration_ = folder + "/slurm.conf";
+    setenv("SLURM_CONF", configuration_.c_str(), 1);
+
+    // munged refuses to run as root with a key owned by munge; setpriv executes it in place, so the
+    // child's process id is munged's own.
+    std::string munge = folder + "/munge";
+    if (!munged_.Start(
+            {"/usr/bin/setpriv", "--reuid=munge", "--regid=munge", "--clear-groups", "/usr/sbin/munged", "-F",
+             "--socket=" + munge + "/munge.socket.2", "--log-file=" + munge + "/munged.log",
+             "--pid-file=" + munge + "/munged.pid", "--seed-file=" + munge + "/munged.seed"},
+            folder + "/log/munged.out", why)) {
+        return false;
+    }
+    std::string check;
+    std::string probe = "munge -n --socket=" + Quote(munge + "/munge.socket.2") +
+                        " 2>&1 | unmunge --socket=" + Quote(munge + "/munge.socket.2");
+    if (!WaitUntil([&] { return RunShell(probe, &check) == 0 || !munged_.Running(); }, 10000) ||
+        !munged_.Running()) {
+        std::string log;
+        RunShell("tail -3 " + Quote(folder + "/log/munged.out"), &log);
+        *why = "munged did not start: " + Trim(check) + " " + Trim(log);
+        return false;
+    }
+    if (!slurmctld_.Start({"/usr/sbin/slurmctld", "-D", "-f", configuration_}, folder + "/log/slurmctld.out",
+                          why)) {
+        return false;
+    }
+    std::string answer;
+    if (!WaitUntil(
+            [&answer] {
+                return RunShell("scontrol ping", &answer) == 0 && answer.find("is UP") != std::string::npos;
+            },
+            20000)) {
+        *why = "slurmctld did not come up: " + Trim(answer);
+        return false;
+    }
+    if (!slurmd_.Start({"/usr/sbin/slurmd", "-D", "-f", configuration_}, folder + "/log/slurmd.out", why)) {
+        return false;
+    }
+    if (!WaitUntil(
+            [&answer] { return RunShell("sinfo -h -N -o %T", &answer) == 0 && Trim(answer) == "idle"; },
+            30000)) {
+        *why = "the node did not become idle: " + Trim(answer);
+        return false;
+    }
+    return true;
+}
+
+void SlurmCluster::Stop() {
+    // Each daemon takes a second or two to stop: ask them all first.
+    for (ChildProcess* daemon : {&slurmd_, &slurmctld_, &munged_}) {
+        if (daemon->Running()) kill(daemon->pid(), SIGTERM);
+    }
+    slurmd_.Stop();
+    slurmctld_.Stop();
+    munged_.Stop();
+}
+
+}  // namespace testing
+}  // namespace zep

@@ -1,0 +1,130 @@
+// The real servers of the integration tests, on the loopback interface only: an OpenSSH server with a
+// password-authenticated test user, and a one-node Slurm cluster. Each is started by the test program
+// that uses it, runs as that program's child, and is stopped by its process id.
+#ifndef ZEP3D_INTEGRATION_SERVERHARNESS_H_
+#define ZEP3D_INTEGRATION_SERVERHARNESS_H_
+
+#include <sys/types.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace zep {
+namespace testing {
+
+// True when a server that cannot be had must fail the test instead of skipping it: in CI (CI set and
+// not "false") or with ZEP3D_REQUIRE_SERVERS=1.
+bool ServersRequired();
+
+// Skips the test with the reason, or fails it where servers are required.
+#define ZEP_REQUIRE_SERVER(ready, why)                                               \
+    do {                                                                             \
+        if (!(ready)) {                                                              \
+            if (::zep::testing::ServersRequired()) FAIL() << "no server: " << (why); \
+            GTEST_SKIP() << "no server: " << (why);                                  \
+        }                                                                            \
+    } while (0)
+
+// Runs a shell command line; returns its exit status (-1 when it could not run) and its standard
+// output and error in `output`.
+int RunShell(const std::string& command, std::string* output);
+
+// True for two process ids separated by one blank and ended by a line end ("12 34\n").
+bool IsPidPair(const std::string& text);
+
+// A TCP port on 127.0.0.1 that nothing listens on at the moment of the call.
+int FreeLoopbackPort();
+
+// True when a TCP connection to 127.0.0.1:port is accepted.
+bool CanConnect(int port);
+
+// A daemon started as this process's child, its output in a log file; stopped by its process id.
+class ChildProcess {
+  public:
+    ChildProcess() = default;
+    ~ChildProcess() { Stop(); }
+    ChildProcess(const ChildProcess&) = delete;
+    ChildProcess& operator=(const ChildProcess&) = delete;
+
+    // Starts argv[0] (an absolute path) with standard input empty and standard output and error in
+    // logPath. Returns false with `why` set when it cannot be started.
+    bool Start(const std::vector<std::string>& argv, const std::string& logPath, std::string* why);
+
+    // True while the child has not ended.
+    bool Running();
+
+    // Sends SIGTERM and reaps the child, SIGKILL after timeoutMs. Does nothing when not running.
+    void Stop(int timeoutMs = 15000);
+
+    pid_t pid() const { return pid_; }
+
+  private:
+    pid_t pid_ = -1;
+};
+
+// Polls `ready` every 50 ms until it is true or timeoutMs have passed; returns its last answer.
+bool WaitUntil(const std::function<bool()>& ready, int timeoutMs);
+
+// The OpenSSH server: sshd on a free port of 127.0.0.1 and a test user of this process ("zeptest" and
+// the process id), who logs in with a password and has bash as the login shell.
+class SshServer {
+  public:
+    SshServer() = default;
+    ~SshServer() { Stop(); }
+    SshServer(const SshServer&) = delete;
+    SshServer& operator=(const SshServer&) = delete;
+
+    // Prepares the user and the configuration under `folder` and starts sshd; false with `why` set
+    // when the server cannot be had here.
+    bool Start(const std::string& folder, std::string* why);
+    // Stops sshd by its process id and removes the test user.
+    void Stop();
+
+    int port() const { return port_; }
+    const std::string& user() const { return user_; }
+    const std::string& password() const { return password_; }
+    const std::string& home() const { return home_; }
+    const std::string& hostKeyFile() const { return hostKey_; }
+
+  private:
+    ChildProcess sshd_;
+    int port_ = 0;
+    bool userCreated_ = false;
+    std::string user_;  // one of this process's own, so that test runs side by side do not meet
+    std::string password_ = "Zep-Pw-12345";
+    std::string home_;
+    std::string hostKey_;
+};
+
+// The one-node Slurm cluster: munged (on a socket of its own), slurmctld and slurmd, configured through
+// SLURM_CONF, which Start sets for this process.
+class SlurmCluster {
+  public:
+    SlurmCluster() = default;
+    ~SlurmCluster() { Stop(); }
+    SlurmCluster(const SlurmCluster&) = delete;
+    SlurmCluster& operator=(const SlurmCluster&) = delete;
+
+    // Prepares the cluster's state under `folder` and starts the daemons until the node is idle;
+    // false with `why` set when the cluster cannot be had here.
+    bool Start(const std::string& folder, std::string* why);
+    // Stops the daemons that Start started, by their process ids.
+    void Stop();
+
+    // This machine's Slurm node name.
+    const std::string& node() const { return node_; }
+    const std::string& configuration() const { return configuration_; }
+
+  private:
+    ChildProcess munged_;
+    ChildProcess slurmctld_;
+    ChildProcess slurmd_;
+    std::string node_;
+    std::string configuration_;
+};
+
+}  // namespace testing
+}  // namespace zep
+
+#endif  // ZEP3D_INTEGRATION_SERVERHARNESS_H_

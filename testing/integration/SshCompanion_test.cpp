@@ -1,0 +1,255 @@
+// The remote shell companion against a real OpenSSH server on 127.0.0.1: the connection check codes,
+// remote commands with their output and exit status, the background launch with its process-id and
+// console files, and the host keys remembered and checked in the user's known_hosts.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+
+#include <chrono>
+#include <memory>
+#include <string>
+#include <thread>
+
+#include "ServerHarness.h"
+#include "TestUtil.h"
+#include "ZEPSSH2Tool.h"
+
+namespace {
+
+using ::testing::HasSubstr;
+using zep::testing::ReadFile;
+using zep::testing::ScopedTempDir;
+
+std::wstring Wide(const std::string& text) { return std::wstring(text.begin(), text.end()); }
+
+// True for a process id on a line of its own: digits and a line end.
+bool IsPidLine(const std::string& text) {
+    return text.size() >= 2 && text.back() == '\n' && text.find_first_not_of("0123456789") == text.size() - 1;
+}
+
+class SshCompanion : public ::testing::Test {
+  protected:
+    static void SetUpTestSuite() {
+        folder_ = new ScopedTempDir();
+        server_ = new zep::testing::SshServer();
+        ready_ = server_->Start(folder_->File("sshd"), &why_);
+        // The companion remembers hosts in the user's known_hosts: a home of the test's own.
+        const char* home = getenv("HOME");
+        savedHome_ = home != nullptr ? home : "";
+        setenv("HOME", folder_->path().c_str(), 1);
+    }
+    static void TearDownTestSuite() {
+        setenv("HOME", savedHome_.c_str(), 1);
+        delete server_;
+        delete folder_;
+    }
+    void SetUp() override {
+        ZEP_REQUIRE_SERVER(ready_, why_);
+        CZEPSSH2Tool::SSH2_SetPort(server_->port());
+        CZEPSSH2Tool::SSH2_SetTimeout(10000);
+    }
+    void TearDown() override {
+        CZEPSSH2Tool::SSH2_SetPort(22);
+        CZEPSSH2Tool::SSH2_SetTimeout(0);
+    }
+
+    std::wstring user() const { return Wide(server_->user()); }
+    std::wstring password() const { return Wide(server_->password()); }
+    std::string knownHosts() const { return folder_->File(".ssh/known_hosts"); }
+
+    struct Output {
+        int rc = 0;
+        int exitCode = 0;
+        std::wstring out;
+        std::wstring err;
+    };
+    Output Run(const std::wstring& command, const std::wstring& host = L"127.0.0.1") {
+        CZEPSSH2Tool tool;
+        wchar_t* out = nullptr;
+        wchar_t* err = nullptr;
+        Output result;
+        result.rc =
+            tool.SSH2_RemoteCommandStdoutStderr(host.c_str(), user().c_str(), password().c_str(),
+                                                command.c_str(), out, err, result.exitCode, false, false);
+        std::unique_ptr<wchar_t[]> ownOut(out);
+        std::unique_ptr<wchar_t[]> ownErr(err);
+        if (out != nullptr) result.out = out;
+        if (err != nullptr) result.err = err;
+        return result;
+    }
+
+    static ScopedTempDir* folder_;
+    static zep::testing::SshServer* server_;
+    static bool ready_;
+    static std::string why_;
+    static std::string savedHome_;
+};
+
+ScopedTempDir* SshCompanion::folder_ = nullptr;
+zep::testing::SshServer* SshCompanion::server_ = nullptr;
+bool SshCompanion::ready_ = false;
+std::string SshCompanion::why_;
+std::string SshCompanion::savedHome_;
+
+TEST_F(SshCompanion, ConnectionCheckCodesForGoodAccountWrongPasswordAndClosedPort) {
+    CZEPSSH2Tool tool;
+    EXPECT_EQ(tool.SSH2_CheckConnection(L"127.0.0.1", user().c_str(), password().c_str()), 0);
+    EXPECT_EQ(tool.SSH2_CheckConnection(L"127.0.0.1", user().c_str(), L"wrong"), -6);
+    EXPECT_EQ(tool.SSH2_CheckConnection(L"127.0.0.1", L"nobody-here", password().c_str()), -6);
+    CZEPSSH2Tool::SSH2_SetPort(zep::testing::FreeLoopbackPort());
+    EXPECT_EQ(tool.SSH2_CheckConnection(L"127.0.0.1", user().c_str(), password().c_str()), -2);
+}
+
+TEST_F(SshCompanion, RemoteCommandsGiveTheirOutputAndExitStatus) {
+    // The login shell is bash, so echo -e turns the escapes into a carriage return and a line feed;
+    // remote UTF-8 comes back as wide characters.
+    Output result = Run(L"echo -e \"a\\r\\nb\"; echo to-err >&2; printf 'caf\\303\\251'; exit 3");
+    EXPECT_EQ(result.rc, 0);
+    EXPECT_EQ(result.exitCode, 3);
+    EXPECT_EQ(result.out, L"a\r\nb\ncaf\x00E9");
+    EXPECT_EQ(result.err, L"to-err\n");
+
+    result = Run(L"true");
+    EXPECT_EQ(result.rc, 0);
+    EXPECT_EQ(result.exitCode, 0);
+    EXPECT_EQ(result.out, L"");
+
+    // The host name as the task-manager file gives it, for a machine entry on this node.
+    result = Run(L"echo $HOME", L"localhost");
+    EXPECT_EQ(result.rc, 0);
+    EXPECT_EQ(result.out, Wide(server_->home() + "\n"));
+}
+
+TEST_F(SshCompanion, LargeOutputOnBothStreamsDoesNotStallTheCommand) {
+    // More than the channel's window on each stream, standard error first: reading one stream to its
+    // end before the other would leave the command blocked on the other one.
+    Output result =
+        Run(L"head -c 3000000 /dev/zero | tr '\\0' e >&2; head -c 3000000 /dev/zero | tr '\\0' o");
+    EXPECT_EQ(result.rc, 0);
+    EXPECT_EQ(result.exitCode, 0);
+    EXPECT_EQ(result.out.size(), 3000000u);
+    EXPECT_EQ(result.err.size(), 3000000u);
+    EXPECT_EQ(result.out.find_first_not_of(L'o'), std::wstring::npos);
+}
+
+TEST_F(SshCompanion, AQuietCommandKeepsItsConnectionButAFrozenServerEndsTheWait) {
+    // Quiet for longer than the time-out (and than the seven seconds of silence after which a server
+    // that no longer answers is given up at this setting): the server still answers, so the command
+    // runs to its end. The time-out leaves a loaded machine room to log in.
+    CZEPSSH2Tool::SSH2_SetTimeout(3000);
+    Output quiet = Run(L"sleep 8; echo awake");
+    EXPECT_EQ(quiet.rc, 0);
+    EXPECT_EQ(quiet.out, L"awake\n");
+
+    // The command records its own process id and that of the server process serving it, then runs
+    // quietly; the test freezes that server process, as a dead machine would be.
+    ScopedTempDir shared;
+    chmod(shared.path().c_str(), 0777);
+    std::string record = shared.File("ids");
+    std::thread freezer([&record] {
+        zep::testing::WaitUntil([&record] { return zep::testing::IsPidPair(ReadFile(record)); }, 10000);
+        std::string ids = ReadFile(record);
+        if (zep::testing::IsPidPair(ids)) kill(std::stoi(ids.substr(ids.find(' ') + 1)), SIGSTOP);
+    });
+    auto start = std::chrono::steady_clock::now();
+    Output result = Run(
+        Wide("echo \"$$ $PPID\" > " + record + ".tmp; mv " + record + ".tmp " + record + "; exec sleep 30"));
+    auto waited = std::chrono::steady_clock::now() - start;
+    freezer.join();
+    std::string ids = ReadFile(record);
+    ASSERT_TRUE(zep::testing::IsPidPair(ids)) << "ids \"" << ids << "\", code " << result.rc;
+    kill(std::stoi(ids), SIGKILL);                            // the quiet command
+    kill(std::stoi(ids.substr(ids.find(' ') + 1)), SIGCONT);  // the server process, which then ends
+    EXPECT_EQ(result.rc, -10);
+    EXPECT_LT(waited, std::chrono::seconds(20)) << "well before the command would have ended";
+}
+
+TEST_F(SshCompanion, BackgroundLaunchWritesTheProcessIdAndTheConsoleFile) {
+    ScopedTempDir run;
+    // The library builds both local files with backslashes.
+    std::string consoleFile = run.path() + "\\console_redirect_2026-12-06_10-00-00.txt";
+    std::string pidFile = run.path() + "\\mpiexec.pid";
+    std::wstring command =
+        L"sh -c 'echo launcher-out; echo launcher-err >&2; sleep 1; echo launcher-done; exit 7' & "
+        L"echo \\<mpiexec\\>$!\\</mpiexec\\>";
+    CZEPSSH2Tool tool;
+    int exitCode = 0;
+    int rc = tool.SSH2_RemoteCommandOutputToFile(L"127.0.0.1", user().c_str(), password().c_str(),
+                                                 command.c_str(), Wide(consoleFile).c_str(),
+                                                 Wide(pidFile).c_str(), exitCode, true, true, false);
+    EXPECT_EQ(rc, 0);
+    EXPECT_EQ(exitCode, 7) << "the launcher's own return value";
+
+    std::string pid = ReadFile(run.File("mpiexec.pid"));
+    ASSERT_TRUE(IsPidLine(pid)) << pid;
+    std::string console = ReadFile(run.File("console_redirect_2026-12-06_10-00-00.txt"));
+    EXPECT_THAT(console, HasSubstr("<mpiexec>" + pid.substr(0, pid.size() - 1) + "</mpiexec>\n"));
+    EXPECT_THAT(console, HasSubstr("launcher-out\n"));
+    EXPECT_THAT(console, HasSubstr("launcher-err\n"));
+    EXPECT_THAT(console, HasSubstr("launcher-done\n")) << "the console is followed until the launcher ends";
+
+    // Without redirection the console is the caller's standard output; the id still goes to its file.
+    zep::testing::StdoutCapture capture;
+    rc =
+        tool.SSH2_RemoteCommandOutputToFile(L"127.0.0.1", user().c_str(), password().c_str(), command.c_str(),
+                                            L"", Wide(pidFile).c_str(), exitCode, false, true, false);
+    std::string shown = capture.Stop();
+    EXPECT_EQ(rc, 0);
+    EXPECT_EQ(exitCode, 7);
+    EXPECT_THAT(shown, HasSubstr("launcher-out\n"));
+    EXPECT_THAT(shown, HasSubstr("launcher-done\n"));
+    EXPECT_TRUE(IsPidLine(ReadFile(run.File("mpiexec.pid"))));
+
+    // A command that reports no process id leaves no process-id file.
+    rc = tool.SSH2_RemoteCommandOutputToFile(L"127.0.0.1", user().c_str(), password().c_str(),
+                                             L"echo nothing", Wide(consoleFile).c_str(),
+                                             Wide(pidFile).c_str(), exitCode, true, true, false);
+    EXPECT_EQ(rc, 0);
+    EXPECT_EQ(exitCode, 0);
+    EXPECT_FALSE(zep::testing::FileExists(run.File("mpiexec.pid")));
+}
+
+TEST_F(SshCompanion, UnknownHostsAreRememberedAndChangedKeysRefused) {
+    std::remove(knownHosts().c_str());
+    CZEPSSH2Tool tool;
+    ASSERT_EQ(tool.SSH2_CheckConnection(L"127.0.0.1", user().c_str(), password().c_str()), 0);
+    std::string hostKey = ReadFile(server_->hostKeyFile() + ".pub");
+    std::string keyPart = hostKey.substr(0, hostKey.find(' ', hostKey.find(' ') + 1));  // type and key
+    std::string entry = "[127.0.0.1]:" + std::to_string(server_->port()) + " " + keyPart + "\n";
+    EXPECT_EQ(ReadFile(knownHosts()), entry);
+
+    // Known and unchanged: accepted, and not written twice.
+    ASSERT_EQ(tool.SSH2_CheckConnection(L"127.0.0.1", user().c_str(), password().c_str()), 0);
+    EXPECT_EQ(ReadFile(knownHosts()), entry);
+
+    // The user's own entries are kept; a file without a final line end gets one before the new entry.
+    zep::testing::WriteFile(knownHosts(), "# mine\nother.example ssh-ed25519 AAAAC3NzaC1lZDI1NTE5AAAAIK");
+    ASSERT_EQ(tool.SSH2_CheckConnection(L"localhost", user().c_str(), password().c_str()), 0);
+    EXPECT_EQ(ReadFile(knownHosts()),
+              "# mine\nother.example ssh-ed25519 AAAAC3NzaC1lZDI1NTE5AAAAIK\n[localhost]:" +
+                  std::to_string(server_->port()) + " " + keyPart + "\n");
+
+    // Another key of the same type for this host: refused with the code of a failed SSH handshake, the file
+    // untouched. A line before it that the SSH library cannot read (a key type it does not know) does not
+    // hide it.
+    std::string otherKey;
+    ScopedTempDir keys;
+    ASSERT_EQ(zep::testing::RunShell("ssh-keygen -q -t ed25519 -N '' -f " + keys.File("k"), &otherKey), 0);
+    otherKey = ReadFile(keys.File("k.pub"));
+    std::string changed =
+        "x.example ssh-foo AAAA\n"
+        "[127.0.0.1]:" +
+        std::to_string(server_->port()) + " " +
+        otherKey.substr(0, otherKey.find(' ', otherKey.find(' ') + 1)) + "\n";
+    zep::testing::WriteFile(knownHosts(), changed);
+    EXPECT_EQ(tool.SSH2_CheckConnection(L"127.0.0.1", user().c_str(), password().c_str()), -3);
+    Output result = Run(L"echo should-not-run");
+    EXPECT_EQ(result.rc, -3);
+    EXPECT_EQ(result.out, L"");
+    EXPECT_EQ(ReadFile(knownHosts()), changed);
+    std::remove(knownHosts().c_str());
+}
+
+}  // namespace
