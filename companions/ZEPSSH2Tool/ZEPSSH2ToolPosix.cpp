@@ -535,6 +535,24 @@ class File {
     FILE* file_ = nullptr;
 };
 
+// Closes the process-id file when the launch ends, and removes it unless an id was written to it.
+class ProcessIdFileCleanup {
+  public:
+    ProcessIdFileCleanup(File& file, const std::string& path, const PidScanner& scanner)
+        : file_(file), path_(path), scanner_(scanner) {}
+    ~ProcessIdFileCleanup() {
+        file_.Close();
+        if (!scanner_.found() && !path_.empty()) unlink(path_.c_str());
+    }
+    ProcessIdFileCleanup(const ProcessIdFileCleanup&) = delete;
+    ProcessIdFileCleanup& operator=(const ProcessIdFileCleanup&) = delete;
+
+  private:
+    File& file_;
+    const std::string& path_;
+    const PidScanner& scanner_;
+};
+
 std::string LocalPath(const wchar_t* path) {
     std::string narrow = WideToSystem(path);
     return MapLibraryPath(narrow.c_str());
@@ -591,10 +609,13 @@ int CommandOutputToFile(const wchar_t* host, const wchar_t* user, const wchar_t*
     std::string remote = WideToUtf8(command);
     if (remote.find("$!") != std::string::npos) remote += "\nwait $!";
 
+    PidScanner scanner;
+    // However the launch ends without an id (a refused log-in, a broken connection, a command that
+    // reports none), no file is left that would look like one: not an empty one, nor an earlier one.
+    ProcessIdFileCleanup cleanup(pid, pidPath, scanner);
     Connection connection;
     int rc = connection.Open(host, user, password, verbose);
     if (rc != 0) return rc;
-    PidScanner scanner;
     bool toFile = redirectConsole && !consolePath.empty();
     auto showConsole = [&](const char* data, size_t length) {
         if (toFile) {
@@ -614,11 +635,7 @@ int CommandOutputToFile(const wchar_t* host, const wchar_t* user, const wchar_t*
             pid.Close();
         }
     };
-    rc = RunRemote(connection, remote, onStdout, showConsole, &exitCode, verbose);
-    pid.Close();
-    // No id came: leave no empty file that would look like one.
-    if (!scanner.found() && !pidPath.empty()) unlink(pidPath.c_str());
-    return rc;
+    return RunRemote(connection, remote, onStdout, showConsole, &exitCode, verbose);
 }
 
 }  // namespace

@@ -112,4 +112,33 @@ TEST_F(ZEPSSH2ToolPosix, LocalFilesThatCannotBeWrittenStopTheLaunchBeforeItStart
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(400));
 }
 
+TEST_F(ZEPSSH2ToolPosix, ALaunchThatNeverStartedLeavesNoProcessIdFile) {
+    // A process-id file, empty or left from an earlier launch, would name a launcher that does not run.
+    zep::testing::ScopedTempDir dir;
+    const std::string pidFile = dir.File("mpiexec.pid");
+    const std::wstring widePid(pidFile.begin(), pidFile.end());
+    CZEPSSH2Tool tool;
+    int exitCode = 0;
+
+    SilentListener closed;
+    const int closedPort = closed.port();
+    closed.Close();
+    CZEPSSH2Tool::SSH2_SetPort(closedPort);
+    zep::testing::WriteFile(pidFile, "4242\n");
+    EXPECT_EQ(tool.SSH2_RemoteCommandOutputToFile(L"127.0.0.1", L"user", L"password", L"true", L"",
+                                                  widePid.c_str(), exitCode, false, true, false),
+              -2);
+    EXPECT_FALSE(zep::testing::FileExists(pidFile));
+
+    SilentListener silent;
+    CZEPSSH2Tool::SSH2_SetPort(silent.port());
+    CZEPSSH2Tool::SSH2_SetTimeout(500);
+    zep::testing::WriteFile(pidFile, "4242\n");
+    EXPECT_EQ(tool.SSH2_RemoteCommandOutputToFile(L"127.0.0.1", L"user", L"password", L"true", L"",
+                                                  widePid.c_str(), exitCode, false, true, false),
+              -3);
+    EXPECT_FALSE(zep::testing::FileExists(pidFile));
+    EXPECT_EQ(exitCode, -1);
+}
+
 }  // namespace
