@@ -135,7 +135,10 @@ class WholeRunOverSsh : public ::testing::Test {
         WriteScript(nodeHome_ + "IntelMPI/mpdboot.py", "#!/bin/bash\nprintf '%s\\n' \"$@\" > " + calls_ +
                                                            "/mpdboot.args\n[ -f \"$4\" ] && cp \"$4\" " +
                                                            calls_ + "/mpdboot.hosts\nexit 0\n");
-        WriteScript(nodeHome_ + "IntelMPI/mpdtrace.py", "#!/bin/bash\necho localhost\n");
+        // mpdtrace.py names the hosts of the ring that mpdboot.py was given.
+        WriteScript(nodeHome_ + "IntelMPI/mpdtrace.py", "#!/bin/bash\n[ -f " + calls_ +
+                                                            "/mpdboot.hosts ] && tr -d '\\r' < " + calls_ +
+                                                            "/mpdboot.hosts | grep .\nexit 0\n");
         // mpiexec.py: its arguments, its own process id, some console output on both streams, a pause so
         // that the console is followed while it runs, and a return value of its own.
         WriteScript(nodeHome_ + "IntelMPI/mpiexec.py",
@@ -172,6 +175,7 @@ class WholeRunOverSsh : public ::testing::Test {
     // (or another password); returns what was printed. The run folder belongs to the test user, who
     // writes the machine file there.
     std::string Run(const std::string& runId, bool redirect, int minPort, int maxPort,
+                    const std::vector<std::string>& hosts = {"localhost"},
                     const std::string& password = std::string()) {
         project_ = shared_ + "/My Proj";
         runPath_ = project_ + "/Analysis/Run" + runId;
@@ -184,9 +188,13 @@ class WholeRunOverSsh : public ::testing::Test {
             "ValueSharedTarvik3DName=" + nodeHome_ +
             "\nValueParallelWorkingFolder=D:\\Work\nValueMinPort=" + std::to_string(minPort) +
             "\nValueMaxPort=" + std::to_string(maxPort) + "\n";
+        // Two tasks over the machines, all on the first when there is one.
+        std::vector<std::string> machines;
+        for (const std::string& host : hosts)
+            machines.push_back(host + " " + std::to_string(2 / hosts.size()) + " " + nodeHome_);
         WriteFile(runPath_ + "/Part" + runId + ".cmx",
                   TaskBlock(11, 2, redirect ? "ValueConsoleRedirection=1\n" : "") +
-                      MachineBlock({"localhost 2 " + nodeHome_}, {"1"}, keys));
+                      MachineBlock(machines, std::vector<std::string>(hosts.size(), "1"), keys));
 
         CZEPTools tools;
         EXPECT_EQ(tools.SetCommand(0, kCommandLine, install_.c_str(), project_.c_str(), "Part", "solver",
@@ -207,8 +215,9 @@ class WholeRunOverSsh : public ::testing::Test {
                 "-n",    "2",      nodeHome_ + "/solver", nodeHome_ + "*" + project_ + "*"};
     }
 
-    // The ring boot's traces on the node: the MPD configuration file and the hosts file.
-    void ExpectRingBooted(const std::string& portRange) {
+    // The ring boot's traces on the node: the MPD configuration file, and the hosts file with one line
+    // per machine.
+    void ExpectRingBooted(const std::string& portRange, const std::vector<std::string>& hosts) {
         const std::string conf = server_->home() + "/.mpd.conf";
         EXPECT_EQ(ReadFile(conf), "MPD_PORT_RANGE=" + portRange + "\n");
         struct stat info;
@@ -218,13 +227,15 @@ class WholeRunOverSsh : public ::testing::Test {
         const std::vector<std::string> boot = Lines(ReadFile(calls_ + "/mpdboot.args"));
         ASSERT_EQ(boot.size(), 6u) << ReadFile(calls_ + "/mpdboot.args");
         EXPECT_EQ(boot[0], "-n");
-        EXPECT_EQ(boot[1], "1");
+        EXPECT_EQ(boot[1], std::to_string(hosts.size()));
         EXPECT_EQ(boot[2], "-f");
         EXPECT_TRUE(std::regex_match(boot[3], std::regex("/tmp/mpdhosts_[0-9]{8}_[0-9]{6}\\.txt")))
             << boot[3];
         EXPECT_EQ(boot[4], "-r");
         EXPECT_EQ(boot[5], "rsh");
-        EXPECT_EQ(ReadFile(calls_ + "/mpdboot.hosts"), "localhost\r\n\n");
+        std::string hostsText;
+        for (const std::string& host : hosts) hostsText += host + "\r\n";
+        EXPECT_EQ(ReadFile(calls_ + "/mpdboot.hosts"), hostsText + "\n");
         EXPECT_FALSE(FileExists(boot[3])) << "the hosts file of this run is removed";
     }
 
@@ -276,7 +287,7 @@ TEST_F(WholeRunOverSsh, RedirectedRunBootsTheRingWritesTheMachineFileAndCaptures
                   "\n"
                   ">>> Return value of mpiexec.py = 5\n");
 
-    ExpectRingBooted("20000:20100");
+    ExpectRingBooted("20000:20100", {"localhost"});
     EXPECT_EQ(ReadFile(runPath_ + "/machines.txt"), "localhost\r\nlocalhost\r\n\n");
     EXPECT_EQ(Lines(ReadFile(calls_ + "/mpiexec.args")), ExpectedLauncherArguments());
 
@@ -290,16 +301,19 @@ TEST_F(WholeRunOverSsh, RedirectedRunBootsTheRingWritesTheMachineFileAndCaptures
     EXPECT_THAT(console, HasSubstr("stand-in mpiexec: done\n")) << "followed until the launcher ends";
 }
 
-TEST_F(WholeRunOverSsh, RunWithoutRedirectionShowsTheConsoleAndKeepsOnlyThePidFile) {
-    const std::string printed = Run("02", false, 10000, 11000);
+TEST_F(WholeRunOverSsh, TwoMachineRunWithoutRedirectionShowsTheConsoleAndKeepsOnlyThePidFile) {
+    // Two names of this machine, so two machines in the ring, both reached through the storage node.
+    const std::string printed = Run("02", false, 10000, 11000, {"localhost", "127.0.0.1"});
 
     EXPECT_TRUE(FilesStartingWith(runPath_, "console_redirect_").empty());
     EXPECT_THAT(printed, Not(HasSubstr(">>>")));
     EXPECT_THAT(printed, Not(HasSubstr("failed")));
+    EXPECT_THAT(printed, Not(HasSubstr("Failed"))) << "both machines are in the ring";
     EXPECT_THAT(printed, HasSubstr("stand-in mpiexec: 8 arguments\n"));
     EXPECT_THAT(printed, HasSubstr("stand-in mpiexec: done\n"));
 
-    ExpectRingBooted("10000:11000");
+    ExpectRingBooted("10000:11000", {"localhost", "127.0.0.1"});
+    EXPECT_EQ(ReadFile(runPath_ + "/machines.txt"), "localhost\r\n127.0.0.1\r\n\n");
     EXPECT_EQ(Lines(ReadFile(calls_ + "/mpiexec.args")), ExpectedLauncherArguments());
     const std::string pid = LauncherPid();
     ASSERT_FALSE(pid.empty());
@@ -308,7 +322,7 @@ TEST_F(WholeRunOverSsh, RunWithoutRedirectionShowsTheConsoleAndKeepsOnlyThePidFi
 }
 
 TEST_F(WholeRunOverSsh, RefusedAccountIsReportedStepByStepAndLeavesNothingOnTheNode) {
-    const std::string printed = Run("03", true, 10000, 11000, "not-the-password");
+    const std::string printed = Run("03", true, 10000, 11000, {"localhost"}, "not-the-password");
 
     const std::vector<std::string> consoles = FilesStartingWith(runPath_, "console_redirect_");
     ASSERT_EQ(consoles.size(), 1u) << printed;
