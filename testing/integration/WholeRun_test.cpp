@@ -382,22 +382,26 @@ TEST_F(WholeRunOnSlurm, JobIsSubmittedWaitedForAndItsOutputLandsInTheRunFolder) 
     std::string cpus;
     ASSERT_EQ(RunShell("sinfo -h -N -o %c", &cpus), 0) << cpus;
     const int tasks = std::stoi(cpus) >= 2 ? 2 : 1;
-    zep::testing::RunFolder run;
-    // A blank in the installation folder, so in the solver's path.
-    const std::string install = run.temp().path() + "/My Install/";
+    // Blanks in the installation and project folders, so in the solver's path and in the job's folder
+    // and output files.
+    ScopedTempDir temp;
+    const std::string install = temp.path() + "/My Install/";
+    const std::string project = temp.path() + "/My Proj";
+    const std::string runPath = project + "/Analysis/Run01";
+    fs::create_directories(runPath);
     WriteAccount(install, "runner", "secret");
     // Each task reports itself at once and again after a pause, so that output after the wait shows
     // that the wait lasted until the job's end.
     WriteScript(install + "Bin/solver.sh",
                 "#!/bin/sh\necho \"task $SLURM_PROCID of $SLURM_NTASKS args [$*] in $(pwd)\"\n"
                 "echo \"err $SLURM_PROCID\" >&2\nsleep 1\necho \"task $SLURM_PROCID done\"\n");
-    run.WriteCmx(TaskBlock(12, tasks));
+    WriteFile(runPath + "/Part01.cmx", TaskBlock(12, tasks));
 
     CZEPTools tools;
     const int status = tasks > 1 ? 1 : 0;
-    ASSERT_EQ(tools.SetCommand(0, kCommandLine, install.c_str(), run.projectDir().c_str(), "Part",
-                               "solver.sh", "01", 0),
-              status);
+    ASSERT_EQ(
+        tools.SetCommand(0, kCommandLine, install.c_str(), project.c_str(), "Part", "solver.sh", "01", 0),
+        status);
     long jobId = -1;
     {
         StdoutCapture capture;
@@ -415,13 +419,13 @@ TEST_F(WholeRunOnSlurm, JobIsSubmittedWaitedForAndItsOutputLandsInTheRunFolder) 
     EXPECT_THAT(summaries[1], HasSubstr(job + "COMPLETED, nodes " + cluster_->node() + ", started "));
     EXPECT_THAT(summaries[1], HasSubstr(", exit code 0:0"));
 
-    const std::string out = ReadFile(run.runPath() + "/zephpc_stdout.txt");
-    const std::string err = ReadFile(run.runPath() + "/zephpc_stderr.txt");
+    const std::string out = ReadFile(runPath + "/zephpc_stdout.txt");
+    const std::string err = ReadFile(runPath + "/zephpc_stderr.txt");
     for (int task = 0; task < tasks; ++task) {
         SCOPED_TRACE(task);
         const std::string id = std::to_string(task);
         EXPECT_THAT(out, HasSubstr("task " + id + " of " + std::to_string(tasks) +
-                                   " args [C:\\App\\*D:\\Work\\P*] in " + run.runPath() + "\n"));
+                                   " args [C:\\App\\*D:\\Work\\P*] in " + runPath + "\n"));
         EXPECT_THAT(out, HasSubstr("task " + id + " done\n"));
         EXPECT_THAT(err, HasSubstr("err " + id + "\n"));
     }
