@@ -1,0 +1,316 @@
+// zep3dtool encrypt / decrypt: a whole file through a crypt method of the library's kit, in the
+// library's encrypted file format, with a progress bar on standard error for files that take a moment.
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <functional>
+#include <mutex>
+#include <thread>
+
+#include "Commands.h"
+#include "Options.h"
+#include "Progress.h"
+#include "System.h"
+#include "filecrypt/SecureWipe.h"
+#include "filecrypt/ZEP3DCryptKit.h"
+#include "platform/Platform.h"
+
+namespace zep {
+namespace apps {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr uint64_t kFingerprintBytes = 32;
+// A bar that appears on its own (standard error a terminal) waits this long, so quick files show none.
+constexpr auto kQuietStart = std::chrono::milliseconds(500);
+constexpr auto kRedraw = std::chrono::milliseconds(100);
+
+struct Method {
+    const char* name;
+    unsigned int id;
+    std::vector<int> keyLengths;
+    std::vector<int> blockSizes;
+};
+
+const std::vector<Method>& Methods() {
+    static const std::vector<Method> methods = {
+        {"rijndael", ZEP3DFileCrypt::RIJNDAEL, {16, 24, 32}, {16, 24, 32}},
+        {"blowfish", ZEP3DFileCrypt::BLOWFISH, {56}, {8}},
+        {"tea", ZEP3DFileCrypt::TEA, {16}, {8}},
+    };
+    return methods;
+}
+
+bool Choose(const std::string& text, const std::vector<std::string>& names, unsigned int* index) {
+    for (size_t i = 0; i < names.size(); ++i) {
+        if (text == names[i]) {
+            *index = static_cast<unsigned int>(i);
+            return true;
+        }
+    }
+    return false;
+}
+
+std::string List(const std::vector<int>& values) {
+    std::string text;
+    for (int v : values) text += (text.empty() ? "" : ", ") + std::to_string(v);
+    return text;
+}
+
+bool Contains(const std::vector<int>& values, int value) {
+    for (int v : values)
+        if (v == value) return true;
+    return false;
+}
+
+// Takes the library's messages while a file operation runs, on whichever thread it runs.
+class MessageCapture {
+  public:
+    MessageCapture() {
+        platform::SetDebugOutputSink([this](const char* text) {
+            std::lock_guard<std::mutex> lock(mutex_);
+            messages_.push_back(text);
+        });
+    }
+    ~MessageCapture() { platform::SetDebugOutputSink(nullptr); }
+    MessageCapture(const MessageCapture&) = delete;
+    MessageCapture& operator=(const MessageCapture&) = delete;
+    std::vector<std::string> Messages() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return messages_;
+    }
+
+  private:
+    std::mutex mutex_;
+    std::vector<std::string> messages_;
+};
+
+uint64_t FileSize(const std::string& path) {
+    std::error_code error;
+    uintmax_t size = fs::file_size(fs::u8path(path), error);
+    return error ? 0 : static_cast<uint64_t>(size);
+}
+
+// Runs the file operation on a worker thread while this thread redraws the progress line.
+void RunWithProgress(const std::function<void()>& operation, const std::string& label,
+                     const std::string& output, uint64_t total, bool forced, bool allowed) {
+    std::atomic<bool> done(false);
+    std::thread worker([&] {
+        operation();
+        done = true;
+    });
+    auto start = std::chrono::steady_clock::now();
+    auto lastDraw = start - kRedraw;
+    bool drawn = false;
+    while (!done) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        auto now = std::chrono::steady_clock::now();
+        if (!allowed || (!forced && now - start < kQuietStart) || now - lastDraw < kRedraw) continue;
+        lastDraw = now;
+        double seconds = std::chrono::duration<double>(now - start).count();
+        std::fprintf(stderr, "\r%s", FormatProgress(label, FileSize(output), total, seconds).c_str());
+        std::fflush(stderr);
+        drawn = true;
+    }
+    worker.join();
+    if (drawn || forced) {
+        double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        std::fprintf(stderr, "\r%s\n", FormatProgress(label, FileSize(output), total, seconds).c_str());
+        std::fflush(stderr);
+    }
+}
+
+}  // namespace
+
+int CryptCommand(const std::vector<std::string>& args, bool decrypt) {
+    const std::string command = decrypt ? "decrypt" : "encrypt";
+    Options options(
+        "zep3dtool " + command + " [options] --key TEXT|--key-hex HEX INPUT OUTPUT",
+        decrypt ? "Deciphers a file written by 'zep3dtool encrypt' (or by the library's EncryptFile) with "
+                  "the same\n"
+                  "method, mode, padding, key, key length and block size. The file's fingerprint must match "
+                  "them.\n"
+                  "The deciphered file keeps the padding of the last block (the format stores no length).\n"
+                  "An existing OUTPUT is replaced only with --force, and only when deciphering succeeds."
+                : "Enciphers INPUT into OUTPUT in the library's encrypted file format: a 32-byte fingerprint "
+                  "of the\n"
+                  "method, key and settings, then the ciphertext; the last block is padded. An existing "
+                  "OUTPUT is\n"
+                  "replaced only with --force.",
+        {{"method", "NAME", "rijndael (default), blowfish or tea"},
+         {"mode", "MODE", "chaining: ecb, cbc (default) or cfb"},
+         {"padding", "PAD", "last block: zeroes (default), blanks or padcount"},
+         {"key", "TEXT", "the key as text (its bytes, zero-extended to the key length)"},
+         {"key-hex", "HEX", "the key as hexadecimal digits, two per byte"},
+         {"key-length", "N", "key length in bytes: rijndael 16 (default), 24 or 32; blowfish 56; tea 16"},
+         {"block-size", "N", "block size in bytes: rijndael 16 (default), 24 or 32; blowfish and tea 8"},
+         {"force", "", "replace an existing OUTPUT"},
+         {"progress", "", "always show the progress bar on standard error"},
+         {"no-progress", "",
+          "never show the progress bar (default: shown when standard error is a\n"
+          "                            terminal and the file takes more than half a second)"}},
+        2);
+    std::string error;
+    if (!options.Parse(args, &error)) return UsageError(command, error);
+    if (options.Help()) {
+        std::fputs(options.HelpText().c_str(), stdout);
+        return kExitOk;
+    }
+
+    unsigned int methodIndex = 0;
+    unsigned int mode = ZEP3DFileCrypt::CBC;
+    unsigned int padding = ZEP3DFileCrypt::ZEROES;
+    if (options.Has("method") &&
+        !Choose(options.Value("method"), {"rijndael", "blowfish", "tea"}, &methodIndex))
+        return UsageError(command,
+                          "unknown method '" + options.Value("method") + "' (rijndael, blowfish or tea)");
+    if (options.Has("mode") && !Choose(options.Value("mode"), {"ecb", "cbc", "cfb"}, &mode))
+        return UsageError(command, "unknown mode '" + options.Value("mode") + "' (ecb, cbc or cfb)");
+    if (options.Has("padding") &&
+        !Choose(options.Value("padding"), {"zeroes", "blanks", "padcount"}, &padding))
+        return UsageError(command,
+                          "unknown padding '" + options.Value("padding") + "' (zeroes, blanks or padcount)");
+    const Method& method = Methods()[methodIndex];
+    long keyLength = method.keyLengths.front();
+    long blockSize = method.blockSizes.front();
+    if (options.Has("key-length") && (!ParseInteger(options.Value("key-length"), 1, 1024, &keyLength) ||
+                                      !Contains(method.keyLengths, static_cast<int>(keyLength))))
+        return UsageError(command, "key length '" + options.Value("key-length") + "' is not one of " +
+                                       method.name + "'s (" + List(method.keyLengths) + ")");
+    if (options.Has("block-size") && (!ParseInteger(options.Value("block-size"), 1, 1024, &blockSize) ||
+                                      !Contains(method.blockSizes, static_cast<int>(blockSize))))
+        return UsageError(command, "block size '" + options.Value("block-size") + "' is not one of " +
+                                       method.name + "'s (" + List(method.blockSizes) + ")");
+    if (options.Has("key") == options.Has("key-hex"))
+        return UsageError(command, "give the key with either --key or --key-hex");
+    if (options.Has("progress") && options.Has("no-progress"))
+        return UsageError(command, "--progress and --no-progress exclude each other");
+
+    std::string key = options.Has("key") ? options.Value("key") : options.Value("key-hex");
+    size_t keyBytes = key.size();
+    if (options.Has("key-hex")) {
+        bool hex = key.size() % 2 == 0;
+        for (char& c : key) {
+            if (c >= 'a' && c <= 'f') c = static_cast<char>(c - 'a' + 'A');
+            hex = hex && ((c >= '0' && c <= '9') || (c >= 'A' && c <= 'F'));
+        }
+        if (!hex) {
+            filecrypt::SecureWipe(key);
+            return UsageError(command, "--key-hex needs an even number of hexadecimal digits");
+        }
+        keyBytes = key.size() / 2;
+    }
+    if (keyBytes == 0 || keyBytes > static_cast<size_t>(keyLength)) {
+        filecrypt::SecureWipe(key);
+        // A longer key would be cut without a word: two keys that differ only past the length would match.
+        return UsageError(command, "the key must have 1 to " + std::to_string(keyLength) + " bytes, not " +
+                                       std::to_string(keyBytes));
+    }
+
+    // The fingerprint digests the key only up to its first zero byte, and the settings after the key:
+    // a key shorter than the key length (zero-extended) leaves the settings out of the fingerprint.
+    bool weakFingerprint = keyBytes < static_cast<size_t>(keyLength);
+    if (options.Has("key-hex")) {
+        for (size_t i = 0; i + 1 < key.size(); i += 2)
+            weakFingerprint = weakFingerprint || (key[i] == '0' && key[i + 1] == '0');
+    }
+
+    const std::string input = options.Positionals()[0];
+    const std::string output = options.Positionals()[1];
+    platform::FileStatus inStatus;
+    if (!platform::QueryFileStatus(input.c_str(), &inStatus))
+        return Fail(command, "cannot read " + input + ": no such file");
+    if (inStatus.isDirectory) return Fail(command, "cannot read " + input + ": it is a folder");
+    std::FILE* probe = platform::OpenStdioPlain(input.c_str(), "rb");
+    if (probe == nullptr)
+        return Fail(command,
+                    "cannot read " + input + ": " + platform::SystemErrorText(platform::LastSystemError()));
+    std::fclose(probe);
+    platform::FileStatus outStatus;
+    if (platform::QueryFileStatus(output.c_str(), &outStatus)) {
+        std::error_code same;
+        if (fs::equivalent(fs::u8path(platform::MapPath(input.c_str())),
+                           fs::u8path(platform::MapPath(output.c_str())), same))
+            return Fail(command, "the input and the output are the same file");
+        if (outStatus.isDirectory) return Fail(command, "cannot write " + output + ": it is a folder");
+        if (!options.Has("force")) return Fail(command, output + " exists; give --force to replace it");
+    }
+    uint64_t inSize = static_cast<uint64_t>(inStatus.size);
+    uint64_t block = static_cast<uint64_t>(blockSize);
+    if (decrypt && (inSize < kFingerprintBytes || (inSize - kFingerprintBytes) % block != 0))
+        return Fail(command, input + " is not an encrypted file with " + std::to_string(blockSize) +
+                                 "-byte blocks: its length does not fit");
+    uint64_t expected =
+        decrypt ? inSize - kFingerprintBytes : kFingerprintBytes + (inSize + block - 1) / block * block;
+
+    MessageCapture messages;
+    ZEP3DFileCrypt::CZEP3DCryptKit kit;
+    bool created = kit.Create(1, method.id, mode, padding, key.c_str(),
+                              options.Has("key-hex") ? ZEP3DFileCrypt::HEX : ZEP3DFileCrypt::TEXT,
+                              static_cast<int>(keyLength), static_cast<int>(blockSize));
+    filecrypt::SecureWipe(key);
+    if (!created || kit.GetMethod() == nullptr) {
+        std::vector<std::string> said = messages.Messages();
+        return Fail(command, "the crypt method cannot be set up" + (said.empty() ? "" : ": " + said.front()));
+    }
+
+    // Written beside the output and moved over it only when complete and correct.
+    const std::string partial = output + ".part" + std::to_string(ProcessId());
+    ZEP3DFileCrypt::ZEP3DICryptMethod* cipher = kit.GetMethod();
+    bool forced = options.Has("progress");
+    bool allowed = forced || (!options.Has("no-progress") && StderrIsTerminal());
+    RunWithProgress(
+        [&] {
+            if (decrypt) {
+                cipher->DecryptFile(input, partial);
+            } else {
+                cipher->EncryptFile(input, partial);
+            }
+        },
+        command, platform::MapPath(partial.c_str()), expected, forced, allowed);
+
+    std::vector<std::string> said = messages.Messages();
+    uint64_t written = FileSize(platform::MapPath(partial.c_str()));
+    bool complete = said.empty() && platform::QueryFileStatus(partial.c_str()) && written == expected;
+    if (!complete) {
+        platform::RemoveFile(partial.c_str());
+        if (decrypt && !said.empty() && written == 0)
+            return Fail(command,
+                        "wrong key or settings for " + input +
+                            " (method, mode, padding, key, key length and block size must be those it was "
+                            "encrypted with)");
+        return Fail(command, "cannot write " + output + (said.empty() ? "" : ": " + said.front()));
+    }
+    std::error_code renamed;
+    fs::rename(fs::u8path(platform::MapPath(partial.c_str())), fs::u8path(platform::MapPath(output.c_str())),
+               renamed);
+    if (renamed) {
+        platform::RemoveFile(partial.c_str());
+        return Fail(command, "cannot replace " + output + ": " + renamed.message());
+    }
+    if (weakFingerprint && !decrypt) {
+        std::fprintf(
+            stderr,
+            "zep3dtool encrypt: note: a key shorter than %ld bytes, or with a zero byte, leaves the mode, "
+            "padding and block size out of the file's fingerprint, so decrypt cannot refuse wrong ones\n",
+            keyLength);
+    }
+    std::printf(
+        "%s %s (%llu bytes) into %s (%llu bytes): %s, %s, %s padding, key length %ld, block size %ld\n",
+        decrypt ? "Decrypted" : "Encrypted", input.c_str(), static_cast<unsigned long long>(inSize),
+        output.c_str(), static_cast<unsigned long long>(written), method.name,
+        mode == 0   ? "ecb"
+        : mode == 1 ? "cbc"
+                    : "cfb",
+        padding == 0   ? "zeroes"
+        : padding == 1 ? "blanks"
+                       : "padcount",
+        keyLength, blockSize);
+    return kExitOk;
+}
+
+}  // namespace apps
+}  // namespace zep
