@@ -1,3 +1,5 @@
+# make demo : installs what is missing, builds zep3dtool and the example installation, and runs the example
+#             project: four MPI processes of the example solver, started through MPICH.
 # make test : installs what is missing, builds, runs every test, runs them again under AddressSanitizer
 #             and UndefinedBehaviorSanitizer, compiles the Windows cross build and runs the fuzz targets.
 # make bench: builds and runs the benchmarks.
@@ -9,12 +11,13 @@ FUZZ_SECONDS ?= 60
 
 # Debian packages the build, the tests and the benchmarks need.
 PACKAGES := cmake ninja-build g++ make pkg-config libgtest-dev libgmock-dev googletest libbenchmark-dev \
-            clang libclang-rt-14-dev g++-mingw-w64-x86-64-posix openssl libssl-dev locales libssh2-1-dev
+            clang libclang-rt-14-dev g++-mingw-w64-x86-64-posix openssl libssl-dev locales libssh2-1-dev \
+            mpich libmpich-dev
 
 # The servers that the integration tests start on 127.0.0.1 (OpenSSH, a one-node Slurm cluster).
 SERVER_PACKAGES := openssh-server slurm-wlm munge
 
-.PHONY: all deps servers build test test-release test-asan test-integration mingw fuzz bench clean
+.PHONY: all deps servers build demo test test-release test-asan test-integration mingw fuzz bench clean
 
 all: build
 
@@ -47,6 +50,13 @@ servers:
 build: deps
 	cmake --preset release
 	cmake --build --preset release
+
+# The example run from a copy of examples/project in build/release/demo (never in the sources).
+demo: deps
+	@mkdir -p build
+	@{ cmake --preset release && cmake --build --preset release --target zep3dtool zep3dsolver; } \
+	    >build/demo-build.log 2>&1 || { cat build/demo-build.log; exit 1; }
+	@examples/demo.sh build/release/apps/zep3dtool build/release/examples/install build/release/demo
 
 # The integration tests (label "integration") run with the others; they start their own servers.
 test-release: build servers
