@@ -72,8 +72,13 @@ std::string InstallFolder(const std::string& folder) {
 }
 
 bool IsFolder(const std::string& path) {
+    // The Windows status query refuses a folder named with a separator at its end.
+    std::string folder = path;
+    while (folder.size() > 1 && (folder.back() == '/' || folder.back() == '\\') &&
+           folder[folder.size() - 2] != ':')
+        folder.pop_back();
     platform::FileStatus status;
-    return !path.empty() && platform::QueryFileStatus(path.c_str(), &status) && status.isDirectory;
+    return !folder.empty() && platform::QueryFileStatus(folder.c_str(), &status) && status.isDirectory;
 }
 
 std::string StatusMeaning(int status) {
