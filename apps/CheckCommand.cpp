@@ -103,7 +103,7 @@ int CheckCommand(const std::vector<std::string>& args) {
         "GetCommand does and shows what it says: status, task mode, tasks, the machines with their\n"
         "task counts and weights, folders and ports. Writes no file. Exit code 0 when the file\n"
         "sets up a run (status 0 to 2), 1 otherwise.",
-        RunOptionSpecs(false));
+        RunOptionDefs(false));
     std::string error;
     if (!options.Parse(args, &error)) return UsageError(kCommand, error);
     if (options.Help()) {

@@ -9,15 +9,15 @@
 namespace zep {
 namespace apps {
 
-Options::Options(std::string usage, std::string summary, std::vector<OptionSpec> specs, size_t positionals)
+Options::Options(std::string usage, std::string summary, std::vector<OptionDef> defs, size_t positionals)
     : usage_(std::move(usage)),
       summary_(std::move(summary)),
-      specs_(std::move(specs)),
+      defs_(std::move(defs)),
       positionalCount_(positionals) {}
 
-const OptionSpec* Options::Find(const std::string& name) const {
-    for (const OptionSpec& spec : specs_)
-        if (spec.name == name) return &spec;
+const OptionDef* Options::Find(const std::string& name) const {
+    for (const OptionDef& def : defs_)
+        if (def.name == name) return &def;
     return nullptr;
 }
 
@@ -53,8 +53,8 @@ bool Options::Parse(const std::vector<std::string>& args, std::string* error) {
             name.erase(equals);
             inlineValue = true;
         }
-        const OptionSpec* spec = Find(name);
-        if (spec == nullptr) {
+        const OptionDef* def = Find(name);
+        if (def == nullptr) {
             *error = "unknown option '--" + name + "'";
             return false;
         }
@@ -62,23 +62,23 @@ bool Options::Parse(const std::vector<std::string>& args, std::string* error) {
             *error = "option '--" + name + "' is given twice";
             return false;
         }
-        if (spec->valueName.empty()) {
+        if (def->valueName.empty()) {
             if (inlineValue) {
                 *error = "option '--" + name + "' takes no value";
                 return false;
             }
         } else if (!inlineValue) {
             if (i + 1 >= args.size()) {
-                *error = "option '--" + name + "' needs a value (" + spec->valueName + ")";
+                *error = "option '--" + name + "' needs a value (" + def->valueName + ")";
                 return false;
             }
             value = args[++i];
         }
         values_[name] = value;
     }
-    for (const OptionSpec& spec : specs_) {
-        if (spec.required && values_.count(spec.name) == 0) {
-            *error = "option '--" + spec.name + "' is required";
+    for (const OptionDef& def : defs_) {
+        if (def.required && values_.count(def.name) == 0) {
+            *error = "option '--" + def.name + "' is required";
             return false;
         }
     }
@@ -101,16 +101,16 @@ std::string Options::Value(const std::string& name, const std::string& fallback)
 
 std::string Options::HelpText() const {
     std::string text = "usage: " + usage_ + "\n\n" + summary_ + "\n";
-    if (!specs_.empty()) text += "\noptions:\n";
-    std::vector<OptionSpec> all = specs_;
+    if (!defs_.empty()) text += "\noptions:\n";
+    std::vector<OptionDef> all = defs_;
     all.push_back({"help", "", "show this help and exit"});
-    for (const OptionSpec& spec : all) {
-        std::string left = "  --" + spec.name + (spec.valueName.empty() ? "" : " " + spec.valueName);
+    for (const OptionDef& def : all) {
+        std::string left = "  --" + def.name + (def.valueName.empty() ? "" : " " + def.valueName);
         if (left.size() < 28)
             left.resize(28, ' ');
         else
             left += "\n" + std::string(28, ' ');
-        text += left + spec.help + (spec.required ? " (required)" : "") + "\n";
+        text += left + def.help + (def.required ? " (required)" : "") + "\n";
     }
     return text;
 }

@@ -10,7 +10,7 @@
 namespace zep {
 namespace apps {
 
-struct OptionSpec {
+struct OptionDef {
     std::string name;       // without the leading "--"
     std::string valueName;  // empty for a flag
     std::string help;
@@ -22,7 +22,7 @@ class Options {
   public:
     // `usage` is the synopsis line after "usage: "; `positionals` the number of positional arguments the
     // subcommand takes (exactly that many).
-    Options(std::string usage, std::string summary, std::vector<OptionSpec> specs, size_t positionals = 0);
+    Options(std::string usage, std::string summary, std::vector<OptionDef> defs, size_t positionals = 0);
 
     // Parses the arguments after the subcommand's name. Returns false with a one-line reason in `error`
     // for an unknown option, a missing or unexpected value, an option given twice, a missing required
@@ -40,11 +40,11 @@ class Options {
     std::string HelpText() const;
 
   private:
-    const OptionSpec* Find(const std::string& name) const;
+    const OptionDef* Find(const std::string& name) const;
 
     std::string usage_;
     std::string summary_;
-    std::vector<OptionSpec> specs_;
+    std::vector<OptionDef> defs_;
     size_t positionalCount_;
     bool help_ = false;
     std::map<std::string, std::string> values_;

@@ -27,8 +27,8 @@ std::string Absolute(const std::string& path) {
 
 }  // namespace
 
-std::vector<OptionSpec> RunOptionSpecs(bool forRun) {
-    std::vector<OptionSpec> specs = {
+std::vector<OptionDef> RunOptionDefs(bool forRun) {
+    std::vector<OptionDef> defs = {
         {"install", "DIR", "installation folder (holds Bin/ with the launcher and the solver)", forRun},
         {"project", "DIR", "project folder (holds Analysis/Run<ID>/)", true},
         {"base", "NAME", "base name of the run files", true},
@@ -39,10 +39,10 @@ std::vector<OptionSpec> RunOptionSpecs(bool forRun) {
         {"trace", "LEVEL", "trace level 0-9 of the library; 2 or more prints its traces (default 0)"},
     };
     if (forRun) {
-        specs.push_back(
+        defs.push_back(
             {"no-path-mapping", "", "leave the command line's project path as given (multi-machine runs)"});
     }
-    return specs;
+    return defs;
 }
 
 bool RunArguments::From(const Options& options, bool forRun, std::string* error) {

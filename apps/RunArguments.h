@@ -12,7 +12,7 @@ namespace zep {
 namespace apps {
 
 // The options of run (forRun) or check.
-std::vector<OptionSpec> RunOptionSpecs(bool forRun);
+std::vector<OptionDef> RunOptionDefs(bool forRun);
 
 struct RunArguments {
     std::string install;  // with a separator at its end

@@ -46,7 +46,7 @@ int RunCommand(const std::vector<std::string>& args) {
         "route of its task mode and waits for the processes it started and for a cluster job. Prints the\n"
         "run status and message. Exit code 0 for the statuses 0 to 2, 1 for a set-up failure, 3 when the\n"
         "launched processes failed or nothing could be started.",
-        RunOptionSpecs(true));
+        RunOptionDefs(true));
     std::string error;
     if (!options.Parse(args, &error)) return UsageError(kCommand, error);
     if (options.Help()) {
