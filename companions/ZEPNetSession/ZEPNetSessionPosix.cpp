@@ -6,6 +6,7 @@
 #include <string.h>
 #include <sys/types.h>
 #include <time.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <string>
@@ -66,6 +67,13 @@ int CZEPNetSession::SpawnMPIProcess(const char* launcherPath, const char* argume
         std::string launcher = zep::companions::MapLibraryPath(launcherPath);
         if (launcher.empty()) return Report(launcher, EINVAL);
         std::string folder = zep::companions::MapLibraryPath(workFolder);
+        // A relative launcher path names a file from the caller's folder, as on Windows, not from the run
+        // folder that the launcher starts in.
+        if (launcher[0] != '/' && launcher.find('/') != std::string::npos) {
+            std::vector<char> here(4096);
+            if (getcwd(here.data(), here.size()) != nullptr)
+                launcher = std::string(here.data()) + "/" + launcher;
+        }
 
         std::vector<std::string> args = zep::companions::SplitWindowsCommandLine(arguments);
         args.insert(args.begin(), launcher);

@@ -123,6 +123,23 @@ TEST(ZEPNetSessionPosix, ConsoleRedirectionWritesTheConsoleToAFileInTheRunFolder
     EXPECT_THAT(text, ::testing::HasSubstr("launcher-err\n"));
 }
 
+TEST(ZEPNetSessionPosix, ARelativeLauncherPathIsTakenFromTheCallersFolder) {
+    ScopedTempDir dir;
+    WriteLauncher(dir);
+    std::string run = dir.File("run");
+    std::filesystem::create_directory(run);
+    const std::filesystem::path before = std::filesystem::current_path();
+    std::filesystem::current_path(dir.path());
+    CZEPNetSession session;
+    const int rc = session.SpawnMPIProcess("./launcher.sh", "x", 0, run.c_str(), true, false);
+    std::filesystem::current_path(before);
+    ASSERT_EQ(rc, 0);
+    std::string record = AwaitRecord(dir);
+    ASSERT_FALSE(record.empty());
+    EXPECT_THAT(record, ::testing::HasSubstr(run + "\n[x]\n"));
+    EXPECT_EQ(FinishChild(run, RecordedPid(record)), 3);
+}
+
 TEST(ZEPNetSessionPosix, ALauncherThatCannotStartIsReportedAndLeavesNoChild) {
     ScopedTempDir dir;
     CZEPNetSession session;
