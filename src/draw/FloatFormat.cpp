@@ -224,7 +224,7 @@ bool SixDigits(uint32_t m, int e, uint32_t* digits, int* exponent) {
 namespace detail {
 
 // The fast path of FormatFloat for every biased exponent: the binades that lie wholly inside the
-// common range, with the two scales their values may need.
+// common range, with the two scales their values may need and the layout of each.
 constexpr std::array<FastBinade, 256> MakeFastBinades() {
     std::array<FastBinade, 256> table{};
     for (int biased = 1; biased < 255; ++biased) {
@@ -236,14 +236,26 @@ constexpr std::array<FastBinade, 256> MakeFastBinades() {
         bool fast = true;
         for (int upper = 0; upper < 2; ++upper) {
             int k = binade.k - upper;
-            int shift = -(e + k);
-            if (k < 0 || k > kMaxSmallPower || shift < 1 || shift > 63) {
+            // value * 10^k = m * 5^k * 2^(e + k); the fraction bits must hold every bit below the point.
+            int scaleBits = kFastFractionBits + e + k;
+            if (k < 0 || k > kMaxSmallPower || scaleBits < 0 || -(e + k) < 1) {
                 fast = false;
                 break;
             }
-            entry.powerOfFive[upper] = kPowersOfFive[k];
-            entry.shift[upper] = static_cast<uint8_t>(shift);
-            entry.exponent[upper] = static_cast<int8_t>(5 - k);
+            FastScale& scale = entry.scale[upper];
+            scale.multiplier = kPowersOfFive[k] << scaleBits;
+            int exponent = 5 - k;
+            if (exponent >= 0) {
+                scale.whole = static_cast<uint8_t>(exponent + 1);
+                scale.wholeMask = (uint64_t{1} << (8 * scale.whole)) - 1;
+                scale.point = 1;
+                scale.offset = 0;
+            } else {
+                scale.whole = 0;
+                scale.wholeMask = ~uint64_t{0};
+                scale.point = 0;
+                scale.offset = static_cast<uint8_t>(1 - exponent);  // "0." and -exponent - 1 zeros
+            }
         }
         entry.threshold = fast ? binade.threshold : 0;
     }
@@ -251,6 +263,17 @@ constexpr std::array<FastBinade, 256> MakeFastBinades() {
 }
 
 constexpr std::array<FastBinade, 256> kFastBinades = MakeFastBinades();
+
+constexpr std::array<uint32_t, 1000> MakeDigitTriples() {
+    std::array<uint32_t, 1000> table{};
+    for (uint32_t i = 0; i < 1000; ++i) {
+        uint32_t zeros = i == 0 ? 3 : i % 100 == 0 ? 2 : i % 10 == 0 ? 1 : 0;
+        table[i] = (('0' + i / 100) | (('0' + i / 10 % 10) << 8) | (('0' + i % 10) << 16) | (zeros << 24));
+    }
+    return table;
+}
+
+constexpr std::array<uint32_t, 1000> kDigitTriples = MakeDigitTriples();
 
 char* FormatFloatGeneral(float value, char* out) {
     uint32_t bits;

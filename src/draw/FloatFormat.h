@@ -42,16 +42,34 @@ constexpr int kMaxSmallPower = 9;
 constexpr uint64_t kPowersOfFive[kMaxSmallPower + 1] = {1,    5,     25,    125,    625,
                                                         3125, 15625, 78125, 390625, 1953125};
 
-// A binade [2^b, 2^(b+1)) of the common range: its values take the scale 10^k of entry 0 below the
-// mantissa `threshold` and that of entry 1 from it on (the binade crosses a power of ten there).
-// value * 10^k = (mantissa * 5^k) >> shift, exactly, and the exponent of the text is 5 - k. A
-// threshold of 0 marks a binade outside the common range.
-struct FastBinade {
-    uint32_t threshold;
-    uint64_t powerOfFive[2];
-    uint8_t shift[2];
-    int8_t exponent[2];
+// The fast path keeps value * 10^k as a fixed-point number with this many fraction bits: six digits
+// need 20 integer bits, so it fits 64 bits, and a constant position makes the rounding shift-free of
+// any per-value count.
+constexpr int kFastFractionBits = 44;
+
+// One scale 10^k of a binade and the layout of its text. value * 10^k * 2^kFastFractionBits equals
+// mantissa * multiplier exactly. The text is "%g"'s fixed form: `whole` digits, then a point and the
+// rest when any digit but zeros is left (the point's byte follows the bytes of `wholeMask`); for values
+// below 1 `whole` is 0, nothing is moved, and the digits start at `offset` after "0.000".
+struct FastScale {
+    uint64_t multiplier;
+    uint64_t wholeMask;
+    uint8_t whole;
+    uint8_t point;  // 1 in the fixed form of values from 1, 0 below 1
+    uint8_t offset;
 };
+
+// A binade [2^b, 2^(b+1)) of the common range: its values take the scale of entry 0 below the mantissa
+// `threshold` and that of entry 1 from it on (the binade crosses a power of ten there). A threshold of
+// 0 marks a binade outside the common range. 64 bytes, so that the index is a shift.
+struct alignas(64) FastBinade {
+    uint32_t threshold;
+    FastScale scale[2];
+};
+
+// The text of 0 to 999 as three digits in the low three bytes (first digit lowest), and in the top
+// byte the number of its trailing zeros (3 for 0).
+extern const std::array<uint32_t, 1000> kDigitTriples;
 
 // Indexed by the biased exponent of the float.
 extern const std::array<FastBinade, 256> kFastBinades;
@@ -128,25 +146,39 @@ inline char* WriteSixDigits(uint32_t digits, int exponent, char* out) {
 }  // namespace detail
 
 // The common range (normal floats from about 1e-4 to 1e6, where a mesh's coordinates mostly lie) is
-// decided here, inline and without branches on the value's digits; the rest goes to the general path.
+// decided here, inline and with no branch on the value's digits or layout; the rest goes to the general
+// path.
 inline char* FormatFloat(float value, char* out) {
     uint32_t bits;
     std::memcpy(&bits, &value, sizeof(bits));
     const detail::FastBinade& binade = detail::kFastBinades[(bits >> 23) & 0xffu];
     if (binade.threshold == 0 || !detail::LittleEndian()) return detail::FormatFloatGeneral(value, out);
     uint32_t m = (bits & 0x7fffffu) | (1u << 23);
-    unsigned upper = m >= binade.threshold ? 1 : 0;
-    uint64_t t = m * binade.powerOfFive[upper];
-    unsigned shift = binade.shift[upper];
-    uint64_t whole = t >> shift;
-    uint64_t rest = t & ((uint64_t{1} << shift) - 1);
-    uint64_t half = uint64_t{1} << (shift - 1);
-    // Round to nearest, an exact tie to the even neighbour.
-    uint64_t up = static_cast<uint64_t>(rest > half) | (static_cast<uint64_t>(rest == half) & whole & 1);
-    uint64_t digits = whole + up;
+    const detail::FastScale& scale = binade.scale[m >= binade.threshold ? 1 : 0];
+    constexpr int kBits = detail::kFastFractionBits;
+    uint64_t t = m * scale.multiplier;
+    // Round to nearest, an exact tie to the even neighbour: the last whole digit's parity decides
+    // whether a fraction of exactly one half carries.
+    uint64_t digits = (t + ((uint64_t{1} << (kBits - 1)) - 1) + ((t >> kBits) & 1)) >> kBits;
     if (digits - 100000 >= 900000) return detail::FormatFloatGeneral(value, out);  // rounds past 999999
+
+    uint32_t high = static_cast<uint32_t>(digits) / 1000;
+    uint32_t low = static_cast<uint32_t>(digits) - high * 1000;
+    uint32_t highText = detail::kDigitTriples[high];
+    uint32_t lowText = detail::kDigitTriples[low];
+    uint64_t word = (highText & 0xffffffu) | (uint64_t{lowText} << 24);
+    // Significant digits: the first is never 0, so the high triple has at most two trailing zeros.
+    uint32_t used = low != 0 ? 6 - (lowText >> 24) : 3 - (highText >> 24);
+    // The point goes after the whole digits; the fraction's digits move one byte up.
+    uint64_t text =
+        (word & scale.wholeMask) | (uint64_t{'.'} * (scale.wholeMask + 1)) | ((word & ~scale.wholeMask) << 8);
+    // Digits beyond the whole ones are written with the point; whole digits always.
+    uint32_t fraction = used > scale.whole ? used - scale.whole + scale.point : 0;
     out[0] = '-';
-    return detail::WriteSixDigits(static_cast<uint32_t>(digits), binade.exponent[upper], out + (bits >> 31));
+    out += bits >> 31;
+    std::memcpy(out, "0.000000", 8);
+    std::memcpy(out + scale.offset, &text, 8);
+    return out + scale.offset + scale.whole + fraction;
 }
 
 }  // namespace draw
