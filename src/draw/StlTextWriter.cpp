@@ -19,6 +19,15 @@ constexpr std::size_t kBlockSize = std::size_t{1} << 20;
 // a node are near each other, so a few thousand lines catch most repeated nodes.
 constexpr std::size_t kMaxCachedLines = std::size_t{1} << 14;
 
+// Marks a cache slot whose node was seen but whose line was not kept (node numbers stay below 2^31).
+constexpr uint32_t kLineMissing = uint32_t{1} << 31;
+
+// Lines are kept, or not, for the next this many vertices by the share of repeated nodes among the
+// last as many: keeping a line costs a copy of freshly written bytes, about as much as formatting one
+// number, and a repeat saves three numbers, so keeping pays from about one repeat in four.
+constexpr uint32_t kCacheWindow = 4096;
+constexpr uint32_t kMinRepeatsToKeep = kCacheWindow / 4;
+
 constexpr char kSolid[] = "solid\n";
 constexpr char kFacetHead[] = "  facet normal  0 0 0\n    outer loop\n";
 constexpr char kVertex[] = "      vertex  ";
@@ -47,8 +56,14 @@ StlTextWriter::StlTextWriter(const float* x, const float* y, const float* z, int
         lines <<= 1;
     }
     if (nodeCount > 0) {
-        cache_.reset(new (std::nothrow) CachedLine[lines]());  // node 0 everywhere: empty
-        if (cache_) cacheMask_ = lines - 1;
+        cacheNodes_.reset(new (std::nothrow) uint32_t[lines]());  // node 0 everywhere: empty
+        cacheLines_.reset(new (std::nothrow) CachedLine[lines]);
+        if (cacheNodes_ && cacheLines_) {
+            cacheMask_ = lines - 1;
+        } else {
+            cacheNodes_.reset();
+            cacheLines_.reset();
+        }
     }
 }
 
@@ -68,13 +83,20 @@ void StlTextWriter::WriteSolid() {
 }
 
 char* StlTextWriter::AppendVertex(char* p, int node) {
-    CachedLine* line = nullptr;
-    if (cache_) {
-        line = &cache_[static_cast<std::size_t>(node) & cacheMask_];
-        if (line->node == node) {
-            std::memcpy(p, line->text, kVertexRoom);
-            return p + line->length;
+    uint32_t* seen = nullptr;
+    if (cacheNodes_) {
+        const uint32_t key = static_cast<uint32_t>(node);
+        const std::size_t slot = key & cacheMask_;
+        seen = &cacheNodes_[slot];
+        if (*seen == key) {
+            const CachedLine& line = cacheLines_[slot];
+            std::memcpy(p, line.text, kVertexRoom);
+            ++repeats_;
+            if (++lookups_ == kCacheWindow) EndCacheWindow();
+            return p + line.length;
         }
+        if ((*seen & ~kLineMissing) == key) ++repeats_;
+        if (++lookups_ == kCacheWindow) EndCacheWindow();
     }
     char* start = p;
     std::memcpy(p, kVertex, kVertexLength);
@@ -85,12 +107,24 @@ char* StlTextWriter::AppendVertex(char* p, int node) {
     *p++ = ' ';
     p = FormatFloat(z_[node], p);
     *p++ = '\n';
-    if (line != nullptr) {
-        line->node = node;
-        line->length = static_cast<uint8_t>(p - start);
-        std::memcpy(line->text, start, kVertexRoom);
+    if (seen != nullptr) {
+        const uint32_t key = static_cast<uint32_t>(node);
+        if (keepLines_) {
+            CachedLine& line = cacheLines_[key & cacheMask_];
+            line.length = static_cast<uint8_t>(p - start);
+            std::memcpy(line.text, start, kVertexRoom);
+            *seen = key;
+        } else {
+            *seen = key | kLineMissing;
+        }
     }
     return p;
+}
+
+void StlTextWriter::EndCacheWindow() {
+    keepLines_ = repeats_ >= kMinRepeatsToKeep;
+    lookups_ = 0;
+    repeats_ = 0;
 }
 
 void StlTextWriter::WriteFacet(int a, int b, int c) {

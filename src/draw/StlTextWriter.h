@@ -11,8 +11,9 @@ namespace zep {
 namespace draw {
 
 // Writes "solid" and facets to a file opened in text mode (so the platform's line end is stored), a
-// large block at a time. A node's vertex line is kept in a small cache after its first use, so a node
-// shared by several facets (as in any connected mesh) is formatted once while it stays in the cache.
+// large block at a time. While the facets share nodes (as in any connected mesh), a node's vertex line
+// is kept in a small cache after its first use, so it is formatted once while it stays there; while
+// they do not (every facet with nodes of its own), lines are not kept, which would only cost time.
 // Reports nothing after Open: a write error of the file is not detected, as with a stream.
 class StlTextWriter {
   public:
@@ -39,12 +40,12 @@ class StlTextWriter {
   private:
     // A vertex line as written, kept for one node; 64 bytes, so that it moves in fixed-size copies.
     struct CachedLine {
-        int32_t node;  // 0: empty
         uint8_t length;
-        char text[59];
+        char text[63];
     };
 
     char* AppendVertex(char* p, int node);
+    void EndCacheWindow();
     void Flush();
 
     const float* x_;
@@ -55,8 +56,15 @@ class StlTextWriter {
     char* buffer_;
     std::size_t capacity_;
     std::size_t used_ = 0;
-    std::unique_ptr<CachedLine[]> cache_;
+    // The cache: per slot the node last looked up there (0: none yet), with kLineMissing set when its
+    // line was not kept, and the kept lines. The nodes are recorded even while no lines are kept, so
+    // that the share of repeated nodes is known either way.
+    std::unique_ptr<uint32_t[]> cacheNodes_;
+    std::unique_ptr<CachedLine[]> cacheLines_;
     std::size_t cacheMask_ = 0;
+    bool keepLines_ = false;
+    uint32_t lookups_ = 0;
+    uint32_t repeats_ = 0;
     char fallback_[4096];  // the buffer when a large one cannot be had
 };
 
