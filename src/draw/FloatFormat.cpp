@@ -223,52 +223,90 @@ bool SixDigits(uint32_t m, int e, uint32_t* digits, int* exponent) {
 
 namespace detail {
 
-// The fast path of FormatFloat for every biased exponent: the binades that lie wholly inside the
-// common range, with the two scales their values may need and the layout of each.
-constexpr std::array<FastBinade, 256> MakeFastBinades() {
-    std::array<FastBinade, 256> table{};
-    for (int biased = 1; biased < 255; ++biased) {
-        int b = biased - 127;
-        if (b < kMinBinade || b > kMaxBinade) continue;
-        const Binade& binade = kBinades[static_cast<std::size_t>(b - kMinBinade)];
-        FastBinade& entry = table[static_cast<std::size_t>(biased)];
-        int e = biased - 150;
-        bool fast = true;
-        for (int upper = 0; upper < 2; ++upper) {
-            int k = binade.k - upper;
-            // value * 10^k = m * 5^k * 2^(e + k); the fraction bits must hold every bit below the point.
-            int scaleBits = kFastFractionBits + e + k;
-            if (k < 0 || k > kMaxSmallPower || scaleBits < 0 || -(e + k) < 1) {
-                fast = false;
-                break;
-            }
-            FastScale& scale = entry.scale[upper];
-            scale.multiplier = kPowersOfFive[k] << scaleBits;
-            int exponent = 5 - k;
-            if (exponent >= 0) {
-                scale.whole = static_cast<uint8_t>(exponent + 1);
-                scale.wholeMask = (uint64_t{1} << (8 * scale.whole)) - 1;
-                scale.point = 1;
-                scale.offset = 0;
-            } else {
-                scale.whole = 0;
-                scale.wholeMask = ~uint64_t{0};
-                scale.point = 0;
-                scale.offset = static_cast<uint8_t>(1 - exponent);  // "0." and -exponent - 1 zeros
-            }
-        }
-        entry.threshold = fast ? binade.threshold : 0;
+// The scale k of each biased exponent's binade in the fast path (entry 0 below the threshold, entry 1
+// from it on), or a threshold of 0 where the binade is not wholly inside the common range.
+struct FastBinade {
+    uint32_t threshold;
+    int k[2];
+};
+
+constexpr FastBinade MakeFastBinade(int biased) {
+    FastBinade entry{0, {0, 0}};
+    int b = biased - 127;
+    if (biased < 1 || biased > 254 || b < kMinBinade || b > kMaxBinade) return entry;
+    const Binade& binade = kBinades[static_cast<std::size_t>(b - kMinBinade)];
+    int e = biased - 150;
+    for (int upper = 0; upper < 2; ++upper) {
+        // A binade that crosses no power of ten (threshold 2^24) never takes its second scale.
+        int k = binade.threshold < (uint32_t{1} << 24) ? binade.k - upper : binade.k;
+        // value * 10^k = m * 5^k * 2^(e + k): the fixed point must hold every bit below the point.
+        if (k < 0 || k > kMaxSmallPower || kFastFractionBits + e + k < 0 || -(e + k) < 1) return entry;
+        // ... and the product of the largest mantissa of this scale must fit 64 bits.
+        uint64_t largest = upper == 0 ? binade.threshold - 1 : (uint64_t{1} << 24) - 1;
+        if ((kPowersOfFive[k] << (kFastFractionBits + e + k)) > ~uint64_t{0} / largest) return entry;
+        entry.k[upper] = k;
+    }
+    entry.threshold = binade.threshold;
+    return entry;
+}
+
+constexpr std::array<uint32_t, 256> MakeFastThresholds() {
+    std::array<uint32_t, 256> table{};
+    for (int biased = 0; biased < 256; ++biased) {
+        table[static_cast<std::size_t>(biased)] = MakeFastBinade(biased).threshold;
     }
     return table;
 }
 
-constexpr std::array<FastBinade, 256> kFastBinades = MakeFastBinades();
+constexpr FastScale MakeFastScale(int biased, int k) {
+    FastScale scale{};
+    int e = biased - 150;
+    scale.multiplier = kPowersOfFive[k] << (kFastFractionBits + e + k);
+    int exponent = 5 - k;
+    int whole = exponent >= 0 ? exponent + 1 : 0;
+    if (exponent >= 0) {
+        scale.wholeMask = (uint64_t{1} << (8 * whole)) - 1;
+        scale.fractionMask = ~scale.wholeMask << 8;
+        scale.point = uint64_t{'.'} << (8 * whole);
+        scale.offset = 0;
+    } else {
+        scale.wholeMask = ~uint64_t{0};
+        scale.fractionMask = 0;
+        scale.point = 0;
+        scale.offset = static_cast<uint8_t>(1 - exponent);  // "0." and -exponent - 1 zeros
+    }
+    for (int index = 0; index < 16; ++index) {
+        int lowDigits = index >> 2;
+        int highDigits = index & 3;
+        int used = lowDigits != 0 ? 3 + lowDigits : highDigits;
+        // Whole digits are written even when they are trailing zeros; a fraction only with its point.
+        int length = used > whole ? used + (exponent >= 0 ? 1 : 0) : whole;
+        scale.length[index] = static_cast<uint8_t>(scale.offset + length);
+    }
+    return scale;
+}
+
+constexpr std::array<FastScale, 512> MakeFastScales() {
+    std::array<FastScale, 512> table{};
+    for (int biased = 0; biased < 256; ++biased) {
+        FastBinade entry = MakeFastBinade(biased);
+        if (entry.threshold == 0) continue;
+        for (int upper = 0; upper < 2; ++upper) {
+            table[static_cast<std::size_t>(2 * biased + upper)] = MakeFastScale(biased, entry.k[upper]);
+        }
+    }
+    return table;
+}
+
+constexpr std::array<uint32_t, 256> kFastThresholds = MakeFastThresholds();
+constexpr std::array<FastScale, 512> kFastScales = MakeFastScales();
 
 constexpr std::array<uint32_t, 1000> MakeDigitTriples() {
     std::array<uint32_t, 1000> table{};
     for (uint32_t i = 0; i < 1000; ++i) {
-        uint32_t zeros = i == 0 ? 3 : i % 100 == 0 ? 2 : i % 10 == 0 ? 1 : 0;
-        table[i] = (('0' + i / 100) | (('0' + i / 10 % 10) << 8) | (('0' + i % 10) << 16) | (zeros << 24));
+        uint32_t significant = i == 0 ? 0 : i % 100 == 0 ? 1 : i % 10 == 0 ? 2 : 3;
+        table[i] =
+            ('0' + i / 100) | (('0' + i / 10 % 10) << 8) | (('0' + i % 10) << 16) | (significant << 24);
     }
     return table;
 }

@@ -47,32 +47,31 @@ constexpr uint64_t kPowersOfFive[kMaxSmallPower + 1] = {1,    5,     25,    125,
 // any per-value count.
 constexpr int kFastFractionBits = 44;
 
-// One scale 10^k of a binade and the layout of its text. value * 10^k * 2^kFastFractionBits equals
-// mantissa * multiplier exactly. The text is "%g"'s fixed form: `whole` digits, then a point and the
-// rest when any digit but zeros is left (the point's byte follows the bytes of `wholeMask`); for values
-// below 1 `whole` is 0, nothing is moved, and the digits start at `offset` after "0.000".
-struct FastScale {
+// One scale 10^k of a binade's values and the layout of their text, "%g"'s fixed form. value * 10^k *
+// 2^kFastFractionBits equals mantissa * multiplier exactly. From 1 up, the whole digits stay in the
+// bytes of `wholeMask`, the point follows them and the fraction's digits move one byte up (into
+// `fractionMask`); below 1 nothing moves and the digits start at `offset`, after "0." and the zeros.
+// `length` gives the text's length from the start of the number, by the significant digits of the two
+// digit triples (index: low triple's count * 4 + high triple's count). 64 bytes: the index is a shift.
+struct alignas(64) FastScale {
     uint64_t multiplier;
     uint64_t wholeMask;
-    uint8_t whole;
-    uint8_t point;  // 1 in the fixed form of values from 1, 0 below 1
+    uint64_t fractionMask;
+    uint64_t point;
     uint8_t offset;
+    uint8_t length[16];
 };
 
-// A binade [2^b, 2^(b+1)) of the common range: its values take the scale of entry 0 below the mantissa
-// `threshold` and that of entry 1 from it on (the binade crosses a power of ten there). A threshold of
-// 0 marks a binade outside the common range. 64 bytes, so that the index is a shift.
-struct alignas(64) FastBinade {
-    uint32_t threshold;
-    FastScale scale[2];
-};
+// Indexed by the biased exponent of the float: the binade's values take the scale at 2 * biased below
+// the mantissa threshold and the one at 2 * biased + 1 from it on (the binade crosses a power of ten
+// there). A threshold of 0 marks a binade outside the common range.
+extern const std::array<uint32_t, 256> kFastThresholds;
+extern const std::array<FastScale, 512> kFastScales;
 
 // The text of 0 to 999 as three digits in the low three bytes (first digit lowest), and in the top
-// byte the number of its trailing zeros (3 for 0).
+// byte the count of its significant digits, trailing zeros left out (0 for 0). The top two bits of the
+// third byte are those of a digit character: always 0.
 extern const std::array<uint32_t, 1000> kDigitTriples;
-
-// Indexed by the biased exponent of the float.
-extern const std::array<FastBinade, 256> kFastBinades;
 
 // The machine keeps the low byte of a word first (x86-64, ARM64): the digit text is built in a
 // register in that order. Compilers fold this to a constant.
@@ -151,34 +150,30 @@ inline char* WriteSixDigits(uint32_t digits, int exponent, char* out) {
 inline char* FormatFloat(float value, char* out) {
     uint32_t bits;
     std::memcpy(&bits, &value, sizeof(bits));
-    const detail::FastBinade& binade = detail::kFastBinades[(bits >> 23) & 0xffu];
-    if (binade.threshold == 0 || !detail::LittleEndian()) return detail::FormatFloatGeneral(value, out);
-    uint32_t m = (bits & 0x7fffffu) | (1u << 23);
-    const detail::FastScale& scale = binade.scale[m >= binade.threshold ? 1 : 0];
+    const uint32_t biased = (bits >> 23) & 0xffu;
+    const uint32_t threshold = detail::kFastThresholds[biased];
+    if (threshold == 0 || !detail::LittleEndian()) return detail::FormatFloatGeneral(value, out);
+    const uint32_t m = (bits & 0x7fffffu) | (1u << 23);
+    const detail::FastScale& scale = detail::kFastScales[2 * biased + (m >= threshold ? 1 : 0)];
     constexpr int kBits = detail::kFastFractionBits;
-    uint64_t t = m * scale.multiplier;
+    const uint64_t t = m * scale.multiplier;
     // Round to nearest, an exact tie to the even neighbour: the last whole digit's parity decides
     // whether a fraction of exactly one half carries.
-    uint64_t digits = (t + ((uint64_t{1} << (kBits - 1)) - 1) + ((t >> kBits) & 1)) >> kBits;
+    const uint64_t digits = (t + ((uint64_t{1} << (kBits - 1)) - 1) + ((t >> kBits) & 1)) >> kBits;
     if (digits - 100000 >= 900000) return detail::FormatFloatGeneral(value, out);  // rounds past 999999
 
-    uint32_t high = static_cast<uint32_t>(digits) / 1000;
-    uint32_t low = static_cast<uint32_t>(digits) - high * 1000;
-    uint32_t highText = detail::kDigitTriples[high];
-    uint32_t lowText = detail::kDigitTriples[low];
-    uint64_t word = (highText & 0xffffffu) | (uint64_t{lowText} << 24);
-    // Significant digits: the first is never 0, so the high triple has at most two trailing zeros.
-    uint32_t used = low != 0 ? 6 - (lowText >> 24) : 3 - (highText >> 24);
-    // The point goes after the whole digits; the fraction's digits move one byte up.
-    uint64_t text =
-        (word & scale.wholeMask) | (uint64_t{'.'} * (scale.wholeMask + 1)) | ((word & ~scale.wholeMask) << 8);
-    // Digits beyond the whole ones are written with the point; whole digits always.
-    uint32_t fraction = used > scale.whole ? used - scale.whole + scale.point : 0;
+    const uint32_t high = static_cast<uint32_t>(digits) / 1000;
+    const uint32_t low = static_cast<uint32_t>(digits) - high * 1000;
+    const uint32_t highText = detail::kDigitTriples[high];
+    const uint32_t lowText = detail::kDigitTriples[low];
+    const uint64_t word = (highText & 0xffffffu) | (uint64_t{lowText} << 24);
+    const uint64_t text = (word & scale.wholeMask) | scale.point | ((word << 8) & scale.fractionMask);
+    const uint32_t length = scale.length[(lowText >> 22) | (highText >> 24)];
     out[0] = '-';
     out += bits >> 31;
     std::memcpy(out, "0.000000", 8);
     std::memcpy(out + scale.offset, &text, 8);
-    return out + scale.offset + scale.whole + fraction;
+    return out + length;
 }
 
 }  // namespace draw
