@@ -1,4 +1,4 @@
-// The ASCII STL text writer: facet text built in a block buffer, vertex lines cached per node.
+// The ASCII STL text writer: facet text built in a block buffer, vertex coordinates cached per node.
 #include "draw/StlTextWriter.h"
 
 #include <cstring>
@@ -22,32 +22,39 @@ constexpr std::size_t kMaxCachedLines = std::size_t{1} << 14;
 // Marks a cache slot whose node was seen but whose line was not kept (node numbers stay below 2^31).
 constexpr uint32_t kLineMissing = uint32_t{1} << 31;
 
-// Lines are kept, or not, for the next this many vertices by the share of repeated nodes among the
-// last as many: keeping a line costs a copy of freshly written bytes, about as much as formatting one
-// number, and a repeat saves three numbers, so keeping pays from about one repeat in four.
-constexpr uint32_t kCacheWindow = 4096;
-constexpr uint32_t kMinRepeatsToKeep = kCacheWindow / 4;
+// The facets are taken in windows of this many. In a tracked window every node goes through the
+// cache, and its share of repeated nodes decides whether lines are kept in the next: keeping a line
+// costs a copy of freshly written bytes, about as much as formatting one number, and a repeat saves
+// three numbers, so keeping pays from about one repeat in four. When it does not pay, the next
+// kUntrackedWindows windows leave the cache alone (its bookkeeping costs as much as a number per
+// vertex), and then a tracked window looks again.
+constexpr uint32_t kWindowFacets = 1024;
+constexpr uint32_t kMinRepeatsToKeep = 3 * kWindowFacets / 4;
+constexpr uint32_t kUntrackedWindows = 15;
 
 constexpr char kSolid[] = "solid\n";
-constexpr char kFacetHead[] = "  facet normal  0 0 0\n    outer loop\n";
-constexpr char kVertex[] = "      vertex  ";
-constexpr char kFacetTail[] = "    endloop\n  endfacet\n";
-constexpr std::size_t kFacetHeadLength = sizeof(kFacetHead) - 1;
-constexpr std::size_t kVertexLength = sizeof(kVertex) - 1;
-constexpr std::size_t kFacetTailLength = sizeof(kFacetTail) - 1;
+// A facet's text around its three vertices' coordinates, each piece with the line ends next to it, so
+// that a facet is four copies of constant text and three coordinate texts.
+constexpr char kFacetStart[] = "  facet normal  0 0 0\n    outer loop\n      vertex  ";
+constexpr char kNextVertex[] = "\n      vertex  ";
+constexpr char kFacetEnd[] = "\n    endloop\n  endfacet\n";
+constexpr std::size_t kFacetStartLength = sizeof(kFacetStart) - 1;
+constexpr std::size_t kNextVertexLength = sizeof(kNextVertex) - 1;
+constexpr std::size_t kFacetEndLength = sizeof(kFacetEnd) - 1;
 
-// The bytes a vertex line may touch: the prefix, two numbers and their spaces, and the room that the
-// last number's fixed-size stores may reach (its line end falls inside that room).
-constexpr std::size_t kVertexRoom = kVertexLength + 2 * (12 + 1) + kMaxFloatText;
+// The bytes the coordinates of a vertex may touch: two numbers and their spaces, and the room that
+// the last number's fixed-size stores may reach.
+constexpr std::size_t kCoordinatesRoom = 2 * (12 + 1) + kMaxFloatText;
 
 // The bytes a facet may touch.
-constexpr std::size_t kFacetRoom = kFacetHeadLength + 3 * kVertexRoom + kFacetTailLength;
+constexpr std::size_t kFacetRoom =
+    kFacetStartLength + 3 * kCoordinatesRoom + 2 * kNextVertexLength + kFacetEndLength;
 
 }  // namespace
 
 StlTextWriter::StlTextWriter(const float* x, const float* y, const float* z, int nodeCount)
-    : x_(x), y_(y), z_(z) {
-    static_assert(sizeof(CachedLine::text) >= kVertexRoom, "a cached line holds all a vertex line touches");
+    : x_(x), y_(y), z_(z), windowFacetsLeft_(kWindowFacets) {
+    static_assert(sizeof(CachedLine::text) >= kCoordinatesRoom, "a cached line holds all its text touches");
     block_.reset(new (std::nothrow) char[kBlockSize]);
     buffer_ = block_ ? block_.get() : fallback_;
     capacity_ = block_ ? kBlockSize : sizeof(fallback_);
@@ -60,6 +67,7 @@ StlTextWriter::StlTextWriter(const float* x, const float* y, const float* z, int
         cacheLines_.reset(new (std::nothrow) CachedLine[lines]);
         if (cacheNodes_ && cacheLines_) {
             cacheMask_ = lines - 1;
+            tracking_ = true;
         } else {
             cacheNodes_.reset();
             cacheLines_.reset();
@@ -82,63 +90,73 @@ void StlTextWriter::WriteSolid() {
     used_ += sizeof(kSolid) - 1;
 }
 
-char* StlTextWriter::AppendVertex(char* p, int node) {
-    uint32_t* seen = nullptr;
-    if (cacheNodes_) {
-        const uint32_t key = static_cast<uint32_t>(node);
-        const std::size_t slot = key & cacheMask_;
-        seen = &cacheNodes_[slot];
-        if (*seen == key) {
-            const CachedLine& line = cacheLines_[slot];
-            std::memcpy(p, line.text, kVertexRoom);
-            ++repeats_;
-            if (++lookups_ == kCacheWindow) EndCacheWindow();
-            return p + line.length;
-        }
-        if ((*seen & ~kLineMissing) == key) ++repeats_;
-        if (++lookups_ == kCacheWindow) EndCacheWindow();
-    }
-    char* start = p;
-    std::memcpy(p, kVertex, kVertexLength);
-    p += kVertexLength;
-    p = FormatFloat(x_[node], p);
+// The coordinates of `node`, "x y z", formatted.
+inline char* FormatCoordinates(char* p, const float* x, const float* y, const float* z, int node) {
+    p = FormatFloat(x[node], p);
     *p++ = ' ';
-    p = FormatFloat(y_[node], p);
+    p = FormatFloat(y[node], p);
     *p++ = ' ';
-    p = FormatFloat(z_[node], p);
-    *p++ = '\n';
-    if (seen != nullptr) {
-        const uint32_t key = static_cast<uint32_t>(node);
-        if (keepLines_) {
-            CachedLine& line = cacheLines_[key & cacheMask_];
-            line.length = static_cast<uint8_t>(p - start);
-            std::memcpy(line.text, start, kVertexRoom);
-            *seen = key;
-        } else {
-            *seen = key | kLineMissing;
-        }
-    }
-    return p;
+    return FormatFloat(z[node], p);
 }
 
-void StlTextWriter::EndCacheWindow() {
-    keepLines_ = repeats_ >= kMinRepeatsToKeep;
-    lookups_ = 0;
+char* StlTextWriter::AppendCoordinates(char* p, int node) {
+    const uint32_t key = static_cast<uint32_t>(node);
+    const std::size_t slot = key & cacheMask_;
+    uint32_t& seen = cacheNodes_[slot];
+    CachedLine& line = cacheLines_[slot];
+    if (seen == key) {
+        std::memcpy(p, line.text, kCoordinatesRoom);
+        ++repeats_;
+        return p + line.length;
+    }
+    if ((seen & ~kLineMissing) == key) ++repeats_;
+    char* end = FormatCoordinates(p, x_, y_, z_, node);
+    if (keepLines_) {
+        line.length = static_cast<uint8_t>(end - p);
+        std::memcpy(line.text, p, kCoordinatesRoom);
+        seen = key;
+    } else {
+        seen = key | kLineMissing;
+    }
+    return end;
+}
+
+void StlTextWriter::EndWindow() {
+    if (tracking_) {
+        keepLines_ = repeats_ >= kMinRepeatsToKeep;
+        if (!keepLines_) {
+            tracking_ = false;
+            untrackedWindows_ = kUntrackedWindows;
+        }
+    } else if (--untrackedWindows_ == 0) {
+        tracking_ = true;
+    }
     repeats_ = 0;
+    windowFacetsLeft_ = kWindowFacets;
 }
 
 void StlTextWriter::WriteFacet(int a, int b, int c) {
     if (file_ == nullptr) return;
     if (capacity_ - used_ < kFacetRoom) Flush();
     char* p = buffer_ + used_;
-    std::memcpy(p, kFacetHead, kFacetHeadLength);
-    p += kFacetHeadLength;
-    p = AppendVertex(p, a);
-    p = AppendVertex(p, b);
-    p = AppendVertex(p, c);
-    std::memcpy(p, kFacetTail, kFacetTailLength);
-    p += kFacetTailLength;
-    used_ = static_cast<std::size_t>(p - buffer_);
+    std::memcpy(p, kFacetStart, kFacetStartLength);
+    p += kFacetStartLength;
+    if (tracking_) {
+        p = AppendCoordinates(p, a);
+        std::memcpy(p, kNextVertex, kNextVertexLength);
+        p = AppendCoordinates(p + kNextVertexLength, b);
+        std::memcpy(p, kNextVertex, kNextVertexLength);
+        p = AppendCoordinates(p + kNextVertexLength, c);
+    } else {
+        p = FormatCoordinates(p, x_, y_, z_, a);
+        std::memcpy(p, kNextVertex, kNextVertexLength);
+        p = FormatCoordinates(p + kNextVertexLength, x_, y_, z_, b);
+        std::memcpy(p, kNextVertex, kNextVertexLength);
+        p = FormatCoordinates(p + kNextVertexLength, x_, y_, z_, c);
+    }
+    std::memcpy(p, kFacetEnd, kFacetEndLength);
+    used_ = static_cast<std::size_t>(p + kFacetEndLength - buffer_);
+    if (--windowFacetsLeft_ == 0) EndWindow();
 }
 
 void StlTextWriter::Flush() {

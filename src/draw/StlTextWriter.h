@@ -38,14 +38,16 @@ class StlTextWriter {
     void Close();
 
   private:
-    // A vertex line as written, kept for one node; 64 bytes, so that it moves in fixed-size copies.
+    // The coordinates of a vertex line as written, kept for one node; 64 bytes, so that they move in
+    // fixed-size copies.
     struct CachedLine {
         uint8_t length;
         char text[63];
     };
 
-    char* AppendVertex(char* p, int node);
-    void EndCacheWindow();
+    // REQUIRES: the cache exists.
+    char* AppendCoordinates(char* p, int node);
+    void EndWindow();
     void Flush();
 
     const float* x_;
@@ -57,14 +59,16 @@ class StlTextWriter {
     std::size_t capacity_;
     std::size_t used_ = 0;
     // The cache: per slot the node last looked up there (0: none yet), with kLineMissing set when its
-    // line was not kept, and the kept lines. The nodes are recorded even while no lines are kept, so
-    // that the share of repeated nodes is known either way.
+    // line was not kept, and the kept lines. The nodes are recorded in every tracked window, even while
+    // no lines are kept, so that the share of repeated nodes is known either way.
     std::unique_ptr<uint32_t[]> cacheNodes_;
     std::unique_ptr<CachedLine[]> cacheLines_;
     std::size_t cacheMask_ = 0;
-    bool keepLines_ = false;
-    uint32_t lookups_ = 0;
+    bool tracking_ = false;   // the facets of this window go through the cache
+    bool keepLines_ = false;  // ... and their new lines are kept
     uint32_t repeats_ = 0;
+    uint32_t windowFacetsLeft_;
+    uint32_t untrackedWindows_ = 0;
     char fallback_[4096];  // the buffer when a large one cannot be had
 };
 
