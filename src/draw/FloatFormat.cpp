@@ -230,23 +230,50 @@ struct FastBinade {
     int k[2];
 };
 
+constexpr uint64_t FastMultiplier(int e, int k) { return kPowersOfFive[k] << (kFastFractionBits + e + k); }
+
+// The digits FormatFloat makes of mantissa m with `multiplier`: the same arithmetic.
+constexpr uint64_t FastDigits(uint64_t m, uint64_t multiplier) {
+    uint64_t t = m * multiplier;
+    return (t + ((uint64_t{1} << (kFastFractionBits - 1)) - 1) + ((t >> kFastFractionBits) & 1)) >>
+           kFastFractionBits;
+}
+
+// Whether the mantissas `first` to `last` of a binade with exponent e can all take the scale 10^k.
+constexpr bool FastScaleFits(int e, int k, uint64_t first, uint64_t last) {
+    if (first > last) return true;  // no mantissa takes it
+    // value * 10^k = m * 5^k * 2^(e + k): the fixed point must hold every bit below the point...
+    if (k < 0 || k > kMaxSmallPower || kFastFractionBits + e + k < 0 || -(e + k) < 1) return false;
+    // ... the product of the largest mantissa must fit 64 bits...
+    if (FastMultiplier(e, k) > ~uint64_t{0} / last) return false;
+    // ... and every mantissa must round to six digits (the digits grow with the mantissa), so that
+    // FormatFloat needs no check of its own.
+    return FastDigits(first, FastMultiplier(e, k)) >= 100000 &&
+           FastDigits(last, FastMultiplier(e, k)) <= 999999;
+}
+
 constexpr FastBinade MakeFastBinade(int biased) {
     FastBinade entry{0, {0, 0}};
     int b = biased - 127;
     if (biased < 1 || biased > 254 || b < kMinBinade || b > kMaxBinade) return entry;
-    const Binade& binade = kBinades[static_cast<std::size_t>(b - kMinBinade)];
-    int e = biased - 150;
-    for (int upper = 0; upper < 2; ++upper) {
-        // A binade that crosses no power of ten (threshold 2^24) never takes its second scale.
-        int k = binade.threshold < (uint32_t{1} << 24) ? binade.k - upper : binade.k;
-        // value * 10^k = m * 5^k * 2^(e + k): the fixed point must hold every bit below the point.
-        if (k < 0 || k > kMaxSmallPower || kFastFractionBits + e + k < 0 || -(e + k) < 1) return entry;
-        // ... and the product of the largest mantissa of this scale must fit 64 bits.
-        uint64_t largest = upper == 0 ? binade.threshold - 1 : (uint64_t{1} << 24) - 1;
-        if ((kPowersOfFive[k] << (kFastFractionBits + e + k)) > ~uint64_t{0} / largest) return entry;
-        entry.k[upper] = k;
+    const int e = biased - 150;
+    const int k = kBinades[static_cast<std::size_t>(b - kMinBinade)].k;
+    const int shift = -(e + k);
+    if (k < 0 || k > kMaxSmallPower || shift < 1 || shift > 40) return entry;
+    // The second scale starts where the first one's digits would round up to 10^6, at
+    // m * 5^k * 2^-shift >= 999999.5 (a tie goes up there, to the even 1000000): where the binade
+    // crosses a power of ten, or a little before.
+    const uint64_t first = uint64_t{1} << 23;
+    const uint64_t end = uint64_t{1} << 24;
+    uint64_t threshold = ((uint64_t{1999999} << (shift - 1)) + kPowersOfFive[k] - 1) / kPowersOfFive[k];
+    if (threshold > end) threshold = end;
+    if (threshold < first) threshold = first;
+    if (!FastScaleFits(e, k, first, threshold - 1) || !FastScaleFits(e, k - 1, threshold, end - 1)) {
+        return entry;
     }
-    entry.threshold = binade.threshold;
+    entry.threshold = static_cast<uint32_t>(threshold);
+    entry.k[0] = k;
+    entry.k[1] = threshold < end ? k - 1 : k;
     return entry;
 }
 

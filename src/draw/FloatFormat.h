@@ -63,8 +63,8 @@ struct alignas(64) FastScale {
 };
 
 // Indexed by the biased exponent of the float: the binade's values take the scale at 2 * biased below
-// the mantissa threshold and the one at 2 * biased + 1 from it on (the binade crosses a power of ten
-// there). A threshold of 0 marks a binade outside the common range.
+// the mantissa threshold and the one at 2 * biased + 1 from it on (where they cross a power of ten, or
+// would round up to it). A threshold of 0 marks a binade outside the common range.
 extern const std::array<uint32_t, 256> kFastThresholds;
 extern const std::array<FastScale, 512> kFastScales;
 
@@ -159,8 +159,8 @@ inline char* FormatFloat(float value, char* out) {
     const uint64_t t = m * scale.multiplier;
     // Round to nearest, an exact tie to the even neighbour: the last whole digit's parity decides
     // whether a fraction of exactly one half carries.
+    // The tables give every mantissa of the fast path a scale at which it rounds to six digits.
     const uint64_t digits = (t + ((uint64_t{1} << (kBits - 1)) - 1) + ((t >> kBits) & 1)) >> kBits;
-    if (digits - 100000 >= 900000) return detail::FormatFloatGeneral(value, out);  // rounds past 999999
 
     const uint32_t high = static_cast<uint32_t>(digits) / 1000;
     const uint32_t low = static_cast<uint32_t>(digits) - high * 1000;
