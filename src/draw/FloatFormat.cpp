@@ -277,12 +277,32 @@ constexpr FastBinade MakeFastBinade(int biased) {
     return entry;
 }
 
+// Zero, infinity and NaN: the exponents 0 and 255 split after mantissa 0.
+constexpr uint32_t kSpecialThreshold = (uint32_t{1} << 23) + 1;
+
 constexpr std::array<uint32_t, 256> MakeFastThresholds() {
     std::array<uint32_t, 256> table{};
     for (int biased = 0; biased < 256; ++biased) {
         table[static_cast<std::size_t>(biased)] = MakeFastBinade(biased).threshold;
     }
+    table[0] = kSpecialThreshold;
+    table[255] = kSpecialThreshold;
     return table;
+}
+
+// A scale whose values are all written as `text` (up to 8 characters), after the sign.
+constexpr FastScale MakeConstantScale(const char* text) {
+    FastScale scale{};
+    int length = 0;
+    for (; text[length] != '\0'; ++length) scale.point |= static_cast<uint64_t>(text[length]) << (8 * length);
+    for (uint8_t& l : scale.length) l = static_cast<uint8_t>(length);
+    return scale;
+}
+
+constexpr FastScale MakeGeneralScale() {
+    FastScale scale{};
+    scale.general = 1;
+    return scale;
 }
 
 constexpr FastScale MakeFastScale(int biased, int k) {
@@ -317,11 +337,16 @@ constexpr std::array<FastScale, 512> MakeFastScales() {
     std::array<FastScale, 512> table{};
     for (int biased = 0; biased < 256; ++biased) {
         FastBinade entry = MakeFastBinade(biased);
-        if (entry.threshold == 0) continue;
         for (int upper = 0; upper < 2; ++upper) {
-            table[static_cast<std::size_t>(2 * biased + upper)] = MakeFastScale(biased, entry.k[upper]);
+            table[static_cast<std::size_t>(2 * biased + upper)] =
+                entry.threshold == 0 ? MakeGeneralScale() : MakeFastScale(biased, entry.k[upper]);
         }
     }
+    // Mantissa 0 below the split, anything else above it.
+    table[0] = MakeConstantScale("0");
+    table[1] = MakeGeneralScale();  // subnormals
+    table[2 * 255] = MakeConstantScale("inf");
+    table[2 * 255 + 1] = MakeConstantScale("nan");
     return table;
 }
 

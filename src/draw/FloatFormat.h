@@ -52,19 +52,24 @@ constexpr int kFastFractionBits = 44;
 // bytes of `wholeMask`, the point follows them and the fraction's digits move one byte up (into
 // `fractionMask`); below 1 nothing moves and the digits start at `offset`, after "0." and the zeros.
 // `length` gives the text's length from the start of the number, by the significant digits of the two
-// digit triples (index: low triple's count * 4 + high triple's count). 64 bytes: the index is a shift.
+// digit triples (index: low triple's count * 4 + high triple's count). Zero, infinity and NaN take
+// scales of a constant text: multiplier and masks 0, the text in `point`. `general`: the values of
+// this scale go to the general path. 64 bytes: the index is a shift.
 struct alignas(64) FastScale {
     uint64_t multiplier;
     uint64_t wholeMask;
     uint64_t fractionMask;
     uint64_t point;
     uint8_t offset;
+    uint8_t general;
     uint8_t length[16];
 };
 
-// Indexed by the biased exponent of the float: the binade's values take the scale at 2 * biased below
-// the mantissa threshold and the one at 2 * biased + 1 from it on (where they cross a power of ten, or
-// would round up to it). A threshold of 0 marks a binade outside the common range.
+// Indexed by the biased exponent of the float: the values of an exponent take the scale at 2 * biased
+// below the mantissa threshold (counted with the leading 1 bit, 2^23 to 2^24 - 1) and the one at
+// 2 * biased + 1 from it on. In the common range the second scale starts where the values cross a power
+// of ten, or would round up to it; for exponents 0 and 255 it starts after mantissa 0, so that zero and
+// infinity take the first scale and subnormals and NaN the second.
 extern const std::array<uint32_t, 256> kFastThresholds;
 extern const std::array<FastScale, 512> kFastScales;
 
@@ -144,17 +149,17 @@ inline char* WriteSixDigits(uint32_t digits, int exponent, char* out) {
 
 }  // namespace detail
 
-// The common range (normal floats from about 1e-4 to 1e6, where a mesh's coordinates mostly lie) is
-// decided here, inline and with no branch on the value's digits or layout; the rest goes to the general
-// path.
+// The common range (normal floats from about 1e-4 to 5e5, where a mesh's coordinates mostly lie), zero,
+// infinity and NaN are written here, inline and with no branch on the value's digits or layout; the
+// rest goes to the general path.
 inline char* FormatFloat(float value, char* out) {
     uint32_t bits;
     std::memcpy(&bits, &value, sizeof(bits));
     const uint32_t biased = (bits >> 23) & 0xffu;
-    const uint32_t threshold = detail::kFastThresholds[biased];
-    if (threshold == 0 || !detail::LittleEndian()) return detail::FormatFloatGeneral(value, out);
     const uint32_t m = (bits & 0x7fffffu) | (1u << 23);
-    const detail::FastScale& scale = detail::kFastScales[2 * biased + (m >= threshold ? 1 : 0)];
+    const detail::FastScale& scale =
+        detail::kFastScales[2 * biased + (m >= detail::kFastThresholds[biased] ? 1 : 0)];
+    if (scale.general != 0 || !detail::LittleEndian()) return detail::FormatFloatGeneral(value, out);
     constexpr int kBits = detail::kFastFractionBits;
     const uint64_t t = m * scale.multiplier;
     // Round to nearest, an exact tie to the even neighbour: the last whole digit's parity decides
