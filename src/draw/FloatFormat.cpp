@@ -10,11 +10,73 @@
 namespace zep {
 namespace draw {
 
+using detail::kDigitTriples;
 using detail::LittleEndian;
-using detail::WriteNonFinite;
-using detail::WriteSixDigits;
 
 namespace {
+
+// 5^k for the exact scales: m * 5^k stays below 2^64 for every 24-bit mantissa m up to k = 17.
+constexpr int kMaxExactPower = 17;
+
+constexpr std::array<uint64_t, kMaxExactPower + 1> MakePowersOfFive() {
+    std::array<uint64_t, kMaxExactPower + 1> table{};
+    uint64_t power = 1;
+    for (uint64_t& entry : table) {
+        entry = power;
+        power *= 5;
+    }
+    return table;
+}
+
+constexpr std::array<uint64_t, kMaxExactPower + 1> kPowersOfFive = MakePowersOfFive();
+
+// The inline path writes values from 1e-4 on: its scales reach 10^9.
+constexpr int kMaxFastPower = 9;
+
+void StoreWord(char* out, uint64_t word) { std::memcpy(out, &word, sizeof(word)); }
+
+// Infinity and NaN are written by hand: the C runtimes agree on "inf" and "nan", but not all of them
+// print a NaN's sign the way the reference stream does.
+char* WriteNonFinite(uint32_t bits, char* out) {
+    if ((bits >> 31) != 0) *out++ = '-';
+    std::memcpy(out, (bits & 0x7fffffu) != 0 ? "nan" : "inf", 3);
+    return out + 3;
+}
+
+// Six significant digits (`digits` in [100000, 999999]) times 10^(exponent - 5), in the "%g" layout.
+// The six digit characters travel in one register and leave in fixed 8-byte stores.
+// REQUIRES: LittleEndian(); room for kMaxFloatText - 1 characters.
+char* WriteSixDigits(uint32_t digits, int exponent, char* out) {
+    const uint32_t highText = kDigitTriples[digits / 1000];
+    const uint32_t lowText = kDigitTriples[digits % 1000];
+    const uint64_t word = (highText & 0xffffffu) | (uint64_t{lowText} << 24);
+    const int used = static_cast<int>((lowText >> 24) != 0 ? 3 + (lowText >> 24) : highText >> 24);
+    if (exponent < -4 || exponent >= 6) {
+        out[0] = static_cast<char>(word & 0xff);
+        out[1] = '.';
+        StoreWord(out + 2, word >> 8);
+        out += used > 1 ? used + 1 : 1;
+        out[0] = 'e';
+        out[1] = exponent < 0 ? '-' : '+';
+        const uint32_t magnitude = static_cast<uint32_t>(exponent < 0 ? -exponent : exponent);
+        out[2] = static_cast<char>('0' + magnitude / 10);  // float exponents stay below 100
+        out[3] = static_cast<char>('0' + magnitude % 10);
+        return out + 4;
+    }
+    if (exponent >= 0) {
+        const int whole = exponent + 1;
+        StoreWord(out, word);
+        if (used <= whole) return out + whole;
+        out[whole] = '.';
+        StoreWord(out + whole + 1, word >> (8 * whole));
+        return out + used + 1;
+    }
+    // 0.000ddd: "0." and -exponent - 1 zeros (at most three) before the digits.
+    std::memcpy(out, "0.000", 5);
+    out += 1 - exponent;
+    StoreWord(out, word);
+    return out + used;
+}
 
 // ---- Powers of ten, built at compile time ---------------------------------------------------------
 
@@ -155,10 +217,10 @@ bool SixDigits(uint32_t m, int e, uint32_t* digits, int* exponent) {
     int k = m >= binade.threshold ? binade.k - 1 : binade.k;
     for (int attempt = 0; attempt < 4; ++attempt) {
         uint64_t rounded;
-        if (k >= 0 && k <= detail::kMaxSmallPower) {
-            // The common range, from 1e-4 to 1e6: m * 5^k has at most 45 bits, so value * 10^k =
-            // (m * 5^k) * 2^(e + k) is exact in 64 bits and rounds exactly, ties to even.
-            uint64_t t = m * detail::kPowersOfFive[k];
+        if (k >= 0 && k <= kMaxExactPower) {
+            // Values from about 1e-12 to 1e6: m * 5^k fits 64 bits, so value * 10^k =
+            // (m * 5^k) * 2^(e + k) is exact and rounds exactly, ties to even.
+            uint64_t t = m * kPowersOfFive[static_cast<std::size_t>(k)];
             int shift = -(e + k);
             if (shift <= 0) {
                 if (shift < -20) return false;  // cannot happen for six digits; keeps the shift defined
@@ -230,7 +292,9 @@ struct FastBinade {
     int k[2];
 };
 
-constexpr uint64_t FastMultiplier(int e, int k) { return kPowersOfFive[k] << (kFastFractionBits + e + k); }
+constexpr uint64_t FastMultiplier(int e, int k) {
+    return kPowersOfFive[static_cast<std::size_t>(k)] << (kFastFractionBits + e + k);
+}
 
 // The digits FormatFloat makes of mantissa m with `multiplier`: the same arithmetic.
 constexpr uint64_t FastDigits(uint64_t m, uint64_t multiplier) {
@@ -243,7 +307,7 @@ constexpr uint64_t FastDigits(uint64_t m, uint64_t multiplier) {
 constexpr bool FastScaleFits(int e, int k, uint64_t first, uint64_t last) {
     if (first > last) return true;  // no mantissa takes it
     // value * 10^k = m * 5^k * 2^(e + k): the fixed point must hold every bit below the point...
-    if (k < 0 || k > kMaxSmallPower || kFastFractionBits + e + k < 0 || -(e + k) < 1) return false;
+    if (k < 0 || k > kMaxFastPower || kFastFractionBits + e + k < 0 || -(e + k) < 1) return false;
     // ... the product of the largest mantissa must fit 64 bits...
     if (FastMultiplier(e, k) > ~uint64_t{0} / last) return false;
     // ... and every mantissa must round to six digits (the digits grow with the mantissa), so that
@@ -259,13 +323,14 @@ constexpr FastBinade MakeFastBinade(int biased) {
     const int e = biased - 150;
     const int k = kBinades[static_cast<std::size_t>(b - kMinBinade)].k;
     const int shift = -(e + k);
-    if (k < 0 || k > kMaxSmallPower || shift < 1 || shift > 40) return entry;
+    if (k < 0 || k > kMaxFastPower || shift < 1 || shift > 40) return entry;
     // The second scale starts where the first one's digits would round up to 10^6, at
     // m * 5^k * 2^-shift >= 999999.5 (a tie goes up there, to the even 1000000): where the binade
     // crosses a power of ten, or a little before.
     const uint64_t first = uint64_t{1} << 23;
     const uint64_t end = uint64_t{1} << 24;
-    uint64_t threshold = ((uint64_t{1999999} << (shift - 1)) + kPowersOfFive[k] - 1) / kPowersOfFive[k];
+    const uint64_t five = kPowersOfFive[static_cast<std::size_t>(k)];
+    uint64_t threshold = ((uint64_t{1999999} << (shift - 1)) + five - 1) / five;
     if (threshold > end) threshold = end;
     if (threshold < first) threshold = first;
     if (!FastScaleFits(e, k, first, threshold - 1) || !FastScaleFits(e, k - 1, threshold, end - 1)) {
@@ -308,7 +373,7 @@ constexpr FastScale MakeGeneralScale() {
 constexpr FastScale MakeFastScale(int biased, int k) {
     FastScale scale{};
     int e = biased - 150;
-    scale.multiplier = kPowersOfFive[k] << (kFastFractionBits + e + k);
+    scale.multiplier = FastMultiplier(e, k);
     int exponent = 5 - k;
     int whole = exponent >= 0 ? exponent + 1 : 0;
     if (exponent >= 0) {
@@ -403,7 +468,7 @@ char* FormatFloatGeneral(float value, char* out) {
 char* FormatFloatReference(float value, char* out) {
     uint32_t bits;
     std::memcpy(&bits, &value, sizeof(bits));
-    if (((bits >> 23) & 0xffu) == 0xffu) return detail::WriteNonFinite(bits, out);
+    if (((bits >> 23) & 0xffu) == 0xffu) return WriteNonFinite(bits, out);
     return std::to_chars(out, out + kMaxFloatText, static_cast<double>(value), std::chars_format::general, 6)
         .ptr;
 }

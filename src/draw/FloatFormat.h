@@ -32,16 +32,6 @@ namespace detail {
 // Every float: zero, subnormals, the whole exponent range, infinity and NaN.
 char* FormatFloatGeneral(float value, char* out);
 
-constexpr char kDigitPairs[] =
-    "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
-    "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
-    "8081828384858687888990919293949596979899";
-
-// 5^k for the scales of the common range (values from 1e-4 to 1e6 use k = 0 to 9).
-constexpr int kMaxSmallPower = 9;
-constexpr uint64_t kPowersOfFive[kMaxSmallPower + 1] = {1,    5,     25,    125,    625,
-                                                        3125, 15625, 78125, 390625, 1953125};
-
 // The fast path keeps value * 10^k as a fixed-point number with this many fraction bits: six digits
 // need 20 integer bits, so it fits 64 bits, and a constant position makes the rounding shift-free of
 // any per-value count.
@@ -85,66 +75,6 @@ inline bool LittleEndian() {
     unsigned char first;
     std::memcpy(&first, &one, 1);
     return first == 1;
-}
-
-inline void StoreWord(char* out, uint64_t word) { std::memcpy(out, &word, sizeof(word)); }
-
-inline char* WritePair(char* out, unsigned value) {
-    std::memcpy(out, kDigitPairs + 2 * value, 2);
-    return out + 2;
-}
-
-// Infinity and NaN are written by hand: the C runtimes agree on "inf" and "nan", but not all of them
-// print a NaN's sign the way the reference stream does.
-inline char* WriteNonFinite(uint32_t bits, char* out) {
-    if ((bits >> 31) != 0) *out++ = '-';
-    std::memcpy(out, (bits & 0x7fffffu) != 0 ? "nan" : "inf", 3);
-    return out + 3;
-}
-
-// Six significant digits (`digits` in [100000, 999999]) times 10^(exponent - 5), in the "%g" layout.
-// The six digit characters travel in one register and leave in fixed 8-byte stores (a store of a
-// varying length, or a reload of bytes stored in pieces, costs more than the rest of the number).
-// REQUIRES: LittleEndian(); room for kMaxFloatText - 1 characters.
-inline char* WriteSixDigits(uint32_t digits, int exponent, char* out) {
-    uint16_t high, middle, low;
-    std::memcpy(&high, kDigitPairs + 2 * (digits / 10000), 2);
-    std::memcpy(&middle, kDigitPairs + 2 * (digits / 100 % 100), 2);
-    std::memcpy(&low, kDigitPairs + 2 * (digits % 100), 2);
-    uint64_t word = uint64_t{high} | (uint64_t{middle} << 16) | (uint64_t{low} << 32);
-    int used = 6;
-    if (digits % 10 == 0) {
-        uint32_t rest = digits / 10;
-        --used;
-        while (rest % 10 == 0) {  // at most five zeros: the first digit is not 0
-            rest /= 10;
-            --used;
-        }
-    }
-
-    if (exponent < -4 || exponent >= 6) {
-        out[0] = static_cast<char>(word & 0xff);
-        out[1] = '.';
-        StoreWord(out + 2, word >> 8);
-        out += used > 1 ? used + 1 : 1;
-        out[0] = 'e';
-        out[1] = exponent < 0 ? '-' : '+';
-        unsigned magnitude = static_cast<unsigned>(exponent < 0 ? -exponent : exponent);
-        return WritePair(out + 2, magnitude);  // float exponents stay below 100
-    }
-    if (exponent >= 0) {
-        int whole = exponent + 1;
-        StoreWord(out, word);
-        if (used <= whole) return out + whole;
-        out[whole] = '.';
-        StoreWord(out + whole + 1, word >> (8 * whole));
-        return out + used + 1;
-    }
-    // 0.000ddd: "0." and -exponent - 1 zeros (at most three) before the digits.
-    std::memcpy(out, "0.000", 5);
-    out += 1 - exponent;
-    StoreWord(out, word);
-    return out + used;
 }
 
 }  // namespace detail
