@@ -228,13 +228,18 @@ void CZEPDrawSTLTool::OutputFile_20(zep::draw::StlTextWriter& out, int nNode, st
 void CZEPDrawSTLTool::OutputFile_20(zep::draw::StlTextWriter& out, int nNode, int* face) {
     if (face == nullptr || nNode < 3) return;
     if (m_pfX == nullptr || m_pfY == nullptr || m_pfZ == nullptr) return;
-    // Every node of the face must lie in the arrays; a face that reaches outside is not written.
-    int used = nNode == 4 ? 4 : 3;
-    for (int k = 1; k <= used; ++k) {
-        if (face[k] < 1 || face[k] > m_iNNode) return;
+    // Every node of the face must lie in the arrays; a face that reaches outside is not written. A node
+    // lies in them when node - 1 is in [0, m_iNNode), compared without sign.
+    const unsigned count = static_cast<unsigned>(m_iNNode);
+    const auto inside = [count](int node) { return static_cast<unsigned>(node) - 1u < count; };
+    if (!inside(face[1]) || !inside(face[2]) || !inside(face[3])) return;
+    if (nNode == 4) {
+        if (!inside(face[4])) return;
+        out.WriteFacet(face[1], face[2], face[3]);
+        out.WriteFacet(face[3], face[4], face[1]);
+    } else {
+        out.WriteFacet(face[1], face[2], face[3]);
     }
-    out.WriteFacet(face[1], face[2], face[3]);
-    if (nNode == 4) out.WriteFacet(face[3], face[4], face[1]);
 }
 
 void CZEPDrawSTLTool::OutputFile(const char* path) {
