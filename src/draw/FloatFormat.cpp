@@ -285,11 +285,12 @@ bool SixDigits(uint32_t m, int e, uint32_t* digits, int* exponent) {
 
 namespace detail {
 
-// The scale k of each biased exponent's binade in the fast path (entry 0 below the threshold, entry 1
-// from it on), or a threshold of 0 where the binade is not wholly inside the common range.
+// The scales k of each biased exponent's values in the fast path (entry 0 below the threshold, entry 1
+// from it on) and whether each is taken there; a threshold of 0 where neither is.
 struct FastBinade {
     uint32_t threshold;
     int k[2];
+    bool fast[2];
 };
 
 constexpr uint64_t FastMultiplier(int e, int k) {
@@ -304,8 +305,8 @@ constexpr uint64_t FastDigits(uint64_t m, uint64_t multiplier) {
 }
 
 // Whether the mantissas `first` to `last` of a binade with exponent e can all take the scale 10^k.
+// REQUIRES: first <= last.
 constexpr bool FastScaleFits(int e, int k, uint64_t first, uint64_t last) {
-    if (first > last) return true;  // no mantissa takes it
     // value * 10^k = m * 5^k * 2^(e + k): the fixed point must hold every bit below the point...
     if (k < 0 || k > kMaxFastPower || kFastFractionBits + e + k < 0 || -(e + k) < 1) return false;
     // ... the product of the largest mantissa must fit 64 bits...
@@ -317,13 +318,13 @@ constexpr bool FastScaleFits(int e, int k, uint64_t first, uint64_t last) {
 }
 
 constexpr FastBinade MakeFastBinade(int biased) {
-    FastBinade entry{0, {0, 0}};
+    FastBinade entry{0, {0, 0}, {false, false}};
     int b = biased - 127;
     if (biased < 1 || biased > 254 || b < kMinBinade || b > kMaxBinade) return entry;
     const int e = biased - 150;
     const int k = kBinades[static_cast<std::size_t>(b - kMinBinade)].k;
     const int shift = -(e + k);
-    if (k < 0 || k > kMaxFastPower || shift < 1 || shift > 40) return entry;
+    if (k < 0 || k > kMaxExactPower || shift < 1 || shift > 40) return entry;
     // The second scale starts where the first one's digits would round up to 10^6, at
     // m * 5^k * 2^-shift >= 999999.5 (a tie goes up there, to the even 1000000): where the binade
     // crosses a power of ten, or a little before.
@@ -333,12 +334,13 @@ constexpr FastBinade MakeFastBinade(int biased) {
     uint64_t threshold = ((uint64_t{1999999} << (shift - 1)) + five - 1) / five;
     if (threshold > end) threshold = end;
     if (threshold < first) threshold = first;
-    if (!FastScaleFits(e, k, first, threshold - 1) || !FastScaleFits(e, k - 1, threshold, end - 1)) {
-        return entry;
-    }
-    entry.threshold = static_cast<uint32_t>(threshold);
     entry.k[0] = k;
-    entry.k[1] = threshold < end ? k - 1 : k;
+    entry.k[1] = k - 1;
+    // A scale that no mantissa takes stays with the general path. At the ends of the common range a
+    // binade may be half in it: 10^-4 and 10^6 cross binades.
+    entry.fast[0] = threshold > first && FastScaleFits(e, k, first, threshold - 1);
+    entry.fast[1] = threshold < end && FastScaleFits(e, k - 1, threshold, end - 1);
+    if (entry.fast[0] || entry.fast[1]) entry.threshold = static_cast<uint32_t>(threshold);
     return entry;
 }
 
@@ -404,7 +406,7 @@ constexpr std::array<FastScale, 512> MakeFastScales() {
         FastBinade entry = MakeFastBinade(biased);
         for (int upper = 0; upper < 2; ++upper) {
             table[static_cast<std::size_t>(2 * biased + upper)] =
-                entry.threshold == 0 ? MakeGeneralScale() : MakeFastScale(biased, entry.k[upper]);
+                entry.fast[upper] ? MakeFastScale(biased, entry.k[upper]) : MakeGeneralScale();
         }
     }
     // Mantissa 0 below the split, anything else above it.

@@ -113,6 +113,23 @@ TEST(FloatFormat, AgreesWithToCharsAroundEveryPowerOfTenAndRoundingEdge) {
     EXPECT_EQ(CheckFrom(FromBits(0x7f7fffffu - 5000), 5001), 0);
 }
 
+TEST(FloatFormat, InlinePathTakesValuesFromATenThousandthTo999999AndZeroInfinityAndNaN) {
+    // The writer's speed rests on these values never leaving the inline path.
+    const detail::FastScale* scales = detail::kFastScales.data();
+    for (float value : {1.0001e-4f, 0.5f, 1.0f, 999.999f, 1000.0f, 5.2e5f, 999999.0f, 0.0f,
+                        std::numeric_limits<float>::infinity(), std::numeric_limits<float>::quiet_NaN()}) {
+        SCOPED_TRACE(value);
+        uint32_t bits;
+        std::memcpy(&bits, &value, sizeof(bits));
+        const uint32_t biased = (bits >> 23) & 0xffu;
+        const uint32_t m = (bits & 0x7fffffu) | (1u << 23);
+        EXPECT_EQ(scales[2 * biased + (m >= detail::kFastThresholds[biased] ? 1 : 0)].general, 0);
+    }
+    // Subnormals take the general path.
+    EXPECT_EQ(scales[1].general, 1);
+    EXPECT_EQ(Fast(FromBits(1)), "1.4013e-45");
+}
+
 TEST(FloatFormat, AgreesWithToCharsOnMillionsOfRandomFloats) {
     // Random bit patterns cover every exponent; random values of the common range (from 1e-6 to 1e9,
     // as coordinates are) cover the inline path.
