@@ -26,8 +26,8 @@ constexpr uint32_t kLineMissing = uint32_t{1} << 31;
 // cache, and its share of repeated nodes decides whether lines are kept in the next: keeping a line
 // costs a copy of freshly written bytes, about as much as formatting one number, and a repeat saves
 // three numbers, so keeping pays from about one repeat in four. When it does not pay, the next
-// kUntrackedWindows windows leave the cache alone (its bookkeeping costs as much as a number per
-// vertex), and then a tracked window looks again.
+// kUntrackedWindows windows leave the cache alone (its bookkeeping costs time at every vertex), and
+// then a tracked window looks again.
 constexpr uint32_t kWindowFacets = 1024;
 constexpr uint32_t kMinRepeatsToKeep = 3 * kWindowFacets / 4;
 constexpr uint32_t kUntrackedWindows = 15;
@@ -128,8 +128,8 @@ void StlTextWriter::EndWindow() {
             tracking_ = false;
             untrackedWindows_ = kUntrackedWindows;
         }
-    } else if (--untrackedWindows_ == 0) {
-        tracking_ = true;
+    } else if (cacheNodes_ && --untrackedWindows_ == 0) {
+        tracking_ = true;  // never without a cache
     }
     repeats_ = 0;
     windowFacetsLeft_ = kWindowFacets;

@@ -1,0 +1,154 @@
+// Tests of the STL text writer: the file it writes, byte for byte, whatever the facets' node sharing.
+#include "draw/StlTextWriter.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "TestUtil.h"
+
+namespace zep {
+namespace draw {
+namespace {
+
+using zep::testing::AsTextFile;
+using zep::testing::ReadFile;
+using zep::testing::ScopedTempDir;
+
+struct Facet {
+    int a, b, c;
+};
+
+// A coordinate as the reference stream writes it; a NaN as libstdc++ over glibc writes it, since the C
+// runtimes differ on its sign.
+void Coordinate(std::ostringstream& out, float value) {
+    if (std::isnan(value)) {
+        out << (std::signbit(value) ? "-nan" : "nan");
+    } else {
+        out << static_cast<double>(value);
+    }
+}
+
+// The text of the file, every coordinate through `<< double`, with the platform's text line ends.
+std::string Expected(const std::vector<float>& x, const std::vector<float>& y, const std::vector<float>& z,
+                     const std::vector<Facet>& facets) {
+    std::ostringstream out;
+    out << "solid\n";
+    for (const Facet& f : facets) {
+        out << "  facet normal  0 0 0\n    outer loop\n";
+        for (int i : {f.a, f.b, f.c}) {
+            out << "      vertex  ";
+            Coordinate(out, x[i]);
+            out << " ";
+            Coordinate(out, y[i]);
+            out << " ";
+            Coordinate(out, z[i]);
+            out << "\n";
+        }
+        out << "    endloop\n  endfacet\n";
+    }
+    return AsTextFile(out.str());
+}
+
+std::string Written(const ScopedTempDir& dir, const std::vector<float>& x, const std::vector<float>& y,
+                    const std::vector<float>& z, const std::vector<Facet>& facets) {
+    const std::string path = dir.File("writer.stl");
+    StlTextWriter writer(x.data(), y.data(), z.data(), static_cast<int>(x.size()) - 1);
+    EXPECT_TRUE(writer.Open(path.c_str()));
+    writer.WriteSolid();
+    for (const Facet& f : facets) writer.WriteFacet(f.a, f.b, f.c);
+    writer.Close();
+    return ReadFile(path);
+}
+
+float Coordinate(std::mt19937& rng) {
+    static const float kSpecial[] = {0.0f,
+                                     -0.0f,
+                                     1.0f,
+                                     1e-5f,
+                                     123456789.0f,
+                                     999999.5f,
+                                     262144.25f,
+                                     std::numeric_limits<float>::quiet_NaN(),
+                                     -std::numeric_limits<float>::infinity()};
+    const unsigned kind = rng() % 16;
+    if (kind == 0) return kSpecial[rng() % (sizeof(kSpecial) / sizeof(kSpecial[0]))];
+    if (kind == 1) return static_cast<float>(static_cast<int>(rng() % 2001) - 1000);
+    return std::uniform_real_distribution<float>(-1000.0f, 1000.0f)(rng);
+}
+
+TEST(StlTextWriter, WritesEveryMixOfSharedAndSeparateNodesAsTheStreamDoes) {
+    // Long runs of each kind of mesh let the writer start and stop keeping lines, and later runs come
+    // back to nodes it saw in earlier ones (kept, seen but not kept, or pushed out of the cache).
+    ScopedTempDir dir;
+    std::mt19937 rng(29);
+    const int kNodes = 100000;
+    const int kRun = 20000;
+    std::vector<float> x(kNodes + 1), y(kNodes + 1), z(kNodes + 1);
+    for (int i = 1; i <= kNodes; ++i) {
+        x[i] = Coordinate(rng);
+        y[i] = Coordinate(rng);
+        z[i] = Coordinate(rng);
+    }
+    std::vector<Facet> facets;
+    for (int i = 0; i < kRun; ++i) facets.push_back({3 * i + 1, 3 * i + 2, 3 * i + 3});  // nodes of their own
+    for (int i = 0; i < kRun; ++i) facets.push_back({60001 + i, 60002 + i, 60003 + i});  // a strip: shared
+    for (int i = 0; i < kRun; ++i) facets.push_back({i + 1, i + 3, i + 2});  // a strip over the first run's
+    std::uniform_int_distribution<int> anyNode(1, kNodes);
+    for (int i = 0; i < kRun; ++i) facets.push_back({anyNode(rng), anyNode(rng), anyNode(rng)});
+    // Short runs of both kinds, back and forth.
+    for (int run = 0; run < 8; ++run) {
+        const int base = anyNode(rng) % (kNodes - 3 * 1500) + 1;
+        for (int i = 0; i < 1500; ++i) {
+            facets.push_back(run % 2 == 0 ? Facet{base + i, base + i + 1, base + i + 2}
+                                          : Facet{base + 3 * i, base + 3 * i + 1, base + 3 * i + 2});
+        }
+    }
+    const std::string expected = Expected(x, y, z, facets);
+    const std::string written = Written(dir, x, y, z, facets);
+    ASSERT_EQ(written.size(), expected.size());
+    EXPECT_TRUE(written == expected);
+}
+
+TEST(StlTextWriter, WritesRepeatedNodesRightWithACacheOfAFewLines) {
+    // Three nodes share a cache of four lines; the same nodes come back in every order.
+    ScopedTempDir dir;
+    const std::vector<float> x = {0.0f, 1.5f, -2.25f, 1e-3f};
+    const std::vector<float> y = {0.0f, 100.0f, 0.1f, -7.0f};
+    const std::vector<float> z = {0.0f, -0.0f, 65536.0f, 3.0e5f};
+    std::vector<Facet> facets;
+    const Facet kOrders[] = {{1, 2, 3}, {3, 2, 1}, {2, 2, 2}, {1, 3, 1}, {3, 3, 2}};
+    for (int i = 0; i < 6000; ++i) facets.push_back(kOrders[i % 5]);
+    EXPECT_EQ(Written(dir, x, y, z, facets), Expected(x, y, z, facets));
+
+    // One node only.
+    const std::vector<float> one = {0.0f, 42.0f};
+    const std::vector<Facet> same(3000, Facet{1, 1, 1});
+    EXPECT_EQ(Written(dir, one, one, one, same), Expected(one, one, one, same));
+}
+
+TEST(StlTextWriter, WritesNothingAfterSolidUnlessOpenAndNothingWithoutFacets) {
+    ScopedTempDir dir;
+    const std::vector<float> x = {0.0f, 1.0f};
+    const std::vector<Facet> none;
+    EXPECT_EQ(Written(dir, x, x, x, none), AsTextFile("solid\n"));
+
+    // Not opened: every call is harmless and nothing is created.
+    StlTextWriter closed(x.data(), x.data(), x.data(), 1);
+    closed.WriteSolid();
+    closed.WriteFacet(1, 1, 1);
+    closed.Close();
+    EXPECT_FALSE(closed.Open(dir.File("missing/folder.stl").c_str()));
+    closed.WriteFacet(1, 1, 1);
+    closed.Close();
+}
+
+}  // namespace
+}  // namespace draw
+}  // namespace zep
