@@ -33,8 +33,8 @@ namespace detail {
 char* FormatFloatGeneral(float value, char* out);
 
 // The fast path keeps value * 10^k as a fixed-point number with this many fraction bits: six digits
-// need 20 integer bits, so it fits 64 bits, and a constant position makes the rounding shift-free of
-// any per-value count.
+// need 20 integer bits, so it fits 64 bits, and a fixed point position keeps the rounding free of
+// shifts by a count that varies with the value.
 constexpr int kFastFractionBits = 44;
 
 // One scale 10^k of a binade's values and the layout of their text, "%g"'s fixed form. value * 10^k *
@@ -59,7 +59,8 @@ struct alignas(64) FastScale {
 // below the mantissa threshold (counted with the leading 1 bit, 2^23 to 2^24 - 1) and the one at
 // 2 * biased + 1 from it on. In the common range the second scale starts where the values cross a power
 // of ten, or would round up to it; for exponents 0 and 255 it starts after mantissa 0, so that zero and
-// infinity take the first scale and subnormals and NaN the second.
+// infinity take the first scale and subnormals and NaN the second. Values outside the common range take
+// a scale marked `general` (the exponents at its ends have one of each).
 extern const std::array<uint32_t, 256> kFastThresholds;
 extern const std::array<FastScale, 512> kFastScales;
 
@@ -79,7 +80,7 @@ inline bool LittleEndian() {
 
 }  // namespace detail
 
-// The common range (normal floats from about 1e-4 to 5e5, where a mesh's coordinates mostly lie), zero,
+// The common range (floats from 1e-4 to below 999999.5, where a mesh's coordinates mostly lie), zero,
 // infinity and NaN are written here, inline and with no branch on the value's digits or layout; the
 // rest goes to the general path.
 inline char* FormatFloat(float value, char* out) {
@@ -93,10 +94,9 @@ inline char* FormatFloat(float value, char* out) {
     constexpr int kBits = detail::kFastFractionBits;
     const uint64_t t = m * scale.multiplier;
     // Round to nearest, an exact tie to the even neighbour: the last whole digit's parity decides
-    // whether a fraction of exactly one half carries.
-    // The tables give every mantissa of the fast path a scale at which it rounds to six digits.
+    // whether a fraction of exactly one half carries. The tables give every mantissa of the fast path a
+    // scale at which it rounds to six digits.
     const uint64_t digits = (t + ((uint64_t{1} << (kBits - 1)) - 1) + ((t >> kBits) & 1)) >> kBits;
-
     const uint32_t high = static_cast<uint32_t>(digits) / 1000;
     const uint32_t low = static_cast<uint32_t>(digits) - high * 1000;
     const uint32_t highText = detail::kDigitTriples[high];

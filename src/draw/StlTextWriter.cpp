@@ -50,6 +50,15 @@ constexpr std::size_t kCoordinatesRoom = 2 * (12 + 1) + kMaxFloatText;
 constexpr std::size_t kFacetRoom =
     kFacetStartLength + 3 * kCoordinatesRoom + 2 * kNextVertexLength + kFacetEndLength;
 
+// The coordinates of `node`, "x y z", formatted.
+inline char* FormatCoordinates(char* p, const float* x, const float* y, const float* z, int node) {
+    p = FormatFloat(x[node], p);
+    *p++ = ' ';
+    p = FormatFloat(y[node], p);
+    *p++ = ' ';
+    return FormatFloat(z[node], p);
+}
+
 }  // namespace
 
 StlTextWriter::StlTextWriter(const float* x, const float* y, const float* z, int nodeCount)
@@ -88,15 +97,6 @@ void StlTextWriter::WriteSolid() {
     if (capacity_ - used_ < sizeof(kSolid)) Flush();
     std::memcpy(buffer_ + used_, kSolid, sizeof(kSolid) - 1);
     used_ += sizeof(kSolid) - 1;
-}
-
-// The coordinates of `node`, "x y z", formatted.
-inline char* FormatCoordinates(char* p, const float* x, const float* y, const float* z, int node) {
-    p = FormatFloat(x[node], p);
-    *p++ = ' ';
-    p = FormatFloat(y[node], p);
-    *p++ = ' ';
-    return FormatFloat(z[node], p);
 }
 
 char* StlTextWriter::AppendCoordinates(char* p, int node) {
