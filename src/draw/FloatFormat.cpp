@@ -345,15 +345,15 @@ constexpr FastBinade MakeFastBinade(int biased) {
 }
 
 // Zero, infinity and NaN: the exponents 0 and 255 split after mantissa 0.
-constexpr uint32_t kSpecialThreshold = (uint32_t{1} << 23) + 1;
+constexpr uint32_t kZeroMantissaSplit = (uint32_t{1} << 23) + 1;
 
 constexpr std::array<uint32_t, 256> MakeFastThresholds() {
     std::array<uint32_t, 256> table{};
     for (int biased = 0; biased < 256; ++biased) {
         table[static_cast<std::size_t>(biased)] = MakeFastBinade(biased).threshold;
     }
-    table[0] = kSpecialThreshold;
-    table[255] = kSpecialThreshold;
+    table[0] = kZeroMantissaSplit;
+    table[255] = kZeroMantissaSplit;
     return table;
 }
 

@@ -68,17 +68,17 @@ std::string Written(const ScopedTempDir& dir, const std::vector<float>& x, const
 }
 
 float Coordinate(std::mt19937& rng) {
-    static const float kSpecial[] = {0.0f,
-                                     -0.0f,
-                                     1.0f,
-                                     1e-5f,
-                                     123456789.0f,
-                                     999999.5f,
-                                     262144.25f,
-                                     std::numeric_limits<float>::quiet_NaN(),
-                                     -std::numeric_limits<float>::infinity()};
+    static const float kEdgeValues[] = {0.0f,
+                                        -0.0f,
+                                        1.0f,
+                                        1e-5f,
+                                        123456789.0f,
+                                        999999.5f,
+                                        262144.25f,
+                                        std::numeric_limits<float>::quiet_NaN(),
+                                        -std::numeric_limits<float>::infinity()};
     const unsigned kind = rng() % 16;
-    if (kind == 0) return kSpecial[rng() % (sizeof(kSpecial) / sizeof(kSpecial[0]))];
+    if (kind == 0) return kEdgeValues[rng() % (sizeof(kEdgeValues) / sizeof(kEdgeValues[0]))];
     if (kind == 1) return static_cast<float>(static_cast<int>(rng() % 2001) - 1000);
     return std::uniform_real_distribution<float>(-1000.0f, 1000.0f)(rng);
 }
