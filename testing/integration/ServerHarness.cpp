@@ -286,5 +286,26 @@ void SlurmCluster::Stop() {
     munged_.Stop();
 }
 
+ScopedTempDir* SlurmClusterSuite::folder_ = nullptr;
+SlurmCluster* SlurmClusterSuite::cluster_ = nullptr;
+bool SlurmClusterSuite::ready_ = false;
+std::string SlurmClusterSuite::why_;
+
+void SlurmClusterSuite::SetUpTestSuite() {
+    folder_ = new ScopedTempDir();
+    cluster_ = new SlurmCluster();
+    ready_ = cluster_->Start(folder_->File("slurm"), &why_);
+}
+
+void SlurmClusterSuite::TearDownTestSuite() {
+    delete cluster_;
+    cluster_ = nullptr;
+    delete folder_;
+    folder_ = nullptr;
+    unsetenv("SLURM_CONF");
+}
+
+void SlurmClusterSuite::SetUp() { ZEP_REQUIRE_SERVER(ready_, why_); }
+
 }  // namespace testing
 }  // namespace zep

@@ -4,11 +4,14 @@
 #ifndef ZEP3D_INTEGRATION_SERVERHARNESS_H_
 #define ZEP3D_INTEGRATION_SERVERHARNESS_H_
 
+#include <gtest/gtest.h>
 #include <sys/types.h>
 
 #include <functional>
 #include <string>
 #include <vector>
+
+#include "TestUtil.h"
 
 namespace zep {
 namespace testing {
@@ -122,6 +125,23 @@ class SlurmCluster {
     ChildProcess slurmd_;
     std::string node_;
     std::string configuration_;
+};
+
+// A test suite that shares one Slurm cluster: started before its first test and stopped after its last;
+// each test skips (or fails, when the servers are required) when the cluster could not be had.
+class SlurmClusterSuite : public ::testing::Test {
+  protected:
+    static void SetUpTestSuite();
+    static void TearDownTestSuite();
+    void SetUp() override;
+
+    static SlurmCluster& cluster() { return *cluster_; }
+
+  private:
+    static ScopedTempDir* folder_;
+    static SlurmCluster* cluster_;
+    static bool ready_;
+    static std::string why_;
 };
 
 }  // namespace testing

@@ -52,30 +52,7 @@ Job Submit(const ScopedTempDir& run, const std::string& solver, const char* node
     return job;
 }
 
-class SlurmCompanion : public ::testing::Test {
-  protected:
-    static void SetUpTestSuite() {
-        folder_ = new ScopedTempDir();
-        cluster_ = new zep::testing::SlurmCluster();
-        ready_ = cluster_->Start(folder_->File("slurm"), &why_);
-    }
-    static void TearDownTestSuite() {
-        delete cluster_;
-        delete folder_;
-        unsetenv("SLURM_CONF");
-    }
-    void SetUp() override { ZEP_REQUIRE_SERVER(ready_, why_); }
-
-    static ScopedTempDir* folder_;
-    static zep::testing::SlurmCluster* cluster_;
-    static bool ready_;
-    static std::string why_;
-};
-
-ScopedTempDir* SlurmCompanion::folder_ = nullptr;
-zep::testing::SlurmCluster* SlurmCompanion::cluster_ = nullptr;
-bool SlurmCompanion::ready_ = false;
-std::string SlurmCompanion::why_;
+class SlurmCompanion : public zep::testing::SlurmClusterSuite {};
 
 TEST_F(SlurmCompanion, AJobIsSubmittedWaitedForAndSummarised) {
     ScopedTempDir run;
@@ -99,7 +76,7 @@ TEST_F(SlurmCompanion, AJobIsSubmittedWaitedForAndSummarised) {
     EXPECT_THAT(end, HasSubstr("Job " + std::to_string(job.id) +
                                " \"Tarvik3D HPC Job - solver.sh\": state COMPLETED, "
                                "nodes " +
-                               cluster_->node() + ", started "));
+                               cluster().node() + ", started "));
     EXPECT_THAT(end, HasSubstr(", exit code 0:0"));
     EXPECT_THAT(end, ::testing::Not(HasSubstr("Unknown")));
 

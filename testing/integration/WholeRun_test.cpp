@@ -359,30 +359,7 @@ TEST_F(WholeRunOverSsh, RefusedAccountIsReportedStepByStepAndLeavesNothingOnTheN
 
 // ---- Task mode 12: a one-node cluster job on Slurm --------------------------------------------------
 
-class WholeRunOnSlurm : public ::testing::Test {
-  protected:
-    static void SetUpTestSuite() {
-        folder_ = new ScopedTempDir();
-        cluster_ = new zep::testing::SlurmCluster();
-        ready_ = cluster_->Start(folder_->File("slurm"), &why_);
-    }
-    static void TearDownTestSuite() {
-        delete cluster_;
-        delete folder_;
-        unsetenv("SLURM_CONF");
-    }
-    void SetUp() override { ZEP_REQUIRE_SERVER(ready_, why_); }
-
-    static ScopedTempDir* folder_;
-    static zep::testing::SlurmCluster* cluster_;
-    static bool ready_;
-    static std::string why_;
-};
-
-ScopedTempDir* WholeRunOnSlurm::folder_ = nullptr;
-zep::testing::SlurmCluster* WholeRunOnSlurm::cluster_ = nullptr;
-bool WholeRunOnSlurm::ready_ = false;
-std::string WholeRunOnSlurm::why_;
+class WholeRunOnSlurm : public zep::testing::SlurmClusterSuite {};
 
 TEST_F(WholeRunOnSlurm, JobIsSubmittedWaitedForAndItsOutputLandsInTheRunFolder) {
     // As many tasks as the cluster's node has CPUs, two at most, so that the job never waits for them.
@@ -423,7 +400,7 @@ TEST_F(WholeRunOnSlurm, JobIsSubmittedWaitedForAndItsOutputLandsInTheRunFolder) 
     const std::string job = "Job " + std::to_string(jobId) + " \"Tarvik3D HPC Job - solver.sh\": state ";
     ASSERT_EQ(summaries.size(), 2u);
     EXPECT_EQ(summaries[0].compare(0, job.size(), job), 0) << summaries[0];
-    EXPECT_THAT(summaries[1], HasSubstr(job + "COMPLETED, nodes " + cluster_->node() + ", started "));
+    EXPECT_THAT(summaries[1], HasSubstr(job + "COMPLETED, nodes " + cluster().node() + ", started "));
     EXPECT_THAT(summaries[1], HasSubstr(", exit code 0:0"));
 
     const std::string out = ReadFile(runPath + "/zephpc_stdout.txt");
