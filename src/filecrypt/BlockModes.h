@@ -19,11 +19,22 @@ inline uint32_t LoadWordBE(const unsigned char* p) {
            (static_cast<uint32_t>(p[2]) << 8) | static_cast<uint32_t>(p[3]);
 }
 
+// True on hosts that keep the least significant byte of a word first; a constant once optimised.
+inline bool HostIsLittleEndian() {
+    const uint32_t probe = 1;
+    unsigned char first;
+    std::memcpy(&first, &probe, 1);
+    return first == 1;
+}
+
 inline void StoreWordBE(uint32_t v, unsigned char* p) {
-    p[0] = static_cast<unsigned char>(v >> 24);
-    p[1] = static_cast<unsigned char>(v >> 16);
-    p[2] = static_cast<unsigned char>(v >> 8);
-    p[3] = static_cast<unsigned char>(v);
+    // One whole-word store of the byte-swapped value. As four byte stores, the compiler gathered the
+    // bytes of neighbouring words into one vector store through the stack, keeping chained state words
+    // in memory between blocks.
+    if (HostIsLittleEndian()) {
+        v = (v >> 24) | ((v >> 8) & 0x0000FF00u) | ((v << 8) & 0x00FF0000u) | (v << 24);
+    }
+    std::memcpy(p, &v, sizeof(v));
 }
 
 // Enciphers n bytes (a whole number of blocks) in `mode`, advancing `chain`. `enc(in, out)` enciphers
