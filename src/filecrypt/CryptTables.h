@@ -10,12 +10,15 @@ namespace filecrypt {
 // Rijndael: the S-box and its inverse; the four encryption round tables (S-box combined with
 // MixColumn; kRijndaelTe[i] is kRijndaelTe[0] rotated right by i bytes); the four decryption round
 // tables (inverse S-box combined with InvMixColumn, rotated the same way); InvMixColumn of a key word
-// byte by byte (kRijndaelU, rotated the same way); and the 30 round constants of the key schedule.
+// byte by byte (kRijndaelU, rotated the same way); the S-box value alone in the byte of row r of a
+// column word (kRijndaelSboxRow[r][x] = S(x) << (24 - 8r), for the last enciphering round); and the
+// 30 round constants of the key schedule.
 extern const uint8_t kRijndaelSbox[256];
 extern const uint8_t kRijndaelSboxInv[256];
 extern const uint32_t kRijndaelTe[4][256];
 extern const uint32_t kRijndaelTd[4][256];
 extern const uint32_t kRijndaelU[4][256];
+extern const uint32_t kRijndaelSboxRow[4][256];
 extern const uint8_t kRijndaelRcon[30];
 
 // Blowfish: the initial P-array and the four initial S-boxes.

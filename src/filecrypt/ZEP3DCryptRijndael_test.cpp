@@ -273,6 +273,16 @@ TEST(CryptRijndael, TablesFollowFromTheFieldArithmetic) {
     EXPECT_EQ(kRijndaelRcon[29], 0x91);
 }
 
+TEST(CryptRijndael, LastRoundTablesHoldTheSboxValueInTheirRow) {
+    using namespace zep::filecrypt;
+    for (int x = 0; x < 256; ++x) {
+        for (int r = 0; r < 4; ++r) {
+            ASSERT_EQ(kRijndaelSboxRow[r][x], uint32_t(kRijndaelSbox[x]) << (24 - 8 * r))
+                << x << " row " << r;
+        }
+    }
+}
+
 TEST(CryptRijndael, InitializeChecksInOrderAndAFailedCheckChangesNothing) {
     zep::testing::DebugOutputCapture debug;
     CZEP3DCryptRijndael fresh;

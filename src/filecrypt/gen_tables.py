@@ -71,6 +71,8 @@ def rijndael_tables():
     tables['kRijndaelTe'] = ('uint32_t', [ror8(w, i) for i in range(4) for w in te0], 4)
     tables['kRijndaelTd'] = ('uint32_t', [ror8(w, i) for i in range(4) for w in td0], 4)
     tables['kRijndaelU'] = ('uint32_t', [ror8(w, i) for i in range(4) for w in u1], 4)
+    # The last enciphering round has no MixColumn: the S-box value alone, placed in the byte of row r.
+    tables['kRijndaelSboxRow'] = ('uint32_t', [s << (24 - 8 * r) for r in range(4) for s in S], 4)
     rcon = []
     r = 1
     for _ in range(30):
