@@ -3,7 +3,6 @@
 
 #include <cstdio>
 #include <cstring>
-#include <utility>
 
 #include "filecrypt/BlockModes.h"
 #include "filecrypt/CryptTables.h"
@@ -41,20 +40,39 @@ CZEP3DCryptBlowFish::~CZEP3DCryptBlowFish() {
     SecureWipe(m_S, sizeof(m_S));
 }
 
-#define ZEP3D_BF_F(x) \
-    (((m_S[0][(x) >> 24] + m_S[1][((x) >> 16) & 0xFF]) ^ m_S[2][((x) >> 8) & 0xFF]) + m_S[3][(x)&0xFF])
+namespace {
+
+// The key schedule as the rounds read it: the P-array and the four S-boxes.
+struct Schedule {
+    const uint32_t* P;
+    const uint32_t (*S)[256];
+};
+
+// The word at byte offset `offset` (a multiple of 4) of an S-box.
+inline uint32_t AtOffset(const uint32_t* box, uint32_t offset) {
+    uint32_t word;
+    std::memcpy(&word, reinterpret_cast<const unsigned char*>(box) + offset, sizeof(word));
+    return word;
+}
+
+// F(x) = ((S0[x3] + S1[x2]) ^ S2[x1]) + S3[x0]. The S2 word is found by its byte offset,
+// (x >> 6) & 0x3FC, rather than by the index (x >> 8) & 0xFF, which the compiler reads through a
+// high-byte register: that read is slower, and F is on the only chain of dependent steps.
+#define ZEP3D_BF_F(x)                                                                            \
+    (((k.S[0][(x) >> 24] + k.S[1][((x) >> 16) & 0xFF]) ^ AtOffset(k.S[2], ((x) >> 6) & 0x3FC)) + \
+     k.S[3][(x)&0xFF])
 // One round with the next round's P-array word folded in: b ^= F(a) ^ P[i]. The P word is combined
 // with b while F is still being looked up, which keeps it off the chain of dependent steps.
 #define ZEP3D_BF_STEP(b, a, i)     \
     do {                           \
-        uint32_t pb_ = b ^ m_P[i]; \
+        uint32_t pb_ = b ^ k.P[i]; \
         b = pb_ ^ ZEP3D_BF_F(a);   \
     } while (0)
 // Sixteen rounds on the words l and r in place, the halves exchanging roles instead of places; written
 // as a statement macro so the words stay in registers through the mode loops.
 #define ZEP3D_BF_ENCIPHER(l, r)       \
     do {                              \
-        l ^= m_P[0];                  \
+        l ^= k.P[0];                  \
         ZEP3D_BF_STEP(r, l, 1);       \
         ZEP3D_BF_STEP(l, r, 2);       \
         ZEP3D_BF_STEP(r, l, 3);       \
@@ -71,13 +89,13 @@ CZEP3DCryptBlowFish::~CZEP3DCryptBlowFish() {
         ZEP3D_BF_STEP(l, r, 14);      \
         ZEP3D_BF_STEP(r, l, 15);      \
         ZEP3D_BF_STEP(l, r, 16);      \
-        uint32_t swap_ = r ^ m_P[17]; \
+        uint32_t swap_ = r ^ k.P[17]; \
         r = l;                        \
         l = swap_;                    \
     } while (0)
 #define ZEP3D_BF_DECIPHER(l, r)      \
     do {                             \
-        l ^= m_P[17];                \
+        l ^= k.P[17];                \
         ZEP3D_BF_STEP(r, l, 16);     \
         ZEP3D_BF_STEP(l, r, 15);     \
         ZEP3D_BF_STEP(r, l, 14);     \
@@ -94,12 +112,12 @@ CZEP3DCryptBlowFish::~CZEP3DCryptBlowFish() {
         ZEP3D_BF_STEP(l, r, 3);      \
         ZEP3D_BF_STEP(r, l, 2);      \
         ZEP3D_BF_STEP(l, r, 1);      \
-        uint32_t swap_ = r ^ m_P[0]; \
+        uint32_t swap_ = r ^ k.P[0]; \
         r = l;                       \
         l = swap_;                   \
     } while (0)
 
-void CZEP3DCryptBlowFish::EncryptWords(uint32_t* left, uint32_t* right) const {
+void EncipherWords(const Schedule& k, uint32_t* left, uint32_t* right) {
     uint32_t l = *left;
     uint32_t r = *right;
     ZEP3D_BF_ENCIPHER(l, r);
@@ -107,54 +125,69 @@ void CZEP3DCryptBlowFish::EncryptWords(uint32_t* left, uint32_t* right) const {
     *right = r;
 }
 
-// The modes on words, the chain in registers. Every call starts from the stored chain block and leaves
-// it as it is. Each input block is read before its output is written, so in == out works.
-void CZEP3DCryptBlowFish::RunModes(const unsigned char* in, unsigned char* out, size_t n,
-                                   bool encrypt) const {
-    uint32_t cl = m_chain[0];
-    uint32_t cr = m_chain[1];
+// One loop per mode and direction, so nothing but the rounds and the chaining runs per block; the chain
+// (cl, cr) stays in registers. Each input block is read before its output is written, so in == out
+// works.
+void EcbEncrypt(const Schedule& k, const unsigned char* in, unsigned char* out, size_t n) {
     for (size_t pos = 0; pos < n; pos += 8) {
         uint32_t l = LoadWordBE(in + pos);
         uint32_t r = LoadWordBE(in + pos + 4);
-        switch (m_iOperationMode) {
-            case ECB:
-                if (encrypt) {
-                    ZEP3D_BF_ENCIPHER(l, r);
-                } else {
-                    ZEP3D_BF_DECIPHER(l, r);
-                }
-                break;
-            case CBC:
-                if (encrypt) {
-                    cl ^= l;
-                    cr ^= r;
-                    ZEP3D_BF_ENCIPHER(cl, cr);
-                    l = cl;
-                    r = cr;
-                } else {
-                    uint32_t nl = l, nr = r;
-                    ZEP3D_BF_DECIPHER(l, r);
-                    l ^= cl;
-                    r ^= cr;
-                    cl = nl;
-                    cr = nr;
-                }
-                break;
-            default:  // CFB: both ways through the block encipher
-                ZEP3D_BF_ENCIPHER(cl, cr);
-                cl ^= l;
-                cr ^= r;
-                if (encrypt) {
-                    l = cl;
-                    r = cr;
-                } else {
-                    std::swap(cl, l);
-                    std::swap(cr, r);
-                }
-                break;
-        }
+        ZEP3D_BF_ENCIPHER(l, r);
         StoreWordBE(l, out + pos);
         StoreWordBE(r, out + pos + 4);
+    }
+}
+
+void EcbDecrypt(const Schedule& k, const unsigned char* in, unsigned char* out, size_t n) {
+    for (size_t pos = 0; pos < n; pos += 8) {
+        uint32_t l = LoadWordBE(in + pos);
+        uint32_t r = LoadWordBE(in + pos + 4);
+        ZEP3D_BF_DECIPHER(l, r);
+        StoreWordBE(l, out + pos);
+        StoreWordBE(r, out + pos + 4);
+    }
+}
+
+void CbcEncrypt(const Schedule& k, uint32_t cl, uint32_t cr, const unsigned char* in, unsigned char* out,
+                size_t n) {
+    for (size_t pos = 0; pos < n; pos += 8) {
+        cl ^= LoadWordBE(in + pos);
+        cr ^= LoadWordBE(in + pos + 4);
+        ZEP3D_BF_ENCIPHER(cl, cr);
+        StoreWordBE(cl, out + pos);
+        StoreWordBE(cr, out + pos + 4);
+    }
+}
+
+void CbcDecrypt(const Schedule& k, uint32_t cl, uint32_t cr, const unsigned char* in, unsigned char* out,
+                size_t n) {
+    for (size_t pos = 0; pos < n; pos += 8) {
+        uint32_t nl = LoadWordBE(in + pos);
+        uint32_t nr = LoadWordBE(in + pos + 4);
+        uint32_t l = nl, r = nr;
+        ZEP3D_BF_DECIPHER(l, r);
+        StoreWordBE(l ^ cl, out + pos);
+        StoreWordBE(r ^ cr, out + pos + 4);
+        cl = nl;
+        cr = nr;
+    }
+}
+
+// CFB both ways through the block encipher; deciphering feeds back the ciphertext it reads.
+void CfbRun(const Schedule& k, uint32_t cl, uint32_t cr, const unsigned char* in, unsigned char* out,
+            size_t n, bool encrypt) {
+    for (size_t pos = 0; pos < n; pos += 8) {
+        uint32_t l = LoadWordBE(in + pos);
+        uint32_t r = LoadWordBE(in + pos + 4);
+        ZEP3D_BF_ENCIPHER(cl, cr);
+        cl ^= l;
+        cr ^= r;
+        StoreWordBE(cl, out + pos);
+        StoreWordBE(cr, out + pos + 4);
+        if (!encrypt) {
+            cl = l;
+            cr = r;
+        }
     }
 }
 
@@ -162,6 +195,37 @@ void CZEP3DCryptBlowFish::RunModes(const unsigned char* in, unsigned char* out, 
 #undef ZEP3D_BF_DECIPHER
 #undef ZEP3D_BF_STEP
 #undef ZEP3D_BF_F
+
+}  // namespace
+
+void CZEP3DCryptBlowFish::EncryptWords(uint32_t* left, uint32_t* right) const {
+    EncipherWords(Schedule{m_P, m_S}, left, right);
+}
+
+// Every call starts from the stored chain block and leaves it as it is.
+void CZEP3DCryptBlowFish::RunModes(const unsigned char* in, unsigned char* out, size_t n,
+                                   bool encrypt) const {
+    const Schedule k{m_P, m_S};
+    switch (m_iOperationMode) {
+        case ECB:
+            if (encrypt) {
+                EcbEncrypt(k, in, out, n);
+            } else {
+                EcbDecrypt(k, in, out, n);
+            }
+            break;
+        case CBC:
+            if (encrypt) {
+                CbcEncrypt(k, m_chain[0], m_chain[1], in, out, n);
+            } else {
+                CbcDecrypt(k, m_chain[0], m_chain[1], in, out, n);
+            }
+            break;
+        default:
+            CfbRun(k, m_chain[0], m_chain[1], in, out, n, encrypt);
+            break;
+    }
+}
 
 void CZEP3DCryptBlowFish::Initialize(const char* keyData, int keyDataLength, const char* /*initChain*/,
                                      int /*keyLength*/, int /*blockSize*/, unsigned int operationMode,
