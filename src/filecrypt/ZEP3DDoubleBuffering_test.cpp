@@ -159,6 +159,49 @@ TEST(CryptFile, EnciphersInPiecesBehindTheFingerprintAndDeciphersToThePaddedText
     }
 }
 
+TEST(CryptFile, FilesOfManyWritesMatchPieceByPieceEncipheringAtEveryLength) {
+    // Lengths around the ends of the first and second 64 KiB of output (the 32-byte fingerprint
+    // included), where whole writes of the output end.
+    ScopedTempDir dir;
+    const size_t chunk = 64 * 1024;
+    for (const FileKind& kind : {kFileKinds[0], kFileKinds[2]}) {
+        for (size_t length : {chunk - 33, chunk - 32, chunk - 31, 2 * chunk - 32, 2 * chunk + 500}) {
+            SCOPED_TRACE(std::string(kind.name) + " length " + std::to_string(length));
+            std::string key = PseudoRandomBytes(kind.keyBytes, 21);
+            auto method = MakeMethod(kind.method, key, kind.blockSize, CBC, PADCOUNT);
+            std::string plain = PseudoRandomBytes(length, static_cast<unsigned int>(length));
+            WriteFile(dir.File("plain"), plain);
+            method->EncryptFile(dir.File("plain"), dir.File("cipher"));
+            std::string cipher = ReadFile(dir.File("cipher"));
+            auto again = MakeMethod(kind.method, key, kind.blockSize, CBC, PADCOUNT);
+            ASSERT_EQ(cipher, ExpectedFile(*again, plain));
+            method->DecryptFile(dir.File("cipher"), dir.File("back"));
+            EXPECT_EQ(ReadFile(dir.File("back")).substr(0, length), plain);
+        }
+    }
+}
+
+TEST(CryptFile, UnreadableInputAndUnwritableOutputAreReportedAsErrors) {
+    ScopedTempDir dir;
+    auto method = MakeMethod(0, PseudoRandomBytes(16, 22), 16, CBC);
+    {
+        // A folder opens for reading on some systems but gives no bytes: not an empty plaintext.
+        zep::testing::DebugOutputCapture debug;
+        method->EncryptFile(dir.path(), dir.File("cipher"));
+        method->DecryptFile(dir.path(), dir.File("back"));
+        EXPECT_EQ(debug.Messages(), (std::vector<std::string>{"CZEP3DCryptRijndael::EncryptFile()-Error!",
+                                                              "CZEP3DCryptRijndael::DecryptFile()-Error!"}));
+    }
+    if (!zep::testing::FileExists("/dev/full")) GTEST_SKIP() << "no device that refuses every write";
+    WriteFile(dir.File("plain"), PseudoRandomBytes(1000, 23));
+    method->EncryptFile(dir.File("plain"), dir.File("cipher"));
+    zep::testing::DebugOutputCapture debug;
+    method->EncryptFile(dir.File("plain"), "/dev/full");
+    method->DecryptFile(dir.File("cipher"), "/dev/full");
+    EXPECT_EQ(debug.Messages(), (std::vector<std::string>{"CZEP3DCryptRijndael::EncryptFile()-Error!",
+                                                          "CZEP3DCryptRijndael::DecryptFile()-Error!"}));
+}
+
 TEST(CryptFile, SeveralMebibytesRoundTripInEveryMode) {
     ScopedTempDir dir;
     std::string plain = PseudoRandomBytes(3 * 1024 * 1024 + 77, 12);
