@@ -7,6 +7,7 @@
 #include <mutex>
 #include <utility>
 
+#include "CompanionText.h"
 #include "ZEPHpcTool.h"
 #include "ZEPLocale.h"
 #include "ZEPMPITool.h"
@@ -50,62 +51,13 @@ int NextResult(const char* name) {
     return result;
 }
 
-// UTF-8 from a wide text (UTF-16 when wchar_t has two bytes, UTF-32 otherwise).
+// The doubles convert as the real text companion does on a UTF-8 system: wide text as UTF-16 where
+// wchar_t has two bytes and UTF-32 otherwise; bytes that do not decode become U+FFFD.
 std::string ToUtf8(const wchar_t* text) {
-    std::string out;
-    if (text == nullptr) return out;
-    for (size_t i = 0; text[i] != 0; ++i) {
-        unsigned long c = static_cast<unsigned long>(text[i]);
-        if (sizeof(wchar_t) == 2 && c >= 0xD800 && c <= 0xDBFF && text[i + 1] >= 0xDC00 &&
-            static_cast<unsigned long>(text[i + 1]) <= 0xDFFF) {
-            c = 0x10000 + ((c - 0xD800) << 10) + (static_cast<unsigned long>(text[i + 1]) - 0xDC00);
-            ++i;
-        }
-        if (c < 0x80) {
-            out += static_cast<char>(c);
-        } else if (c < 0x800) {
-            out += static_cast<char>(0xC0 | (c >> 6));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else if (c < 0x10000) {
-            out += static_cast<char>(0xE0 | (c >> 12));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else {
-            out += static_cast<char>(0xF0 | (c >> 18));
-            out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        }
-    }
-    return out;
+    return text == nullptr ? std::string() : companions::WideToUtf8(text);
 }
-
-// A wide text from UTF-8; bytes that do not decode are taken one by one as their own value.
 std::wstring FromUtf8(const char* text) {
-    std::wstring out;
-    if (text == nullptr) return out;
-    const unsigned char* p = reinterpret_cast<const unsigned char*>(text);
-    while (*p != 0) {
-        unsigned long c = *p;
-        int extra = c >= 0xF0 ? 3 : c >= 0xE0 ? 2 : c >= 0xC0 ? 1 : 0;
-        bool whole = true;
-        for (int k = 1; k <= extra; ++k) whole = whole && (p[k] & 0xC0) == 0x80;
-        if (extra > 0 && whole) {
-            c &= (0x3F >> extra);
-            for (int k = 1; k <= extra; ++k) c = (c << 6) | (p[k] & 0x3F);
-            p += extra + 1;
-        } else {
-            ++p;
-        }
-        if (sizeof(wchar_t) == 2 && c >= 0x10000) {
-            c -= 0x10000;
-            out += static_cast<wchar_t>(0xD800 + (c >> 10));
-            out += static_cast<wchar_t>(0xDC00 + (c & 0x3FF));
-        } else {
-            out += static_cast<wchar_t>(c);
-        }
-    }
-    return out;
+    return text == nullptr ? std::wstring() : companions::Utf8ToWide(text, std::strlen(text));
 }
 
 std::string Text(const char* text) { return text == nullptr ? std::string("(null)") : std::string(text); }
@@ -214,19 +166,13 @@ CZEPUnicodeTool::~CZEPUnicodeTool() {}
 
 int CZEPUnicodeTool::AnsiToUtf16(const char* text, wchar_t (&out)[32768]) {
     Record("CZEPUnicodeTool::AnsiToUtf16", {Text(text)});
-    std::wstring wide = FromUtf8(text);
-    size_t n = wide.size() < 32767 ? wide.size() : 32767;
-    std::memcpy(out, wide.c_str(), n * sizeof(wchar_t));
-    out[n] = 0;
+    zep::companions::CopyWideCut(FromUtf8(text), out, 32768);
     return NextResult("CZEPUnicodeTool::AnsiToUtf16");
 }
 
 int CZEPUnicodeTool::Utf16ToUtf8(const wchar_t* text, char (&out)[32768]) {
     Record("CZEPUnicodeTool::Utf16ToUtf8", {Text(text)});
-    std::string narrow = ToUtf8(text);
-    size_t n = narrow.size() < 32767 ? narrow.size() : 32767;
-    std::memcpy(out, narrow.c_str(), n);
-    out[n] = 0;
+    zep::companions::CopyUtf8Cut(ToUtf8(text), out, 32768);
     return NextResult("CZEPUnicodeTool::Utf16ToUtf8");
 }
 
