@@ -1,7 +1,8 @@
 # make demo : installs what is missing, builds zep3dtool and the example installation, and runs the example
 #             project: four MPI processes of the example solver, started through MPICH.
 # make test : installs what is missing, builds, runs every test, runs them again under AddressSanitizer
-#             and UndefinedBehaviorSanitizer, compiles the Windows cross build and runs the fuzz targets.
+#             and UndefinedBehaviorSanitizer, builds the Windows cross build and runs its tests under Wine,
+#             and runs the fuzz targets.
 # make bench: builds and runs the benchmarks.
 # make test-integration: only the tests on real servers (sshd, Slurm) that make test also runs.
 
@@ -11,13 +12,14 @@ FUZZ_SECONDS ?= 60
 
 # Debian packages the build, the tests and the benchmarks need.
 PACKAGES := cmake ninja-build g++ make pkg-config libgtest-dev libgmock-dev googletest libbenchmark-dev \
-            clang libclang-rt-14-dev g++-mingw-w64-x86-64-posix openssl libssl-dev locales libssh2-1-dev \
-            mpich libmpich-dev
+            clang libclang-rt-14-dev g++-mingw-w64-x86-64-posix wine64 openssl libssl-dev locales \
+            libssh2-1-dev mpich libmpich-dev
 
 # The servers that the integration tests start on 127.0.0.1 (OpenSSH, a one-node Slurm cluster).
 SERVER_PACKAGES := openssh-server slurm-wlm munge
 
-.PHONY: all deps servers build demo test test-release test-asan test-integration mingw fuzz bench clean
+.PHONY: all deps servers build demo test test-release test-asan test-integration mingw test-wine fuzz bench \
+        clean
 
 all: build
 
@@ -95,7 +97,11 @@ fuzz: deps
 	    echo "clang's fuzzer runtime is not available: fuzz targets skipped"; \
 	fi
 
-test: test-release test-asan mingw fuzz
+# The Windows build's tests under Wine (a headless prefix in build/mingw/wineprefix).
+test-wine: mingw servers
+	testing/wine-run.sh build/mingw ctest --preset mingw
+
+test: test-release test-asan test-wine fuzz
 
 bench: build
 	@for b in build/release/bench/*_bench; do [ -x "$$b" ] && { echo "== $$b"; $$b; }; done
