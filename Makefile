@@ -98,7 +98,8 @@ fuzz: deps
 	fi
 
 # The Windows build's tests under Wine (a headless prefix in build/mingw/wineprefix).
-test-wine: mingw servers
+# zep3dtool.exe exchanges files with the Linux build's zep3dtool there, so the Linux build comes first.
+test-wine: build mingw servers
 	testing/wine-run.sh build/mingw ctest --preset mingw
 
 test: test-release test-asan test-wine fuzz
