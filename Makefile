@@ -4,6 +4,7 @@
 #             and UndefinedBehaviorSanitizer, builds the Windows cross build and runs its tests under Wine,
 #             and runs the fuzz targets.
 # make bench: builds and runs the benchmarks.
+# make package: the Debian package of the Linux build and the ZIP of the Windows build (cpack).
 # make test-integration: only the tests on real servers (sshd, Slurm) that make test also runs.
 
 SHELL := /bin/bash
@@ -13,13 +14,13 @@ FUZZ_SECONDS ?= 60
 # Debian packages the build, the tests and the benchmarks need.
 PACKAGES := cmake ninja-build g++ make pkg-config libgtest-dev libgmock-dev googletest libbenchmark-dev \
             clang libclang-rt-14-dev g++-mingw-w64-x86-64-posix wine64 openssl libssl-dev locales \
-            libssh2-1-dev mpich libmpich-dev
+            libssh2-1-dev mpich libmpich-dev help2man dpkg-dev
 
 # The servers that the integration tests start on 127.0.0.1 (OpenSSH, a one-node Slurm cluster).
 SERVER_PACKAGES := openssh-server slurm-wlm munge
 
-.PHONY: all deps servers build demo test test-release test-asan test-integration mingw test-wine fuzz bench \
-        clean
+.PHONY: all deps servers build demo test test-release test-asan test-integration mingw test-wine package \
+        fuzz bench clean
 
 all: build
 
@@ -103,6 +104,11 @@ test-wine: build mingw servers
 	testing/wine-run.sh build/mingw ctest --preset mingw
 
 test: test-release test-asan test-wine fuzz
+
+# The packages: build/release/zep3dtool_<version>_amd64.deb and build/mingw/ZEP3DTool-<version>-win64.zip.
+package: build mingw
+	cd build/release && cpack
+	cd build/mingw && cpack
 
 bench: build
 	@for b in build/release/bench/*_bench; do [ -x "$$b" ] && { echo "== $$b"; $$b; }; done
