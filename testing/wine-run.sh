@@ -64,6 +64,7 @@ stop_wine() {
     "$ZEP3D_WINESERVER" -w </dev/null >/dev/null 2>&1
 }
 trap stop_wine EXIT
+trap 'exit 130' INT TERM HUP
 
 "$ZEP3D_WINESERVER" -p </dev/null >/dev/null 2>&1
 "$ZEP3D_WINE" cmd /c exit </dev/null >/dev/null 2>&1
