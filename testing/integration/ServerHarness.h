@@ -88,7 +88,9 @@ class SshServer {
     const std::string& user() const { return user_; }
     const std::string& password() const { return password_; }
     const std::string& home() const { return home_; }
+    // The private key files of the server's ed25519 and ECDSA (nistp256) host keys; ".pub" beside them.
     const std::string& hostKeyFile() const { return hostKey_; }
+    std::string ecdsaHostKeyFile() const { return hostKey_ + "_ecdsa"; }
 
   private:
     ChildProcess sshd_;
