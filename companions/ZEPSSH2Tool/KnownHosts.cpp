@@ -191,6 +191,8 @@ bool Base64Decode(const std::string& text, std::string* bytes) {
                 if (v[k] < 0 || padding > 0) return false;
             }
         }
+        // The bits that padding leaves over must be zero: one text per byte string.
+        if ((padding == 1 && (v[2] & 3) != 0) || (padding == 2 && (v[1] & 15) != 0)) return false;
         uint32_t chunk =
             (uint32_t(v[0]) << 18) | (uint32_t(v[1]) << 12) | (uint32_t(v[2]) << 6) | uint32_t(v[3]);
         out += static_cast<char>((chunk >> 16) & 0xFF);

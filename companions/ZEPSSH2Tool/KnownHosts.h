@@ -17,7 +17,8 @@ std::string KnownHostName(const std::string& host, int port);
 // ...), or the empty text when the blob does not start with one.
 std::string KeyTypeOfBlob(const std::string& blob);
 
-// Standard base64 with padding; Base64Decode returns false for anything else.
+// Standard base64 with padding; Base64Decode returns false for anything else (left-over bits not zero
+// included), so a byte string has one text only.
 std::string Base64Encode(const std::string& bytes);
 bool Base64Decode(const std::string& text, std::string* bytes);
 

@@ -137,7 +137,8 @@ TEST(KnownHosts, NewHostLinesAndMethodsAreThoseOfOpenSsh) {
     }
     EXPECT_EQ(Base64Encode("foob"), "Zm9vYg==");
     std::string ignored;
-    for (const std::string bad : {"", "Zm9", "Zm9vY===", "Zm=v", "Zm9v\nYg==", "Zg=A"})
+    for (const std::string bad :
+         {"", "Zm9", "Zm9vY===", "Zm=v", "Zm9v\nYg==", "Zg=A", "Zh==", "Zm9=" /* left-over bits */})
         EXPECT_FALSE(Base64Decode(bad, &ignored)) << bad;
 }
 
