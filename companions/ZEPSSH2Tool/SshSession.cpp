@@ -3,6 +3,8 @@
 #include "SshSession.h"
 
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <vector>
 
 #include "KnownHosts.h"
@@ -50,6 +52,11 @@ void AppendCapped(std::string& into, const char* data, size_t length) {
 }
 
 }  // namespace
+
+bool AcceptNewHostsByDefault() {
+    const char* value = std::getenv("ZEP_SSH_ACCEPT_NEW_HOSTS");
+    return value == nullptr || (std::strcmp(value, "0") != 0 && std::strcmp(value, "no") != 0);
+}
 
 void SshTrace(bool verbose, const std::string& text) {
     if (!verbose) return;

@@ -35,6 +35,10 @@ struct SshTarget {
     bool acceptNewHosts = true;  // remember a host seen for the first time instead of refusing it
 };
 
+// Whether a host that known_hosts does not name is remembered (true) or refused, unless the caller
+// decides: false when the environment variable ZEP_SSH_ACCEPT_NEW_HOSTS is "0" or "no".
+bool AcceptNewHostsByDefault();
+
 using OutputSink = std::function<void(const char* data, size_t length)>;
 
 // Writes one line "SSH2: <text>" to standard output when `verbose` is set.

@@ -32,9 +32,7 @@ int SshTimeoutMs() { return g_timeoutMs.load(); }
 
 bool SshAcceptNewHosts() {
     int set = g_acceptNewHosts.load();
-    if (set >= 0) return set == 1;
-    const char* value = std::getenv("ZEP_SSH_ACCEPT_NEW_HOSTS");
-    return value == nullptr || (std::strcmp(value, "0") != 0 && std::strcmp(value, "no") != 0);
+    return set >= 0 ? set == 1 : AcceptNewHostsByDefault();
 }
 
 namespace {
