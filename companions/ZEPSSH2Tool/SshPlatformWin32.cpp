@@ -1,17 +1,14 @@
 // The remote shell companion's system part on Windows: Winsock with select, USERPROFILE, and files
 // opened by their wide names.
 #include <errno.h>
-#include <fcntl.h>
-#include <io.h>
-#include <share.h>
-#include <stdio.h>
-#include <sys/stat.h>
 #include <wchar.h>
 #include <windows.h>
 #include <winsock2.h>
 #include <ws2tcpip.h>
 
 #include <chrono>
+#include <cstdio>
+#include <cstring>
 #include <mutex>
 
 #include "CompanionText.h"
