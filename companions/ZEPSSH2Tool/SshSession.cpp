@@ -2,6 +2,7 @@
 // with a time-out on a silent server.
 #include "SshSession.h"
 
+#include <cstddef>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -45,6 +46,40 @@ class Channel {
   private:
     LIBSSH2_CHANNEL* channel_;
 };
+
+// The SSH library's memory, wiped before it is released: its buffers hold the password of the log-in
+// request and the session's keys. Each block carries its size in front, in a header that keeps the
+// block aligned as malloc's are.
+constexpr size_t kBlockHeader = 16;
+static_assert(kBlockHeader >= alignof(std::max_align_t) && kBlockHeader >= sizeof(size_t), "block header");
+
+void* WipingAlloc(size_t count, void** abstract) {
+    (void)abstract;
+    unsigned char* base = static_cast<unsigned char*>(std::malloc(count + kBlockHeader));
+    if (base == nullptr) return nullptr;
+    std::memcpy(base, &count, sizeof(count));
+    return base + kBlockHeader;
+}
+
+void WipingFree(void* block, void** abstract) {
+    (void)abstract;
+    if (block == nullptr) return;
+    unsigned char* base = static_cast<unsigned char*>(block) - kBlockHeader;
+    size_t count = 0;
+    std::memcpy(&count, base, sizeof(count));
+    WipeMemory(block, count);
+    std::free(base);
+}
+
+void* WipingRealloc(void* block, size_t count, void** abstract) {
+    void* fresh = WipingAlloc(count, abstract);
+    if (fresh == nullptr || block == nullptr) return fresh;
+    size_t old = 0;
+    std::memcpy(&old, static_cast<unsigned char*>(block) - kBlockHeader, sizeof(old));
+    std::memcpy(fresh, block, old < count ? old : count);
+    WipingFree(block, abstract);
+    return fresh;
+}
 
 void AppendCapped(std::string& into, const char* data, size_t length) {
     size_t room = into.size() < kOutputCap ? kOutputCap - into.size() : 0;
@@ -152,7 +187,7 @@ int SshSession::Handshake(const SshTarget& target, const std::string& home, bool
         return kSshConnectFailed;
     }
     SshTrace(verbose, "connected to " + target.host + ":" + std::to_string(target.port));
-    session_ = libssh2_session_init_ex(nullptr, nullptr, nullptr, this);
+    session_ = libssh2_session_init_ex(&WipingAlloc, &WipingFree, &WipingRealloc, this);
     if (session_ == nullptr) return kSshSessionFailed;
     libssh2_session_callback_set(session_, LIBSSH2_CALLBACK_RECV, reinterpret_cast<void*>(&Receive));
     libssh2_session_set_blocking(session_, 1);
