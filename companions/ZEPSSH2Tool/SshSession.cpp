@@ -194,8 +194,10 @@ int SshSession::Handshake(const SshTarget& target, const std::string& home, bool
     libssh2_session_set_timeout(session_, target.timeoutMs);
     // A known host must prove itself with a key of a recorded type: a server that offers another type
     // cannot be checked, and is not taken for a new host.
-    if (!recorded.empty() && libssh2_session_method_pref(session_, LIBSSH2_METHOD_HOSTKEY,
-                                                         HostKeyMethodsFor(recorded).c_str()) != 0) {
+    std::string methods =
+        recorded.empty() ? std::string() : SupportedHostKeyMethods(HostKeyMethodsFor(recorded));
+    if (!recorded.empty() && (methods.empty() || libssh2_session_method_pref(session_, LIBSSH2_METHOD_HOSTKEY,
+                                                                             methods.c_str()) != 0)) {
         SshWarn(name + " is known in " + knownHosts +
                 " only with host keys of types that cannot be checked here (" + Joined(recorded) +
                 "); the connection is refused.");
@@ -214,6 +216,29 @@ int SshSession::Handshake(const SshTarget& target, const std::string& home, bool
         return kSshSessionFailed;
     }
     return VerifyHostKey(target, file, folder, knownHosts, verbose);
+}
+
+// The methods of the comma-separated list that the SSH library has, in their order. Only those are
+// given to it: the library's own weeding of a preference list copies overlapping memory.
+std::string SshSession::SupportedHostKeyMethods(const std::string& methods) {
+    const char** algorithms = nullptr;
+    int count = libssh2_session_supported_algs(session_, LIBSSH2_METHOD_HOSTKEY, &algorithms);
+    std::string supported;
+    size_t start = 0;
+    while (count > 0 && start < methods.size()) {
+        size_t comma = methods.find(',', start);
+        if (comma == std::string::npos) comma = methods.size();
+        std::string method = methods.substr(start, comma - start);
+        start = comma + 1;
+        for (int i = 0; i < count; ++i) {
+            if (algorithms[i] != nullptr && method == algorithms[i]) {
+                supported += (supported.empty() ? "" : ",") + method;
+                break;
+            }
+        }
+    }
+    if (algorithms != nullptr) libssh2_free(session_, algorithms);
+    return supported;
 }
 
 int SshSession::VerifyHostKey(const SshTarget& target, const KnownHostsFile& file, const std::string& folder,

@@ -71,6 +71,7 @@ class SshSession {
     // Connects and makes the SSH handshake, preferring the host key types that known_hosts records for
     // the host, then checks the key (VerifyHostKey).
     int Handshake(const SshTarget& target, const std::string& home, bool verbose);
+    std::string SupportedHostKeyMethods(const std::string& methods);
     int VerifyHostKey(const SshTarget& target, const KnownHostsFile& file, const std::string& folder,
                       const std::string& knownHosts, bool verbose);
     // For a server that no longer answers: cuts the connection, so that releasing the channels and the
