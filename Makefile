@@ -11,10 +11,11 @@ SHELL := /bin/bash
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 FUZZ_SECONDS ?= 60
 
-# Debian packages the build, the tests and the benchmarks need.
+# Debian packages the build, the tests and the benchmarks need. The Windows build also fetches the
+# sources of libssh2 and mbedTLS from the Debian archive the machine uses (cmake/debian-source.sh).
 PACKAGES := cmake ninja-build g++ make pkg-config libgtest-dev libgmock-dev googletest libbenchmark-dev \
             clang libclang-rt-14-dev g++-mingw-w64-x86-64-posix wine64 openssl libssl-dev locales \
-            libssh2-1-dev mpich libmpich-dev help2man dpkg-dev
+            libssh2-1-dev mpich libmpich-dev help2man dpkg-dev patch xz-utils
 
 # The servers that the integration tests start on 127.0.0.1 (OpenSSH, a one-node Slurm cluster).
 SERVER_PACKAGES := openssh-server slurm-wlm munge
