@@ -74,6 +74,8 @@ test-integration: build servers
 mingw: deps
 	cmake --preset mingw
 	cmake --build --preset mingw
+	OBJDUMP=x86_64-w64-mingw32-objdump bash cmake/check-hardening.sh pe \
+	    $$(find build/mingw -name '*.dll' -o -name 'zep3dtool.exe' | grep -v googletest)
 
 # The fuzz targets run only where clang's fuzzer runtime links.
 fuzz: deps
