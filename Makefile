@@ -1,13 +1,14 @@
 # make demo : installs what is missing, builds zep3dtool and the example installation, and runs the example
 #             project: four MPI processes of the example solver, started through MPICH.
 # make test : installs what is missing, builds, runs every test, runs them again under AddressSanitizer
-#             and UndefinedBehaviorSanitizer, compiles the Windows cross build and runs the fuzz targets.
+#             and UndefinedBehaviorSanitizer, runs the tests of the programs that use threads under
+#             ThreadSanitizer, compiles the Windows cross build and runs the fuzz targets.
 # make bench: builds and runs the benchmarks.
 # make test-integration: only the tests on real servers (sshd, Slurm) that make test also runs.
 
 SHELL := /bin/bash
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
-FUZZ_SECONDS ?= 60
+FUZZ_SECONDS ?= 40
 
 # Debian packages the build, the tests and the benchmarks need.
 PACKAGES := cmake ninja-build g++ make pkg-config libgtest-dev libgmock-dev googletest libbenchmark-dev \
@@ -17,7 +18,7 @@ PACKAGES := cmake ninja-build g++ make pkg-config libgtest-dev libgmock-dev goog
 # The servers that the integration tests start on 127.0.0.1 (OpenSSH, a one-node Slurm cluster).
 SERVER_PACKAGES := openssh-server slurm-wlm munge
 
-.PHONY: all deps servers build demo test test-release test-asan test-integration mingw fuzz bench clean
+.PHONY: all deps servers build demo test test-release test-asan test-tsan test-integration mingw fuzz bench clean
 
 all: build
 
@@ -67,6 +68,12 @@ test-asan: deps servers
 	cmake --build --preset asan
 	ctest --preset asan
 
+# The programs that use threads (zep3dtool's crypt worker beside its progress bar) under ThreadSanitizer.
+test-tsan: deps
+	cmake --preset tsan
+	cmake --build --preset tsan
+	ctest --preset tsan
+
 # Only the tests on real servers, in the release build.
 test-integration: build servers
 	ctest --preset release -L integration
@@ -79,9 +86,10 @@ mingw: deps
 
 # The fuzz targets run only where clang's fuzzer runtime links.
 fuzz: deps
-	@if echo 'extern "C" int LLVMFuzzerTestOneInput(const unsigned char*, unsigned long) { return 0; }' | \
-	    clang++ -fsanitize=fuzzer -x c++ - -o /tmp/zep3d_fuzz_probe >/dev/null 2>&1; then \
-	    rm -f /tmp/zep3d_fuzz_probe; \
+	@probe=$$(mktemp -d); \
+	if echo 'extern "C" int LLVMFuzzerTestOneInput(const unsigned char*, unsigned long) { return 0; }' | \
+	    clang++ -fsanitize=fuzzer -x c++ - -o $$probe/probe >/dev/null 2>&1; then \
+	    rm -rf $$probe; \
 	    cmake --preset fuzz && cmake --build --preset fuzz && \
 	    for t in build/fuzz/fuzz/*_fuzz; do \
 	        [ -x "$$t" ] || continue; \
@@ -94,10 +102,11 @@ fuzz: deps
 	        $$t -merge=1 $$corpus $$fresh >/dev/null 2>&1 || exit 1; \
 	    done; \
 	else \
+	    rm -rf $$probe; \
 	    echo "clang's fuzzer runtime is not available: fuzz targets skipped"; \
 	fi
 
-test: test-release test-asan mingw fuzz
+test: test-release test-asan test-tsan mingw fuzz
 
 bench: build
 	@for b in build/release/bench/*_bench; do [ -x "$$b" ] && { echo "== $$b"; $$b; }; done

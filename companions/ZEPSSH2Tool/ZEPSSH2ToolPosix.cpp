@@ -23,6 +23,7 @@
 #include <string>
 
 #include "CompanionText.h"
+#include "PidScanner.h"
 #include "SshSettings.h"
 #include "ZEPSSH2Tool.h"
 
@@ -476,40 +477,6 @@ void AppendCapped(std::string& into, const char* data, size_t length) {
     size_t room = into.size() < kOutputCap ? kOutputCap - into.size() : 0;
     into.append(data, length < room ? length : room);
 }
-
-// Finds the launcher's process id between the mpiexec tags in the standard output seen so far.
-class PidScanner {
-  public:
-    // Returns the id once, when the closing tag has arrived.
-    std::string Feed(const char* data, size_t length) {
-        if (found_) return std::string();
-        seen_.append(data, length);
-        static const std::string open = "<mpiexec>";
-        static const std::string closing = "</mpiexec>";
-        size_t start = seen_.find(open);
-        if (start != std::string::npos) {
-            size_t end = seen_.find(closing, start + open.size());
-            if (end != std::string::npos) {
-                std::string pid = seen_.substr(start + open.size(), end - start - open.size());
-                bool digits = !pid.empty() && pid.find_first_not_of("0123456789") == std::string::npos;
-                seen_.erase(0, end + closing.size());
-                if (digits) {
-                    found_ = true;
-                    return pid;
-                }
-                return std::string();
-            }
-        }
-        // Keep only what a tag that has begun may still need.
-        if (seen_.size() > 65536) seen_.erase(0, seen_.size() - 64);
-        return std::string();
-    }
-    bool found() const { return found_; }
-
-  private:
-    std::string seen_;
-    bool found_ = false;
-};
 
 class File {
   public:
