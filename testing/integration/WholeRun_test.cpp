@@ -385,8 +385,9 @@ TEST_F(WholeRunOverSsh, ShellCodeInTheProjectReachesTheNodeOnlyAsText) {
     std::vector<std::string> expected = {"-wdir", runPath_, "-machinefile",   runPath_ + "/machines.txt",
                                          "-n",    "2",      home + "/solver", home + "*" + project_ + "*"};
     // The words as a Windows program would split the command line.
-    for (const std::string word : {"a b", "$(touch", marker + "7)", "`touch", marker + "8`", ";touch",
-                                   marker + "9", "R&D", "Tom's", "\"q\""})
+    for (const std::string& word :
+         std::vector<std::string>{"a b", "$(touch", marker + "7)", "`touch", marker + "8`", ";touch",
+                                  marker + "9", "R&D", "Tom's", "\"q\""})
         expected.push_back(word);
     EXPECT_EQ(Lines(ReadFile(calls_ + "/mpiexec.args")), expected);
 
