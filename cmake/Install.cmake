@@ -82,10 +82,14 @@ include(${PROJECT_SOURCE_DIR}/cmake/Package.cmake)
 # The package test: installs this build into a temporary prefix, builds a small program against it
 # with find_package and with pkg-config, and runs both.
 if(ZEP3D_BUILD_TESTS AND NOT CMAKE_CROSSCOMPILING AND NOT WIN32)
+    set(zep3d_hardened OFF)
+    if(NOT ZEP3D_SANITIZE AND CMAKE_BUILD_TYPE MATCHES "^(Release|RelWithDebInfo|MinSizeRel)$")
+        set(zep3d_hardened ON)
+    endif()
     add_test(NAME Package.ConsumerBuildsAndRunsAgainstTheInstalledPackage
              COMMAND bash ${PROJECT_SOURCE_DIR}/examples/consumer/check-package.sh
                      ${CMAKE_BINARY_DIR} ${PROJECT_SOURCE_DIR}/examples/consumer
-                     ${CMAKE_CXX_COMPILER} "${ZEP3D_SANITIZE}")
+                     ${CMAKE_CXX_COMPILER} "${ZEP3D_SANITIZE}" "${zep3d_hardened}")
     set_tests_properties(Package.ConsumerBuildsAndRunsAgainstTheInstalledPackage PROPERTIES
                          TIMEOUT 600 LABELS package)
 endif()

@@ -9,18 +9,18 @@ std::string PidScanner::Feed(const char* data, size_t length) {
     seen_.append(data, length);
     static const std::string open = "<mpiexec>";
     static const std::string closing = "</mpiexec>";
-    size_t start = seen_.find(open);
-    if (start != std::string::npos) {
-        size_t end = seen_.find(closing, start + open.size());
-        if (end != std::string::npos) {
-            std::string pid = seen_.substr(start + open.size(), end - start - open.size());
-            bool digits = !pid.empty() && pid.find_first_not_of("0123456789") == std::string::npos;
-            seen_.erase(0, end + closing.size());
-            if (digits) {
-                found_ = true;
-                return pid;
-            }
-            return std::string();
+    // The id is what lies between a closing tag and the last opening tag before it; a pair around
+    // something that is no id is dropped, and the search goes on behind it.
+    for (;;) {
+        const size_t end = seen_.find(closing);
+        if (end == std::string::npos) break;
+        const size_t start = end >= open.size() ? seen_.rfind(open, end - open.size()) : std::string::npos;
+        std::string pid;
+        if (start != std::string::npos) pid = seen_.substr(start + open.size(), end - start - open.size());
+        seen_.erase(0, end + closing.size());
+        if (!pid.empty() && pid.find_first_not_of("0123456789") == std::string::npos) {
+            found_ = true;
+            return pid;
         }
     }
     // Keep only what a tag that has begun may still need.
