@@ -57,6 +57,7 @@ CZEP3DCryptRijndael::CZEP3DCryptRijndael() : m_iRounds(0) {
     std::memset(m_Kd, 0, sizeof(m_Kd));
     std::memset(m_initChain, 0, sizeof(m_initChain));
     std::memset(m_chain, 0, sizeof(m_chain));
+    std::memset(&m_aesKeys, 0, sizeof(m_aesKeys));
 }
 
 CZEP3DCryptRijndael::~CZEP3DCryptRijndael() {
@@ -69,6 +70,7 @@ void CZEP3DCryptRijndael::WipeKeyMaterial() {
     SecureWipe(m_key, sizeof(m_key));
     SecureWipe(m_Ke, sizeof(m_Ke));
     SecureWipe(m_Kd, sizeof(m_Kd));
+    SecureWipe(&m_aesKeys, sizeof(m_aesKeys));
 }
 
 void CZEP3DCryptRijndael::Initialize(const char* keyData, int keyDataLength, const char* initChain,
@@ -135,6 +137,15 @@ void CZEP3DCryptRijndael::Initialize(const char* keyData, int keyDataLength, con
     SecureWipe(w, sizeof(w));
     for (int r = 1; r < m_iRounds; ++r) {
         for (int c = 0; c < nb; ++c) m_Kd[r][c] = InvMixColumnWord(m_Kd[r][c]);
+    }
+    if (blockSize == 16) {
+        m_aesKeys.rounds = m_iRounds;
+        for (int r = 0; r <= m_iRounds; ++r) {
+            for (int c = 0; c < 4; ++c) {
+                StoreWordBE(m_Ke[r][c], m_aesKeys.enc[r] + 4 * c);
+                StoreWordBE(m_Kd[r][c], m_aesKeys.dec[r] + 4 * c);
+            }
+        }
     }
     m_bInitialized = 1;
 }
@@ -454,7 +465,13 @@ void CZEP3DCryptRijndael::DefEncryptBlock(const char* in, char* result) {
         return;
     }
     if (in == nullptr || result == nullptr) return;
-    EncryptBlock16(reinterpret_cast<const unsigned char*>(in), reinterpret_cast<unsigned char*>(result));
+    const unsigned char* src = reinterpret_cast<const unsigned char*>(in);
+    unsigned char* dst = reinterpret_cast<unsigned char*>(result);
+    if (m_iBlockSize == 16 && UseAesInstructions()) {
+        AesEncryptBlock(m_aesKeys, src, dst);
+    } else {
+        EncryptBlock16(src, dst);
+    }
 }
 
 void CZEP3DCryptRijndael::DefDecryptBlock(const char* in, char* result) {
@@ -463,7 +480,13 @@ void CZEP3DCryptRijndael::DefDecryptBlock(const char* in, char* result) {
         return;
     }
     if (in == nullptr || result == nullptr) return;
-    DecryptBlock16(reinterpret_cast<const unsigned char*>(in), reinterpret_cast<unsigned char*>(result));
+    const unsigned char* src = reinterpret_cast<const unsigned char*>(in);
+    unsigned char* dst = reinterpret_cast<unsigned char*>(result);
+    if (m_iBlockSize == 16 && UseAesInstructions()) {
+        AesDecryptBlock(m_aesKeys, src, dst);
+    } else {
+        DecryptBlock16(src, dst);
+    }
 }
 
 void CZEP3DCryptRijndael::EncryptBlock(const char* in, char* result) {
@@ -474,7 +497,9 @@ void CZEP3DCryptRijndael::EncryptBlock(const char* in, char* result) {
     if (in == nullptr || result == nullptr) return;
     const unsigned char* src = reinterpret_cast<const unsigned char*>(in);
     unsigned char* dst = reinterpret_cast<unsigned char*>(result);
-    if (m_iBlockSize == 16) {
+    if (m_iBlockSize == 16 && UseAesInstructions()) {
+        AesEncryptBlock(m_aesKeys, src, dst);
+    } else if (m_iBlockSize == 16) {
         EncryptBlock16(src, dst);
     } else {
         EncryptBlockAny(src, dst);
@@ -489,7 +514,9 @@ void CZEP3DCryptRijndael::DecryptBlock(const char* in, char* result) {
     if (in == nullptr || result == nullptr) return;
     const unsigned char* src = reinterpret_cast<const unsigned char*>(in);
     unsigned char* dst = reinterpret_cast<unsigned char*>(result);
-    if (m_iBlockSize == 16) {
+    if (m_iBlockSize == 16 && UseAesInstructions()) {
+        AesDecryptBlock(m_aesKeys, src, dst);
+    } else if (m_iBlockSize == 16) {
         DecryptBlock16(src, dst);
     } else {
         DecryptBlockAny(src, dst);
@@ -510,7 +537,9 @@ void CZEP3DCryptRijndael::Encrypt(const char* in, char* result, size_t n) {
     if (in == nullptr || result == nullptr) return;
     const unsigned char* src = reinterpret_cast<const unsigned char*>(in);
     unsigned char* dst = reinterpret_cast<unsigned char*>(result);
-    if (m_iBlockSize == 16) {
+    if (m_iBlockSize == 16 && UseAesInstructions()) {
+        AesEncrypt(m_aesKeys, m_iOperationMode, m_chain, src, dst, n);
+    } else if (m_iBlockSize == 16) {
         Encrypt16(src, dst, n);
     } else {
         ModeEncrypt<0>(m_iOperationMode, src, dst, n, m_chain, static_cast<size_t>(m_iBlockSize),
@@ -530,7 +559,9 @@ void CZEP3DCryptRijndael::Decrypt(const char* in, char* result, size_t n) {
     if (in == nullptr || result == nullptr) return;
     const unsigned char* src = reinterpret_cast<const unsigned char*>(in);
     unsigned char* dst = reinterpret_cast<unsigned char*>(result);
-    if (m_iBlockSize == 16) {
+    if (m_iBlockSize == 16 && UseAesInstructions()) {
+        AesDecrypt(m_aesKeys, m_iOperationMode, m_chain, src, dst, n);
+    } else if (m_iBlockSize == 16) {
         Decrypt16(src, dst, n);
     } else {
         ModeDecrypt<0>(

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 
+#include "filecrypt/CryptInstructions.h"
 #include "filecrypt/ZEP3DICryptMethod.h"
 
 namespace ZEP3DFileCrypt {
@@ -11,7 +12,9 @@ namespace ZEP3DFileCrypt {
 // Method 0 of the kit. The chain block lives on between Encrypt (or Decrypt) calls, so a message may
 // be enciphered in several calls with the same result as in one; only ResetChain or Initialize starts
 // it afresh. Holds all its tables and buffers inside the object: nothing is allocated after
-// construction. Key bytes and round keys are wiped on re-keying and destruction.
+// construction. Key bytes and round keys are wiped on re-keying and destruction. With a 16-byte block
+// it runs on the processor's AES instructions where it has them (see CryptInstructions.h), with round
+// keys taken from the same key schedule, so both paths give the same bytes.
 class CZEP3DCryptRijndael : public ZEP3DICryptMethod {
   public:
     CZEP3DCryptRijndael();
@@ -59,6 +62,8 @@ class CZEP3DCryptRijndael : public ZEP3DICryptMethod {
     int m_iRounds;
     unsigned char m_initChain[32];
     unsigned char m_chain[32];
+    // m_Ke and m_Kd as the AES instructions take them (16-byte blocks only).
+    zep::filecrypt::AesRoundKeys m_aesKeys;
 };
 
 }  // namespace ZEP3DFileCrypt

@@ -3,6 +3,7 @@
 
 #include <cstring>
 
+#include "filecrypt/CryptInstructions.h"
 #include "filecrypt/CryptTables.h"
 #include "filecrypt/SecureWipe.h"
 #include "platform/Platform.h"
@@ -105,6 +106,14 @@ void CZEP3DMessageDigestSHA::Compress(const unsigned char* block) {
 #undef ZEP3D_SHA_EIGHT
 #undef ZEP3D_SHA_LOADED
 
+void CZEP3DMessageDigestSHA::CompressBlocks(const unsigned char* blocks, size_t count) {
+    if (zep::filecrypt::UseShaInstructions()) {
+        zep::filecrypt::Sha256CompressBlocks(m_state, blocks, count);
+        return;
+    }
+    for (; count > 0; --count, blocks += 64) Compress(blocks);
+}
+
 void CZEP3DMessageDigestSHA::AddData(const char* data, int length) {
     if (length < 1) {
         zep::platform::DebugOutput("CZEP3DMessageDigestSHA::AddData()-Data Length should be > 0!");
@@ -127,14 +136,15 @@ void CZEP3DMessageDigestSHA::AddData(const char* data, int length) {
             return;
         }
         std::memcpy(m_buffer + used, in, fill);
-        Compress(m_buffer);
+        CompressBlocks(m_buffer, 1);
         in += fill;
         remaining -= fill;
     }
-    while (remaining >= 64) {
-        Compress(in);
-        in += 64;
-        remaining -= 64;
+    const size_t whole = remaining / 64;
+    if (whole > 0) {
+        CompressBlocks(in, whole);
+        in += 64 * whole;
+        remaining -= 64 * whole;
     }
     if (remaining > 0) std::memcpy(m_buffer, in, remaining);
     m_bDataAdded = true;
@@ -149,13 +159,13 @@ void CZEP3DMessageDigestSHA::FinalDigest(char* out) {
     m_buffer[used++] = 0x80;
     if (used > 56) {
         std::memset(m_buffer + used, 0, 64 - used);
-        Compress(m_buffer);
+        CompressBlocks(m_buffer, 1);
         used = 0;
     }
     std::memset(m_buffer + used, 0, 56 - used);
     StoreBE(m_count[1], m_buffer + 56);
     StoreBE(m_count[0], m_buffer + 60);
-    Compress(m_buffer);
+    CompressBlocks(m_buffer, 1);
     if (out != nullptr) {
         unsigned char* digest = reinterpret_cast<unsigned char*>(out);
         for (int i = 0; i < 8; ++i) StoreBE(m_state[i], digest + 4 * i);

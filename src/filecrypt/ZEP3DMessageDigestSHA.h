@@ -2,6 +2,7 @@
 #ifndef ZEP3D_FILECRYPT_ZEP3DMESSAGEDIGESTSHA_H_
 #define ZEP3D_FILECRYPT_ZEP3DMESSAGEDIGESTSHA_H_
 
+#include <cstddef>
 #include <cstdint>
 
 namespace ZEP3DFileCrypt {
@@ -26,6 +27,8 @@ class CZEP3DMessageDigestSHA {
 
   private:
     void Reset();
+    // On the processor's SHA instructions where it has them (see CryptInstructions.h), else by Compress.
+    void CompressBlocks(const unsigned char* blocks, size_t count);
     void Compress(const unsigned char* block);
 
     uint32_t m_state[8];
