@@ -1,17 +1,29 @@
 // Fuzzes DecryptFile with arbitrary file contents against fixed keys: the first byte chooses the
 // method and mode; half of the inputs get the right fingerprint put in front, so the pieces behind it
-// are deciphered too. Files live in the run's temporary folder.
+// are deciphered too. Every input is deciphered on the processor's AES and SHA instructions and on the
+// portable code, and the two outputs must be the same. Files live in the run's temporary folder.
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <iterator>
 #include <memory>
 #include <string>
 
 #include "FuzzDriver.h"
+#include "filecrypt/CryptInstructions.h"
 #include "filecrypt/ZEP3DCryptBlowFish.h"
 #include "filecrypt/ZEP3DCryptRijndael.h"
 #include "filecrypt/ZEP3DCryptTEA.h"
+
+namespace {
+
+std::string Contents(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+}
+
+}  // namespace
 
 void Fuzz(const uint8_t* data, size_t size) {
     if (size < 1) return;
@@ -51,7 +63,14 @@ void Fuzz(const uint8_t* data, size_t size) {
         }
         file.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
     }
-    method->DecryptFile(in, out);
+    std::string outputs[2];
+    for (int portable = 0; portable < 2; ++portable) {
+        zep::filecrypt::ForcePortableCrypt(portable != 0);
+        method->DecryptFile(in, out);
+        outputs[portable] = Contents(out);
+        std::remove(out.c_str());
+    }
+    zep::filecrypt::ForcePortableCrypt(false);
     std::remove(in.c_str());
-    std::remove(out.c_str());
+    if (outputs[0] != outputs[1]) std::abort();
 }

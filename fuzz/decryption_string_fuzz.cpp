@@ -1,11 +1,14 @@
 // Fuzzes the kit's hexadecimal string deciphering: the first bytes choose the kit's settings (method,
 // modes, key form, sizes, key text), the rest is the hex text. Outputs are sized exactly as the kit
-// requires, so any write past them is caught.
+// requires, so any write past them is caught. Every input is deciphered on the processor's AES and SHA
+// instructions and on the portable code, and the two results must be the same.
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
 
 #include "FuzzDriver.h"
+#include "filecrypt/CryptInstructions.h"
 #include "filecrypt/ZEP3DCryptKit.h"
 
 namespace {
@@ -39,7 +42,13 @@ void Fuzz(const uint8_t* data, size_t size) {
     std::string hex(reinterpret_cast<const char*>(data), size);
     hex = hex.c_str();
     const size_t n = hex.size() / 2;
-    std::vector<char> plain(n + 1);
-    std::vector<char> echo(2 * n + 1);
-    kit.DecryptionString(hex.c_str(), plain.data(), echo.data());
+    std::vector<char> plain[2], echo[2];
+    for (int portable = 0; portable < 2; ++portable) {
+        zep::filecrypt::ForcePortableCrypt(portable != 0);
+        plain[portable].assign(n + 1, 0);
+        echo[portable].assign(2 * n + 1, 0);
+        kit.DecryptionString(hex.c_str(), plain[portable].data(), echo[portable].data());
+    }
+    zep::filecrypt::ForcePortableCrypt(false);
+    if (plain[0] != plain[1] || echo[0] != echo[1]) std::abort();
 }

@@ -18,7 +18,8 @@ bool UseShaInstructions();
 
 // Tests and benchmarks: true runs the portable code from now on, false gives the choice back to the
 // processor. Takes effect at the next call of a cipher or digest; a method object needs no new key.
-void ForcePortableCrypt(bool portable);
+// Returns whether the portable code was forced before.
+bool ForcePortableCrypt(bool portable);
 
 // The round keys of a 16-byte-block Rijndael key as the instructions take them: each round key's
 // words stored most significant byte first, which is the byte order of the block. `enc[r]` is round

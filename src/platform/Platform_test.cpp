@@ -4,10 +4,15 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <fstream>
+#include <iterator>
+#include <set>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "TestUtil.h"
+#include "platform/CpuFeatures.h"
 
 namespace zep {
 namespace platform {
@@ -114,6 +119,22 @@ TEST(Platform, SecureWipeClearsBuffersAndTheWholeCapacityOfTexts) {
     SecureWipe(wide);
     EXPECT_TRUE(wide.empty());
     EXPECT_EQ(std::wstring(keptWide, 50), std::wstring(50, L'\0'));
+}
+
+// The flags the system reports for the processor (Linux), against those read through CPUID.
+TEST(Platform, CpuFeaturesAgreeWithTheFlagsTheSystemReports) {
+    std::ifstream cpuinfo("/proc/cpuinfo");
+    std::string line;
+    while (std::getline(cpuinfo, line) && line.compare(0, 5, "flags") != 0) {
+    }
+    if (line.empty()) GTEST_SKIP() << "the system lists no processor flags";
+    std::istringstream words(line.substr(line.find(':') + 1));
+    std::set<std::string> flags{std::istream_iterator<std::string>(words),
+                                std::istream_iterator<std::string>()};
+    const bool base = flags.count("ssse3") != 0 && flags.count("sse4_1") != 0;
+    const CpuFeatures& cpu = GetCpuFeatures();
+    EXPECT_EQ(cpu.aes, ZEP3D_X86_INSTRUCTIONS && base && flags.count("aes") != 0);
+    EXPECT_EQ(cpu.sha, ZEP3D_X86_INSTRUCTIONS && base && flags.count("sha_ni") != 0);
 }
 
 }  // namespace

@@ -1,0 +1,136 @@
+// Tests of the processor paths: the switch, and the AES and SHA instructions against the table code on
+// the same objects (every other crypt test runs on both paths through the test registration).
+#include "filecrypt/CryptInstructions.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+
+#include "filecrypt/KnownAnswers_test.h"
+#include "filecrypt/ZEP3DCryptRijndael.h"
+#include "filecrypt/ZEP3DMessageDigestSHA.h"
+#include "platform/CpuFeatures.h"
+
+namespace zep {
+namespace filecrypt {
+namespace {
+
+using testing::PseudoRandomBytes;
+using testing::ToHex;
+
+// Runs the portable code (or the processor's choice) while it lives.
+class ScopedPortable {
+  public:
+    explicit ScopedPortable(bool portable) : before_(ForcePortableCrypt(portable)) {}
+    ~ScopedPortable() { ForcePortableCrypt(before_); }
+
+  private:
+    bool before_;
+};
+
+TEST(CryptInstructions, TheSwitchForcesThePortableCodeAndGivesTheChoiceBackToTheProcessor) {
+    const zep::platform::CpuFeatures& cpu = zep::platform::GetCpuFeatures();
+    // The environment as the test registration sets it: the portable code for the second run.
+    const char* variable = std::getenv("ZEP3D_PORTABLE_CRYPT");
+    const bool forced = variable != nullptr && std::string(variable) != "" && std::string(variable) != "0";
+    EXPECT_EQ(UseAesInstructions(), cpu.aes && !forced);
+    EXPECT_EQ(UseShaInstructions(), cpu.sha && !forced);
+    {
+        ScopedPortable portable(true);
+        EXPECT_FALSE(UseAesInstructions());
+        EXPECT_FALSE(UseShaInstructions());
+        {
+            ScopedPortable processor(false);
+            EXPECT_EQ(UseAesInstructions(), cpu.aes);
+            EXPECT_EQ(UseShaInstructions(), cpu.sha);
+        }
+        EXPECT_FALSE(UseAesInstructions());
+    }
+}
+
+// Enciphers `plain` on one object in pieces of `split` bytes (all of it when 0), then deciphers it back
+// in place; returns the ciphertext.
+std::string Cipher(ZEP3DFileCrypt::CZEP3DCryptRijndael& method, const std::string& plain, size_t split,
+                   std::string* back) {
+    std::string out(plain.size(), '\0');
+    method.ResetChain();
+    const size_t step = split == 0 ? plain.size() : split;
+    for (size_t pos = 0; pos < plain.size(); pos += step) {
+        method.Encrypt(plain.data() + pos, &out[pos], std::min(step, plain.size() - pos));
+    }
+    *back = out;
+    method.ResetChain();
+    method.Decrypt(back->data(), &(*back)[0], back->size());
+    return out;
+}
+
+TEST(CryptInstructions, AesGivesTheTableCodesBytesInEveryModeKeyLengthAndLength) {
+    if (!zep::platform::GetCpuFeatures().aes) GTEST_SKIP() << "the processor has no AES instructions";
+    unsigned int seed = 1;
+    for (int keyLength : {16, 24, 32}) {
+        for (unsigned int mode : {ZEP3DFileCrypt::ECB, ZEP3DFileCrypt::CBC, ZEP3DFileCrypt::CFB}) {
+            // Around the eight blocks that the instructions take at a time, and pieces that end inside
+            // such a group.
+            for (size_t blocks : {1, 2, 7, 8, 9, 16, 23, 41}) {
+                SCOPED_TRACE("key " + std::to_string(keyLength) + " mode " + std::to_string(mode) +
+                             " blocks " + std::to_string(blocks));
+                const std::string key = PseudoRandomBytes(static_cast<size_t>(keyLength), ++seed);
+                const std::string chain = PseudoRandomBytes(16, ++seed);
+                const std::string plain = PseudoRandomBytes(16 * blocks, ++seed);
+                ZEP3DFileCrypt::CZEP3DCryptRijndael method;
+                method.Initialize(key.data(), keyLength, chain.data(), keyLength, 16, mode,
+                                  ZEP3DFileCrypt::ZEROES);
+                std::string tableBack, back, splitBack;
+                std::string table, ours, split;
+                {
+                    ScopedPortable portable(true);
+                    table = Cipher(method, plain, 0, &tableBack);
+                }
+                ASSERT_EQ(ToHex(tableBack), ToHex(plain));
+                ours = Cipher(method, plain, 0, &back);
+                split = Cipher(method, plain, 48, &splitBack);
+                EXPECT_EQ(ToHex(ours), ToHex(table));
+                EXPECT_EQ(ToHex(split), ToHex(table));
+                EXPECT_EQ(ToHex(back), ToHex(plain));
+                EXPECT_EQ(ToHex(splitBack), ToHex(plain));
+
+                std::string block(16, '\0'), tableBlock(16, '\0');
+                method.EncryptBlock(plain.data(), &block[0]);
+                method.DefDecryptBlock(plain.data(), &tableBlock[0]);
+                {
+                    ScopedPortable portable(true);
+                    std::string expected(16, '\0');
+                    method.DefEncryptBlock(plain.data(), &expected[0]);
+                    EXPECT_EQ(ToHex(block), ToHex(expected));
+                    method.DecryptBlock(plain.data(), &expected[0]);
+                    EXPECT_EQ(ToHex(tableBlock), ToHex(expected));
+                }
+            }
+        }
+    }
+}
+
+TEST(CryptInstructions, ShaGivesTheTableCodesDigestForEveryLengthAndPiece) {
+    if (!zep::platform::GetCpuFeatures().sha) GTEST_SKIP() << "the processor has no SHA instructions";
+    const std::string message = PseudoRandomBytes(1000, 7);
+    for (size_t length = 1; length <= message.size(); length += 37) {
+        for (size_t piece : {size_t{1}, size_t{64}, size_t{200}, length}) {
+            std::string digests[2];
+            for (int portable = 0; portable < 2; ++portable) {
+                ScopedPortable path(portable != 0);
+                ZEP3DFileCrypt::CZEP3DMessageDigestSHA sha;
+                for (size_t pos = 0; pos < length; pos += piece) {
+                    sha.AddData(message.data() + pos, static_cast<int>(std::min(piece, length - pos)));
+                }
+                digests[portable].assign(32, '\0');
+                sha.FinalDigest(&digests[portable][0]);
+            }
+            EXPECT_EQ(ToHex(digests[0]), ToHex(digests[1])) << "length " << length << " piece " << piece;
+        }
+    }
+}
+
+}  // namespace
+}  // namespace filecrypt
+}  // namespace zep
