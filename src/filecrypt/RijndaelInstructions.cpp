@@ -47,28 +47,38 @@ ZEP3D_TARGET_AES ZEP3D_ALWAYS_INLINE __m128i Block(const __m128i* k, __m128i b) 
     return kDecipher ? _mm_aesdeclast_si128(b, k[kRounds]) : _mm_aesenclast_si128(b, k[kRounds]);
 }
 
+// Round key r from the keys loaded into variables, or read from the key bytes where it is needed.
+ZEP3D_TARGET_AES ZEP3D_ALWAYS_INLINE __m128i RoundKey(const __m128i* k, int r) { return k[r]; }
+ZEP3D_TARGET_AES ZEP3D_ALWAYS_INLINE __m128i RoundKey(const unsigned char (*k)[16], int r) {
+    return Load(k[r]);
+}
+
 // kLanes independent blocks, round by round.
-template <int kRounds, bool kDecipher>
-ZEP3D_TARGET_AES ZEP3D_ALWAYS_INLINE void Lanes(const __m128i* k, __m128i* b) {
-    for (int i = 0; i < kLanes; ++i) b[i] = _mm_xor_si128(b[i], k[0]);
+template <int kRounds, bool kDecipher, class Keys>
+ZEP3D_TARGET_AES ZEP3D_ALWAYS_INLINE void Lanes(Keys k, __m128i* b) {
+    const __m128i first = RoundKey(k, 0);
+    for (int i = 0; i < kLanes; ++i) b[i] = _mm_xor_si128(b[i], first);
     for (int r = 1; r < kRounds; ++r) {
+        const __m128i key = RoundKey(k, r);
         for (int i = 0; i < kLanes; ++i) {
-            b[i] = kDecipher ? _mm_aesdec_si128(b[i], k[r]) : _mm_aesenc_si128(b[i], k[r]);
+            b[i] = kDecipher ? _mm_aesdec_si128(b[i], key) : _mm_aesenc_si128(b[i], key);
         }
     }
+    const __m128i last = RoundKey(k, kRounds);
     for (int i = 0; i < kLanes; ++i) {
-        b[i] = kDecipher ? _mm_aesdeclast_si128(b[i], k[kRounds]) : _mm_aesenclast_si128(b[i], k[kRounds]);
+        b[i] = kDecipher ? _mm_aesdeclast_si128(b[i], last) : _mm_aesenclast_si128(b[i], last);
     }
 }
 
 // Every block of ECB, each on its own.
 template <int kRounds, bool kDecipher>
-ZEP3D_TARGET_AES void Ecb(const __m128i* k, const unsigned char* in, unsigned char* out, size_t n) {
+ZEP3D_TARGET_AES void Ecb(const __m128i* k, const unsigned char (*keyBytes)[16], const unsigned char* in,
+                          unsigned char* out, size_t n) {
     size_t pos = 0;
     for (; pos + kLaneBytes <= n; pos += kLaneBytes) {
         __m128i b[kLanes];
         for (int i = 0; i < kLanes; ++i) b[i] = Load(in + pos + 16 * i);
-        Lanes<kRounds, kDecipher>(k, b);
+        Lanes<kRounds, kDecipher>(keyBytes, b);
         for (int i = 0; i < kLanes; ++i) Store(out + pos + 16 * i, b[i]);
     }
     for (; pos < n; pos += 16) Store(out + pos, Block<kRounds, kDecipher>(k, Load(in + pos)));
@@ -102,21 +112,25 @@ ZEP3D_TARGET_AES void EncryptChained(const __m128i* k, unsigned char* chain, con
 }
 
 // CBC deciphering (P = D(C) ^ chain) and CFB deciphering (P = E(chain) ^ C), kLanes blocks at a time.
+// The ciphertext blocks are read again after the rounds rather than kept, which would leave too few
+// registers for the blocks and the round keys; all of them are read before the first block is written,
+// since `out` may be `in`.
 template <int kRounds, bool kCbc>
-ZEP3D_TARGET_AES void DecryptChained(const __m128i* k, unsigned char* chain, const unsigned char* in,
-                                     unsigned char* out, size_t n) {
+ZEP3D_TARGET_AES void DecryptChained(const __m128i* k, const unsigned char (*keyBytes)[16],
+                                     unsigned char* chain, const unsigned char* in, unsigned char* out,
+                                     size_t n) {
     __m128i prev = Load(chain);
     size_t pos = 0;
     for (; pos + kLaneBytes <= n; pos += kLaneBytes) {
-        __m128i x[kLanes], b[kLanes];
-        for (int i = 0; i < kLanes; ++i) x[i] = Load(in + pos + 16 * i);
-        b[0] = kCbc ? x[0] : prev;
-        for (int i = 1; i < kLanes; ++i) b[i] = kCbc ? x[i] : x[i - 1];
-        Lanes<kRounds, kCbc>(k, b);
-        Store(out + pos, _mm_xor_si128(b[0], kCbc ? prev : x[0]));
-        for (int i = 1; i < kLanes; ++i)
-            Store(out + pos + 16 * i, _mm_xor_si128(b[i], kCbc ? x[i - 1] : x[i]));
-        prev = x[kLanes - 1];
+        const unsigned char* c = in + pos;
+        __m128i b[kLanes];
+        b[0] = kCbc ? Load(c) : prev;
+        for (int i = 1; i < kLanes; ++i) b[i] = Load(c + 16 * (kCbc ? i : i - 1));
+        Lanes<kRounds, kCbc>(keyBytes, b);
+        b[0] = _mm_xor_si128(b[0], kCbc ? prev : Load(c));
+        for (int i = 1; i < kLanes; ++i) b[i] = _mm_xor_si128(b[i], Load(c + 16 * (kCbc ? i - 1 : i)));
+        prev = Load(c + 16 * (kLanes - 1));
+        for (int i = 0; i < kLanes; ++i) Store(out + pos + 16 * i, b[i]);
     }
     for (; pos < n; pos += 16) {
         const __m128i x = Load(in + pos);
@@ -133,7 +147,7 @@ ZEP3D_TARGET_AES void EncryptModes(const AesRoundKeys& keys, unsigned int mode, 
     __m128i k[kRounds + 1];
     LoadKeys<kRounds>(keys.enc, k);
     if (mode == ZEP3DFileCrypt::ECB) {
-        Ecb<kRounds, false>(k, in, out, n);
+        Ecb<kRounds, false>(k, keys.enc, in, out, n);
     } else if (mode == ZEP3DFileCrypt::CBC) {
         EncryptChained<kRounds, true>(k, chain, in, out, n);
     } else if (mode == ZEP3DFileCrypt::CFB) {
@@ -148,14 +162,14 @@ ZEP3D_TARGET_AES void DecryptModes(const AesRoundKeys& keys, unsigned int mode, 
     if (mode == ZEP3DFileCrypt::CFB) {
         // CFB deciphers with the block encipher.
         LoadKeys<kRounds>(keys.enc, k);
-        DecryptChained<kRounds, false>(k, chain, in, out, n);
+        DecryptChained<kRounds, false>(k, keys.enc, chain, in, out, n);
         return;
     }
     LoadKeys<kRounds>(keys.dec, k);
     if (mode == ZEP3DFileCrypt::ECB) {
-        Ecb<kRounds, true>(k, in, out, n);
+        Ecb<kRounds, true>(k, keys.dec, in, out, n);
     } else if (mode == ZEP3DFileCrypt::CBC) {
-        DecryptChained<kRounds, true>(k, chain, in, out, n);
+        DecryptChained<kRounds, true>(k, keys.dec, chain, in, out, n);
     }
 }
 
