@@ -4,7 +4,7 @@
 #             and UndefinedBehaviorSanitizer, runs the tests of the programs that use threads under
 #             ThreadSanitizer, builds the Windows cross build and runs its tests under Wine, and runs the
 #             fuzz targets.
-# make bench: builds and runs the benchmarks.
+# make bench: builds and runs the benchmarks, and times zep3dtool encrypt/decrypt against cp and openssl.
 # make package: the Debian package of the Linux build and the ZIP of the Windows build (cpack).
 # make test-integration: only the tests on real servers (sshd, Slurm) that make test also runs.
 
@@ -122,8 +122,11 @@ package: build mingw
 	cd build/release && cpack
 	cd build/mingw && cpack
 
+# The benchmark programs, then whole-process times of zep3dtool encrypt/decrypt of a 256 MiB file against
+# cp and openssl enc.
 bench: build
 	@for b in build/release/bench/*_bench; do [ -x "$$b" ] && { echo "== $$b"; $$b; }; done
+	@echo "== bench/file_times.sh"; bench/file_times.sh build/release/apps/zep3dtool
 
 clean:
 	rm -rf build
