@@ -47,24 +47,20 @@ ZEP3D_TARGET_AES ZEP3D_ALWAYS_INLINE __m128i Block(const __m128i* k, __m128i b) 
     return kDecipher ? _mm_aesdeclast_si128(b, k[kRounds]) : _mm_aesenclast_si128(b, k[kRounds]);
 }
 
-// Round key r from the keys loaded into variables, or read from the key bytes where it is needed.
-ZEP3D_TARGET_AES ZEP3D_ALWAYS_INLINE __m128i RoundKey(const __m128i* k, int r) { return k[r]; }
-ZEP3D_TARGET_AES ZEP3D_ALWAYS_INLINE __m128i RoundKey(const unsigned char (*k)[16], int r) {
-    return Load(k[r]);
-}
-
-// kLanes independent blocks, round by round.
-template <int kRounds, bool kDecipher, class Keys>
-ZEP3D_TARGET_AES ZEP3D_ALWAYS_INLINE void Lanes(Keys k, __m128i* b) {
-    const __m128i first = RoundKey(k, 0);
+// kLanes independent blocks, round by round. The round keys are read from their bytes where they are
+// needed rather than held in variables, which would leave too few registers for the blocks (the
+// compiler then keeps blocks, not keys, in memory).
+template <int kRounds, bool kDecipher>
+ZEP3D_TARGET_AES ZEP3D_ALWAYS_INLINE void Lanes(const unsigned char (*k)[16], __m128i* b) {
+    const __m128i first = Load(k[0]);
     for (int i = 0; i < kLanes; ++i) b[i] = _mm_xor_si128(b[i], first);
     for (int r = 1; r < kRounds; ++r) {
-        const __m128i key = RoundKey(k, r);
+        const __m128i key = Load(k[r]);
         for (int i = 0; i < kLanes; ++i) {
             b[i] = kDecipher ? _mm_aesdec_si128(b[i], key) : _mm_aesenc_si128(b[i], key);
         }
     }
-    const __m128i last = RoundKey(k, kRounds);
+    const __m128i last = Load(k[kRounds]);
     for (int i = 0; i < kLanes; ++i) {
         b[i] = kDecipher ? _mm_aesdeclast_si128(b[i], last) : _mm_aesenclast_si128(b[i], last);
     }
@@ -112,9 +108,9 @@ ZEP3D_TARGET_AES void EncryptChained(const __m128i* k, unsigned char* chain, con
 }
 
 // CBC deciphering (P = D(C) ^ chain) and CFB deciphering (P = E(chain) ^ C), kLanes blocks at a time.
-// The ciphertext blocks are read again after the rounds rather than kept, which would leave too few
-// registers for the blocks and the round keys; all of them are read before the first block is written,
-// since `out` may be `in`.
+// The ciphertext blocks are read again after the rounds rather than kept in variables, for the same
+// reason as the round keys; all of them are read before the first block is written, since `out` may be
+// `in`.
 template <int kRounds, bool kCbc>
 ZEP3D_TARGET_AES void DecryptChained(const __m128i* k, const unsigned char (*keyBytes)[16],
                                      unsigned char* chain, const unsigned char* in, unsigned char* out,
