@@ -1,4 +1,4 @@
-// Shared test utilities (the parts that need no system-specific calls).
+// Shared test utilities: the parts that need neither system-specific calls nor the library itself.
 #include "TestUtil.h"
 
 #include <atomic>
@@ -35,35 +35,6 @@ ScopedTempDir::~ScopedTempDir() {
     std::error_code error;
     fs::remove_all(fs::path(path_), error);
 }
-
-DebugOutputCapture::DebugOutputCapture() : messages_(new std::vector<std::string>()) {
-    std::vector<std::string>* messages = messages_;
-    platform::SetDebugOutputSink([messages](const char* text) { messages->push_back(text); });
-}
-
-DebugOutputCapture::~DebugOutputCapture() {
-    platform::SetDebugOutputSink(nullptr);
-    delete messages_;
-}
-
-std::vector<std::string> DebugOutputCapture::Messages() const { return *messages_; }
-void DebugOutputCapture::Clear() { messages_->clear(); }
-
-SleepRecorder::SleepRecorder() : waits_(new std::vector<int>()) {
-    std::vector<int>* waits = waits_;
-    platform::SetSleepFunction([waits](int ms) { waits->push_back(ms); });
-}
-
-SleepRecorder::~SleepRecorder() {
-    platform::SetSleepFunction(nullptr);
-    delete waits_;
-}
-
-FixedClock::FixedClock(const platform::LocalTime& time) {
-    platform::SetClockFunction([time]() { return time; });
-}
-
-FixedClock::~FixedClock() { platform::SetClockFunction(nullptr); }
 
 std::string ReadFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
