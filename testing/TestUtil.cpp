@@ -54,6 +54,37 @@ bool FileExists(const std::string& path) {
     return fs::exists(fs::path(path), error);
 }
 
+std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> lines;
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find('\n', start);
+        if (end == std::string::npos) end = text.size();
+        lines.push_back(text.substr(start, end - start));
+        start = end + 1;
+    }
+    return lines;
+}
+
+bool HasForm(const std::string& text, const std::string& pattern) {
+    if (text.size() != pattern.size()) return false;
+    for (size_t i = 0; i < text.size(); ++i) {
+        const bool digit = text[i] >= '0' && text[i] <= '9';
+        if (pattern[i] == '9' ? !digit : text[i] != pattern[i]) return false;
+    }
+    return true;
+}
+
+std::vector<std::string> FilesStartingWith(const std::string& folder, const std::string& prefix) {
+    std::vector<std::string> names;
+    std::error_code error;
+    for (const auto& entry : fs::directory_iterator(fs::path(folder), error)) {
+        const std::string name = entry.path().filename().string();
+        if (name.compare(0, prefix.size(), prefix) == 0) names.push_back(name);
+    }
+    return names;
+}
+
 std::string DataPath(const std::string& name) { return std::string(ZEP3D_TEST_DATA_DIR) + "/" + name; }
 
 std::string AsTextFile(const std::string& text) {

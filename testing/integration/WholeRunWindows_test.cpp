@@ -26,6 +26,9 @@ namespace fs = std::filesystem;
 using ::testing::HasSubstr;
 using ::testing::Not;
 using zep::testing::FileExists;
+using zep::testing::FilesStartingWith;
+using zep::testing::HasForm;
+using zep::testing::Lines;
 using zep::testing::MachineBlock;
 using zep::testing::ReadFile;
 using zep::testing::ScopedTempDir;
@@ -83,39 +86,6 @@ std::string OnZ(const std::string& linuxPath) {
 // The same file named without a drive letter: on the current drive (Z:, where wine-wholerun.sh starts
 // the program), and so under the same name as on the Linux machines once backslashes become "/".
 std::string WithoutDrive(const std::string& linuxPath) { return OnZ(linuxPath).substr(2); }
-
-std::vector<std::string> Lines(const std::string& text) {
-    std::vector<std::string> lines;
-    size_t start = 0;
-    while (start < text.size()) {
-        size_t end = text.find('\n', start);
-        if (end == std::string::npos) end = text.size();
-        lines.push_back(text.substr(start, end - start));
-        start = end + 1;
-    }
-    return lines;
-}
-
-// True when `text` has the form of `pattern`, in which each "9" stands for one decimal digit and every
-// other character for itself.
-bool HasForm(const std::string& text, const std::string& pattern) {
-    if (text.size() != pattern.size()) return false;
-    for (size_t i = 0; i < text.size(); ++i) {
-        const bool digit = text[i] >= '0' && text[i] <= '9';
-        if (pattern[i] == '9' ? !digit : text[i] != pattern[i]) return false;
-    }
-    return true;
-}
-
-std::vector<std::string> FilesStartingWith(const std::string& folder, const std::string& prefix) {
-    std::vector<std::string> names;
-    std::error_code error;
-    for (const auto& entry : fs::directory_iterator(folder, error)) {
-        const std::string name = entry.path().filename().string();
-        if (name.compare(0, prefix.size(), prefix) == 0) names.push_back(name);
-    }
-    return names;
-}
 
 bool WaitForFile(const std::string& path, int timeoutMs) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
