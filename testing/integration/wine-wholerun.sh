@@ -196,6 +196,7 @@ done
 # same names on the node.
 cd "$work" || exit 1
 ZEP3D_WINRUN_FOLDER=$work ZEP3D_WINRUN_SHARED=$shared ZEP3D_WINRUN_SSH_PORT=$ssh_port \
-    ZEP3D_WINRUN_USER=$user ZEP3D_WINRUN_USER_HOME=$home ZEP3D_WINRUN_SLURM_NODE=$node ZEP3D_WINRUN_SLURM_CPUS=$cpus \
-    ZEP3D_WINRUN_LAUNCHER=$launcher ZEP_HPC_HEAD_NODE=127.0.0.1:$ssh_port \
+    ZEP3D_WINRUN_USER=$user ZEP3D_WINRUN_USER_HOME=$home \
+    ZEP3D_WINRUN_SLURM_NODE=$node ZEP3D_WINRUN_SLURM_CPUS=$cpus ZEP3D_WINRUN_LAUNCHER=$launcher \
+    ZEP_HPC_HEAD_NODE=127.0.0.1:$ssh_port \
     "${wine[@]}" "$test_program"
