@@ -88,7 +88,8 @@ trap 'exit 130' INT TERM HUP
 slurm=$work/slurm
 ctld_port=$(free_port)
 slurmd_port=$(free_port)
-output=$(bash "$scripts/slurm-cluster.sh" prepare "$slurm" "$ctld_port" "$slurmd_port" 2>&1) || no_server "$output"
+output=$(bash "$scripts/slurm-cluster.sh" prepare "$slurm" "$ctld_port" "$slurmd_port" 2>&1) ||
+    no_server "$output"
 node=$(sed -n 's/^node=//p' <<<"$output")
 export SLURM_CONF=$slurm/slurm.conf
 munge=$slurm/munge
@@ -114,7 +115,8 @@ ssh_port=$(free_port)
 user=zepwin$$
 password=Zep-Win-Pw-24680
 sshd=$work/sshd
-output=$(bash "$scripts/ssh-server.sh" prepare "$sshd" "$ssh_port" "$user" "$password" 2>&1) || no_server "$output"
+output=$(bash "$scripts/ssh-server.sh" prepare "$sshd" "$ssh_port" "$user" "$password" 2>&1) ||
+    no_server "$output"
 home=$(sed -n 's/^home=//p' <<<"$output")
 echo "SetEnv SLURM_CONF=$SLURM_CONF" >>"$sshd/sshd_config"
 # sshd refuses to re-execute itself from a relative path.
