@@ -1,4 +1,4 @@
-// Shared test utilities (the parts that need no system-specific calls).
+// Shared test utilities: the parts that need neither system-specific calls nor the library itself.
 #include "TestUtil.h"
 
 #include <atomic>
@@ -36,35 +36,6 @@ ScopedTempDir::~ScopedTempDir() {
     fs::remove_all(fs::path(path_), error);
 }
 
-DebugOutputCapture::DebugOutputCapture() : messages_(new std::vector<std::string>()) {
-    std::vector<std::string>* messages = messages_;
-    platform::SetDebugOutputSink([messages](const char* text) { messages->push_back(text); });
-}
-
-DebugOutputCapture::~DebugOutputCapture() {
-    platform::SetDebugOutputSink(nullptr);
-    delete messages_;
-}
-
-std::vector<std::string> DebugOutputCapture::Messages() const { return *messages_; }
-void DebugOutputCapture::Clear() { messages_->clear(); }
-
-SleepRecorder::SleepRecorder() : waits_(new std::vector<int>()) {
-    std::vector<int>* waits = waits_;
-    platform::SetSleepFunction([waits](int ms) { waits->push_back(ms); });
-}
-
-SleepRecorder::~SleepRecorder() {
-    platform::SetSleepFunction(nullptr);
-    delete waits_;
-}
-
-FixedClock::FixedClock(const platform::LocalTime& time) {
-    platform::SetClockFunction([time]() { return time; });
-}
-
-FixedClock::~FixedClock() { platform::SetClockFunction(nullptr); }
-
 std::string ReadFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     if (!in) return std::string();
@@ -81,6 +52,37 @@ void WriteFile(const std::string& path, const std::string& content) {
 bool FileExists(const std::string& path) {
     std::error_code error;
     return fs::exists(fs::path(path), error);
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> lines;
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find('\n', start);
+        if (end == std::string::npos) end = text.size();
+        lines.push_back(text.substr(start, end - start));
+        start = end + 1;
+    }
+    return lines;
+}
+
+bool HasForm(const std::string& text, const std::string& pattern) {
+    if (text.size() != pattern.size()) return false;
+    for (size_t i = 0; i < text.size(); ++i) {
+        const bool digit = text[i] >= '0' && text[i] <= '9';
+        if (pattern[i] == '9' ? !digit : text[i] != pattern[i]) return false;
+    }
+    return true;
+}
+
+std::vector<std::string> FilesStartingWith(const std::string& folder, const std::string& prefix) {
+    std::vector<std::string> names;
+    std::error_code error;
+    for (const auto& entry : fs::directory_iterator(fs::path(folder), error)) {
+        const std::string name = entry.path().filename().string();
+        if (name.compare(0, prefix.size(), prefix) == 0) names.push_back(name);
+    }
+    return names;
 }
 
 std::string DataPath(const std::string& name) { return std::string(ZEP3D_TEST_DATA_DIR) + "/" + name; }

@@ -92,6 +92,16 @@ std::string ReadFile(const std::string& path);
 void WriteFile(const std::string& path, const std::string& content);
 bool FileExists(const std::string& path);
 
+// The lines of `text`, without their "\n" ends; a last line without an end is one too.
+std::vector<std::string> Lines(const std::string& text);
+
+// True when `text` has the form of `pattern`, in which each "9" stands for one decimal digit and every
+// other character for itself (file names with time stamps, for example).
+bool HasForm(const std::string& text, const std::string& pattern);
+
+// The names of the entries of `folder` that begin with `prefix`; none when the folder cannot be read.
+std::vector<std::string> FilesStartingWith(const std::string& folder, const std::string& prefix);
+
 // The folder of the test data (testing/data).
 std::string DataPath(const std::string& name);
 

@@ -25,6 +25,9 @@ using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 using ::testing::Not;
 using zep::testing::FileExists;
+using zep::testing::FilesStartingWith;
+using zep::testing::HasForm;
+using zep::testing::Lines;
 using zep::testing::MachineBlock;
 using zep::testing::ReadFile;
 using zep::testing::RunShell;
@@ -45,40 +48,6 @@ std::string Quote(const std::string& text) {
     std::string out = "'";
     for (char c : text) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
     return out + "'";
-}
-
-std::vector<std::string> Lines(const std::string& text) {
-    std::vector<std::string> lines;
-    size_t start = 0;
-    while (start < text.size()) {
-        size_t end = text.find('\n', start);
-        if (end == std::string::npos) end = text.size();
-        lines.push_back(text.substr(start, end - start));
-        start = end + 1;
-    }
-    return lines;
-}
-
-// True when `text` has the form of `pattern`, in which each "9" stands for one decimal digit and every
-// other character for itself.
-bool HasForm(const std::string& text, const std::string& pattern) {
-    if (text.size() != pattern.size()) return false;
-    for (size_t i = 0; i < text.size(); ++i) {
-        const bool digit = text[i] >= '0' && text[i] <= '9';
-        if (pattern[i] == '9' ? !digit : text[i] != pattern[i]) return false;
-    }
-    return true;
-}
-
-// The names in `folder` that begin with `prefix`.
-std::vector<std::string> FilesStartingWith(const std::string& folder, const std::string& prefix) {
-    std::vector<std::string> names;
-    std::error_code error;
-    for (const auto& entry : fs::directory_iterator(folder, error)) {
-        const std::string name = entry.path().filename().string();
-        if (name.compare(0, prefix.size(), prefix) == 0) names.push_back(name);
-    }
-    return names;
 }
 
 void WriteAccount(const std::string& installDir, const std::string& user, const std::string& password) {
