@@ -26,6 +26,9 @@ class CommandHandler {
 
     // The largest number of tasks a run may have; a task-manager file asking for more is refused.
     static constexpr int kMaxTasks = 1 << 20;
+    // The most weight entries a task-manager file may give, over all its machine blocks (each block
+    // adds a 0.0 and one weight per task of its machines): eight blocks of the largest run.
+    static constexpr size_t kMaxWeightFactors = size_t{8} << 20;
     // The longest host name and installation folder of a machine entry.
     static constexpr size_t kMaxMachineField = 255;
 
