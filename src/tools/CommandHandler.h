@@ -4,6 +4,7 @@
 #ifndef ZEP3D_TOOLS_COMMANDHANDLER_H_
 #define ZEP3D_TOOLS_COMMANDHANDLER_H_
 
+#include <fstream>
 #include <memory>
 #include <string>
 #include <vector>
@@ -57,7 +58,9 @@ class CommandHandler {
     int CheckMachineTaskCount();
 
     // Writes the partition and launcher files of a parallel run and rewrites m_sCommandLine; returns
-    // m_iStatus (0 for a single-machine run). Does nothing when the status is below 1.
+    // m_iStatus (0 for a single-machine run). Does nothing when the status is below 1. A file that
+    // cannot be created, or whose writing or closing fails, gives -3304 (partition file) or -3305
+    // (launcher file); after a failed write neither file remains.
     int WriteParallelFile();
 
     // "127.0.0.1" for single-machine runs, otherwise the task-manager file's local host.
@@ -166,6 +169,9 @@ class CommandHandler {
     void ReadMachineLines(LineReader& reader);
     int ReadWeights(LineReader& reader);
     void TraceTaskManager();
+    // Closes both run files; false (with -3304 or -3305 stored and both files removed) when a write or
+    // a close of either failed.
+    bool FinishRunFiles(std::ofstream& ppp, std::ofstream& pwf);
     bool RewriteCommandLine();
     bool MachineItems(std::vector<std::string>& items);
     void SetWorkingFolderFailure();

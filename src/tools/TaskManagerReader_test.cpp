@@ -172,7 +172,6 @@ TEST_F(TaskManagerReader, BadMachineLinesAreRefusedWithTheirMessages) {
     // Machines that together ask for more tasks than the run has are refused the same way.
     EXPECT_EQ(Read(TaskBlock(1, 4) + MachineBlock({"A 3 C:\\App\\", "B 3 C:\\App\\"}, {"1", "1"})), -3303);
     EXPECT_EQ(handler_->m_sErrMsg, kInconsistent);
-    EXPECT_EQ(handler_->m_vWeightFactor.size(), 5u);
 
     // A host name or folder longer than 255 characters is refused, naming the entry.
     std::string longHost(256, 'h');
