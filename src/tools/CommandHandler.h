@@ -150,6 +150,16 @@ class CommandHandler {
     std::string m_sHPCNodeName;
     long m_lJobID = -1;
     std::string m_sHPCOutputFolder;
+    // How the job that WaitHPCJob waited for ended, for callers that report it: the companion's job
+    // state (ZEPJobState; 0, unknown, when the wait failed) and the scheduler's own word for it.
+    int m_iHPCJobState = 0;
+    std::string m_sHPCJobState;
+    // How the remote launch of the Linux route went, for callers that report it: whether the launcher
+    // was started at all, the SSH companion's result (0, or its failure code) and the launcher's exit
+    // code as the companion reports it.
+    bool m_bRemoteLaunched = false;
+    int m_iRemoteLaunchResult = 0;
+    int m_iRemoteExitCode = 0;
     bool m_bConsoleRedirection = false;
     int m_iConsoleRedirection = 0;
     int m_iMinPort = 10000;
