@@ -134,7 +134,15 @@ int ArrowsCommand(const std::vector<std::string>& args) {
         MessageCapture capture;
         tool.OutputFile_STL(output.c_str());
         std::fflush(stdout);
-        if (!capture.Messages().empty()) return Fail(kCommand, "cannot write " + output);
+        if (!capture.Messages().empty()) {
+            // "CZEPDrawSTLTool::OutputFile()-Cannot write <path>: <reason>": the reason is passed on.
+            const std::string& message = capture.Messages().front();
+            const std::string lead = "Cannot write " + output + ": ";
+            const size_t at = message.find(lead);
+            return Fail(kCommand,
+                        "cannot write " + output +
+                            (at == std::string::npos ? "" : ": " + message.substr(at + lead.size())));
+        }
     }
     std::printf("Wrote %zu arrow%s to %s (base ratio %g)", drawn, drawn == 1 ? "" : "s", output.c_str(),
                 ratio);

@@ -30,6 +30,10 @@ int StoredNodeCount(int nNode, const int* nodes) {
 
 bool FirstThreeSet(const int* nodes) { return nodes[1] >= 1 && nodes[2] >= 1 && nodes[3] >= 1; }
 
+// The highest node a face may use. The caller's arrays without a node count reach as far as the
+// caller's faces say: any node from 1 on.
+int HighestNode(int nodeMode, int nodeCount) { return nodeMode == 2 && nodeCount == 0 ? INT_MAX : nodeCount; }
+
 // Temporary names tried beside the target before giving up (each try fails only on a name in use).
 constexpr int kTemporaryNameTries = 100;
 
@@ -299,10 +303,8 @@ void CZEPDrawSTLTool::OutputFile_20(zep::draw::StlTextWriter& out, int nNode, in
     if (face == nullptr || nNode < 3) return;
     if (m_pfX == nullptr || m_pfY == nullptr || m_pfZ == nullptr) return;
     // Every node of the face must lie in the arrays; a face that reaches outside is not written. A node
-    // lies in them when node - 1 is in [0, count), compared without sign. The caller's arrays without a
-    // node count reach as far as the caller's faces say: any node from 1 on.
-    const unsigned count =
-        m_iNodeMode == 2 && m_iNNode == 0 ? static_cast<unsigned>(INT_MAX) : static_cast<unsigned>(m_iNNode);
+    // lies in them when node - 1 is in [0, count), compared without sign.
+    const unsigned count = static_cast<unsigned>(HighestNode(m_iNodeMode, m_iNNode));
     const auto inside = [count](int node) { return static_cast<unsigned>(node) - 1u < count; };
     if (!inside(face[1]) || !inside(face[2]) || !inside(face[3])) return;
     if (nNode == 4) {
@@ -321,8 +323,7 @@ void CZEPDrawSTLTool::OutputFile(const char* path) {
         ReplacementFile file(path);
         int error = file.Prepare();
         if (error == 0) {
-            const int nodeCount = m_iNodeMode == 2 && m_iNNode == 0 ? INT_MAX : m_iNNode;
-            zep::draw::StlTextWriter out(m_pfX, m_pfY, m_pfZ, nodeCount);
+            zep::draw::StlTextWriter out(m_pfX, m_pfY, m_pfZ, HighestNode(m_iNodeMode, m_iNNode));
             if (out.Open(file.WritePath().c_str())) {
                 out.WriteSolid();
                 for (int i = 1; i <= m_iNFace; ++i) {
