@@ -5,13 +5,11 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <memory>
 #include <string>
 #include <vector>
 
 #include "RunFolder.h"
 #include "TestUtil.h"
-#include "filecrypt/ZEP3DCryptRijndael.h"
 #include "tools/CommandHandler.h"
 #include "zep3d/ZEPDrawSTLTool.h"
 #include "zep3d/ZEPDrawVectorTool.h"
@@ -66,11 +64,6 @@ TEST_F(WriteFaults, RunFilesThatCannotBeWrittenWholeAreRefusedAndRemoved) {
         const char* file;  // the extension of the file that could not be written
     } cases[] = {
         {"single machine", zep::testing::TaskBlock(0, 4), -3304, ".ppp"},
-        {"several machines",
-         zep::testing::TaskBlock(1, 2) +
-             zep::testing::MachineBlock({"PC01 2 C:\\App\\"}, {"1"},
-                                        "ValueLocalHost=PC01\nValueSharedTarvik3DName=App\n"),
-         -3304, ".ppp"},
         // The Linux node's launcher file is the longer one: a limit that the partition file fits.
         {"Linux node",
          zep::testing::TaskBlock(11, 2) + zep::testing::MachineBlock({"node1 2 /opt/T/"}, {"1"}, linuxKeys),
@@ -177,24 +170,6 @@ TEST_F(WriteFaults, StlFilesKeepThePreviousFileUnderEveryFault) {
     zep::platform::FileStatus status;
     ASSERT_TRUE(zep::platform::QueryFileStatus(full.c_str(), &status));
     EXPECT_FALSE(status.isRegular);
-}
-
-TEST_F(WriteFaults, CryptFilesThatCannotBeWrittenWholeAreReported) {
-    zep::testing::ScopedTempDir dir;
-    WriteFile(dir.File("plain"), std::string(5000, 'p'));
-    auto method = std::make_unique<ZEP3DFileCrypt::CZEP3DCryptRijndael>();
-    method->Initialize("sixteen letters!", 16, nullptr, 16, 16, ZEP3DFileCrypt::CBC, ZEP3DFileCrypt::ZEROES);
-    method->EncryptFile(dir.File("plain"), dir.File("cipher"));
-    FaultChild limited;
-    limited.fileSizeLimit = 1000;
-    EXPECT_EQ(RunInFaultChild(limited,
-                              [&]() {
-                                  return Reported([&]() {
-                                      method->EncryptFile(dir.File("plain"), dir.File("cipher2"));
-                                      method->DecryptFile(dir.File("cipher"), dir.File("back"));
-                                  });
-                              }),
-              "CZEP3DCryptRijndael::EncryptFile()-Error!\nCZEP3DCryptRijndael::DecryptFile()-Error!\n");
 }
 
 }  // namespace
