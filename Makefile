@@ -1,23 +1,28 @@
 # make demo : installs what is missing, builds zep3dtool and the example installation, and runs the example
 #             project: four MPI processes of the example solver, started through MPICH.
 # make test : installs what is missing, builds, runs every test, runs them again under AddressSanitizer
-#             and UndefinedBehaviorSanitizer, compiles the Windows cross build and runs the fuzz targets.
+#             and UndefinedBehaviorSanitizer, runs the tests of the programs that use threads under
+#             ThreadSanitizer, builds the Windows cross build and runs its tests under Wine, and runs the
+#             fuzz targets.
 # make bench: builds and runs the benchmarks.
+# make package: the Debian package of the Linux build and the ZIP of the Windows build (cpack).
 # make test-integration: only the tests on real servers (sshd, Slurm) that make test also runs.
 
 SHELL := /bin/bash
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
-FUZZ_SECONDS ?= 60
+FUZZ_SECONDS ?= 40
 
-# Debian packages the build, the tests and the benchmarks need.
+# Debian packages the build, the tests and the benchmarks need. The Windows build also fetches the
+# sources of libssh2 and mbedTLS from the Debian archive the machine uses (cmake/debian-source.sh).
 PACKAGES := cmake ninja-build g++ make pkg-config libgtest-dev libgmock-dev googletest libbenchmark-dev \
-            clang libclang-rt-14-dev g++-mingw-w64-x86-64-posix openssl libssl-dev locales libssh2-1-dev \
-            mpich libmpich-dev
+            clang libclang-rt-14-dev g++-mingw-w64-x86-64-posix wine64 openssl libssl-dev locales \
+            libssh2-1-dev mpich libmpich-dev help2man dpkg-dev patch xz-utils
 
 # The servers that the integration tests start on 127.0.0.1 (OpenSSH, a one-node Slurm cluster).
 SERVER_PACKAGES := openssh-server slurm-wlm munge
 
-.PHONY: all deps servers build demo test test-release test-asan test-integration mingw fuzz bench clean
+.PHONY: all deps servers build demo test test-release test-asan test-tsan test-integration mingw test-wine \
+        package fuzz bench clean
 
 all: build
 
@@ -67,6 +72,12 @@ test-asan: deps servers
 	cmake --build --preset asan
 	ctest --preset asan
 
+# The programs that use threads (zep3dtool's crypt worker beside its progress bar) under ThreadSanitizer.
+test-tsan: deps
+	cmake --preset tsan
+	cmake --build --preset tsan
+	ctest --preset tsan
+
 # Only the tests on real servers, in the release build.
 test-integration: build servers
 	ctest --preset release -L integration
@@ -74,12 +85,15 @@ test-integration: build servers
 mingw: deps
 	cmake --preset mingw
 	cmake --build --preset mingw
+	OBJDUMP=x86_64-w64-mingw32-objdump bash cmake/check-hardening.sh pe \
+	    $$(find build/mingw/bin -name '*.dll' -o -name 'zep3dtool.exe' | grep -v -i -E 'gtest|gmock')
 
 # The fuzz targets run only where clang's fuzzer runtime links.
 fuzz: deps
-	@if echo 'extern "C" int LLVMFuzzerTestOneInput(const unsigned char*, unsigned long) { return 0; }' | \
-	    clang++ -fsanitize=fuzzer -x c++ - -o /tmp/zep3d_fuzz_probe >/dev/null 2>&1; then \
-	    rm -f /tmp/zep3d_fuzz_probe; \
+	@probe=$$(mktemp -d); \
+	if echo 'extern "C" int LLVMFuzzerTestOneInput(const unsigned char*, unsigned long) { return 0; }' | \
+	    clang++ -fsanitize=fuzzer -x c++ - -o $$probe/probe >/dev/null 2>&1; then \
+	    rm -rf $$probe; \
 	    cmake --preset fuzz && cmake --build --preset fuzz && \
 	    for t in build/fuzz/fuzz/*_fuzz; do \
 	        [ -x "$$t" ] || continue; \
@@ -92,10 +106,21 @@ fuzz: deps
 	        $$t -merge=1 $$corpus $$fresh >/dev/null 2>&1 || exit 1; \
 	    done; \
 	else \
+	    rm -rf $$probe; \
 	    echo "clang's fuzzer runtime is not available: fuzz targets skipped"; \
 	fi
 
-test: test-release test-asan mingw fuzz
+# The Windows build's tests under Wine (a headless prefix in build/mingw/wineprefix).
+# zep3dtool.exe exchanges files with the Linux build's zep3dtool there, so the Linux build comes first.
+test-wine: build mingw servers
+	testing/wine-run.sh build/mingw ctest --preset mingw
+
+test: test-release test-asan test-tsan test-wine fuzz
+
+# The packages: build/release/zep3dtool_<version>_amd64.deb and build/mingw/ZEP3DTool-<version>-win64.zip.
+package: build mingw
+	cd build/release && cpack
+	cd build/mingw && cpack
 
 bench: build
 	@for b in build/release/bench/*_bench; do [ -x "$$b" ] && { echo "== $$b"; $$b; }; done

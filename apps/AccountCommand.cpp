@@ -8,7 +8,6 @@
 #include "Commands.h"
 #include "Options.h"
 #include "System.h"
-#include "filecrypt/SecureWipe.h"
 #include "platform/Platform.h"
 #include "toolkit/AccountPassword.h"
 #include "toolkit/ZEP3DACCSecurity.h"
@@ -65,7 +64,7 @@ int ReadBack(const std::string& path, std::string* user, std::string* password) 
     reader.ReadAccount(path.c_str(), userBuffer, passwordBuffer);
     *user = userBuffer;
     if (password != nullptr) *password = passwordBuffer;
-    filecrypt::SecureWipe(passwordBuffer, sizeof(passwordBuffer));
+    platform::SecureWipe(passwordBuffer, sizeof(passwordBuffer));
     return reader.GetStatus();
 }
 
@@ -85,12 +84,16 @@ bool GetPassword(bool fromStdin, std::string* password, std::string* error) {
     }
     std::string again;
     if (!ReadPasswordNoEcho("Password: ", password) || !ReadPasswordNoEcho("Password again: ", &again)) {
+        platform::SecureWipe(*password);
+        platform::SecureWipe(again);
         *error = "no password was entered";
         return false;
     }
     bool same = again == *password;
-    filecrypt::SecureWipe(again);
+    platform::SecureWipe(again);
     if (!same) {
+        // Neither entry is used: the first goes as the second did.
+        platform::SecureWipe(*password);
         *error = "the two passwords differ";
         return false;
     }
@@ -103,8 +106,8 @@ int Set(const std::vector<std::string>& args) {
         "Writes <install>/Bin/acc.ini with the user name and the password enciphered as the\n"
         "library's account reader expects it, then reads it back through that reader. The password\n"
         "is asked for twice without echo, or read as one line from standard input. On POSIX the file\n"
-        "is readable by its owner only: the cipher's key is part of the library, so the file's\n"
-        "permissions are what protects the password.",
+        "is created readable by its owner only (mode 0600): the cipher's key is part of the library,\n"
+        "so the file's permissions are what protects the password.",
         {{"install", "DIR", "installation folder", true},
          {"user", "NAME", "the account's user name", true},
          {"password-stdin", "", "read the password as one line from standard input"},
@@ -130,30 +133,24 @@ int Set(const std::vector<std::string>& args) {
     if (!GetPassword(options.Has("password-stdin"), &password, &error)) return Fail(kSet, error);
     if (password.empty()) return Fail(kSet, "the password is empty");
     if (password.size() > kMaxPassword) {
-        filecrypt::SecureWipe(password);
+        platform::SecureWipe(password);
         return Fail(kSet, "the password is longer than 128 bytes, more than the account file can hold");
     }
 
     std::string text = toolkit::AccountFileText(user, toolkit::EncipherAccountPassword(password));
-    // Written beside the account file and checked there, so a failure leaves the old file alone.
+    // Written beside the account file, private from the start, and checked there, so a failure leaves
+    // the old file alone.
     std::string fresh = path + ".new" + std::to_string(ProcessId());
-    {
-        std::ofstream out(platform::MapPath(fresh.c_str()), std::ios::binary | std::ios::trunc);
-        out << text;
-        out.close();
-        if (!out) {
-            filecrypt::SecureWipe(password);
-            platform::RemoveFile(fresh.c_str());
-            return Fail(kSet, "cannot write " + fresh);
-        }
+    if (!CreatePrivateFile(platform::MapPath(fresh.c_str()), text, &error)) {
+        platform::SecureWipe(password);
+        return Fail(kSet, "cannot write " + fresh + ": " + error);
     }
-    RestrictToOwner(platform::MapPath(fresh.c_str()));
     std::string readUser;
     std::string readPassword;
     int status = ReadBack(fresh, &readUser, &readPassword);
     bool same = status == 1000 && readUser == user && readPassword == password;
-    filecrypt::SecureWipe(readPassword);
-    filecrypt::SecureWipe(password);
+    platform::SecureWipe(readPassword);
+    platform::SecureWipe(password);
     if (!same) {
         platform::RemoveFile(fresh.c_str());
         return Fail(kSet, "the account file does not read back as written (reader status " +

@@ -13,7 +13,6 @@
 #include "Options.h"
 #include "Progress.h"
 #include "System.h"
-#include "filecrypt/SecureWipe.h"
 #include "filecrypt/ZEP3DCryptKit.h"
 #include "platform/Platform.h"
 
@@ -123,28 +122,65 @@ void RunWithProgress(const std::function<void()>& operation, const std::string& 
     }
 }
 
+// Reads the key as the first line of the file, or of standard input when `path` is empty, without a
+// buffer of its own, so no copy of it stays behind.
+bool ReadKey(const std::string& path, std::string* key, std::string* error) {
+    std::FILE* in = stdin;
+    if (!path.empty()) {
+        in = platform::OpenStdioPlain(path.c_str(), "rb");
+        if (in == nullptr) {
+            *error = "cannot read the key file " + path + ": " +
+                     platform::SystemErrorText(platform::LastSystemError());
+            return false;
+        }
+        std::setvbuf(in, nullptr, _IONBF, 0);
+    }
+    int c;
+    bool any = false;
+    while ((c = std::fgetc(in)) != EOF) {
+        any = true;
+        if (c == '\n') break;
+        key->push_back(static_cast<char>(c));
+    }
+    if (!key->empty() && key->back() == '\r') key->pop_back();
+    if (in != stdin) std::fclose(in);
+    if (!any && path.empty()) {
+        *error = "no key on standard input";
+        return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 int CryptCommand(const std::vector<std::string>& args, bool decrypt) {
     const std::string command = decrypt ? "decrypt" : "encrypt";
     Options options(
-        "zep3dtool " + command + " [options] --key TEXT|--key-hex HEX INPUT OUTPUT",
+        "zep3dtool " + command +
+            " [options] --key TEXT|--key-hex HEX|--key-file FILE|--key-stdin INPUT OUTPUT",
         decrypt ? "Deciphers a file written by 'zep3dtool encrypt' (or by the library's EncryptFile) with "
                   "the same\n"
                   "method, mode, padding, key, key length and block size. The file's fingerprint must match "
                   "them.\n"
                   "The deciphered file keeps the padding of the last block (the format stores no length).\n"
-                  "An existing OUTPUT is replaced only with --force, and only when deciphering succeeds."
+                  "An existing OUTPUT is replaced only with --force, and only when deciphering succeeds.\n"
+                  "OUTPUT is created readable by its owner only (POSIX mode 0600).\n"
+                  "A key given with --key or --key-hex shows in the process list and the shell history;\n"
+                  "--key-file and --key-stdin keep it out of both."
                 : "Enciphers INPUT into OUTPUT in the library's encrypted file format: a 32-byte fingerprint "
                   "of the\n"
                   "method, key and settings, then the ciphertext; the last block is padded. An existing "
                   "OUTPUT is\n"
-                  "replaced only with --force.",
+                  "replaced only with --force.\n"
+                  "A key given with --key or --key-hex shows in the process list and the shell history;\n"
+                  "--key-file and --key-stdin keep it out of both.",
         {{"method", "NAME", "rijndael (default), blowfish or tea"},
          {"mode", "MODE", "chaining: ecb, cbc (default) or cfb"},
          {"padding", "PAD", "last block: zeroes (default), blanks or padcount"},
          {"key", "TEXT", "the key as text (its bytes, zero-extended to the key length)"},
          {"key-hex", "HEX", "the key as hexadecimal digits, two per byte"},
+         {"key-file", "FILE", "the key as text: the first line of FILE (its line end not included)"},
+         {"key-stdin", "", "the key as text: the first line of standard input"},
          {"key-length", "N", "key length in bytes: rijndael 16 (default), 24 or 32; blowfish 56; tea 16"},
          {"block-size", "N", "block size in bytes: rijndael 16 (default), 24 or 32; blowfish and tea 8"},
          {"force", "", "replace an existing OUTPUT"},
@@ -184,12 +220,25 @@ int CryptCommand(const std::vector<std::string>& args, bool decrypt) {
                                       !Contains(method.blockSizes, static_cast<int>(blockSize))))
         return UsageError(command, "block size '" + options.Value("block-size") + "' is not one of " +
                                        method.name + "'s (" + List(method.blockSizes) + ")");
-    if (options.Has("key") == options.Has("key-hex"))
-        return UsageError(command, "give the key with either --key or --key-hex");
+    const int keySources =
+        options.Has("key") + options.Has("key-hex") + options.Has("key-file") + options.Has("key-stdin");
+    if (keySources != 1)
+        return UsageError(command, "give the key with one of --key, --key-hex, --key-file or --key-stdin");
     if (options.Has("progress") && options.Has("no-progress"))
         return UsageError(command, "--progress and --no-progress exclude each other");
 
-    std::string key = options.Has("key") ? options.Value("key") : options.Value("key-hex");
+    std::string key;
+    if (options.Has("key-file") || options.Has("key-stdin")) {
+        if (!ReadKey(options.Has("key-file") ? options.Value("key-file") : std::string(), &key, &error))
+            return Fail(command, error);
+        // The kit takes a text key up to its first zero byte: the rest would be ignored without a word.
+        if (key.find('\0') != std::string::npos) {
+            platform::SecureWipe(key);
+            return UsageError(command, "the key holds a zero byte");
+        }
+    } else {
+        key = options.Has("key") ? options.Value("key") : options.Value("key-hex");
+    }
     size_t keyBytes = key.size();
     if (options.Has("key-hex")) {
         bool hex = key.size() % 2 == 0;
@@ -198,13 +247,13 @@ int CryptCommand(const std::vector<std::string>& args, bool decrypt) {
             hex = hex && ((c >= '0' && c <= '9') || (c >= 'A' && c <= 'F'));
         }
         if (!hex) {
-            filecrypt::SecureWipe(key);
+            platform::SecureWipe(key);
             return UsageError(command, "--key-hex needs an even number of hexadecimal digits");
         }
         keyBytes = key.size() / 2;
     }
     if (keyBytes == 0 || keyBytes > static_cast<size_t>(keyLength)) {
-        filecrypt::SecureWipe(key);
+        platform::SecureWipe(key);
         // A longer key would be cut without a word: two keys that differ only past the length would match.
         return UsageError(command, "the key must have 1 to " + std::to_string(keyLength) + " bytes, not " +
                                        std::to_string(keyBytes));
@@ -251,7 +300,7 @@ int CryptCommand(const std::vector<std::string>& args, bool decrypt) {
     bool created = kit.Create(1, method.id, mode, padding, key.c_str(),
                               options.Has("key-hex") ? ZEP3DFileCrypt::HEX : ZEP3DFileCrypt::TEXT,
                               static_cast<int>(keyLength), static_cast<int>(blockSize));
-    filecrypt::SecureWipe(key);
+    platform::SecureWipe(key);
     if (!created || kit.GetMethod() == nullptr) {
         std::vector<std::string> said = messages.Messages();
         return Fail(command, "the crypt method cannot be set up" + (said.empty() ? "" : ": " + said.front()));
@@ -259,6 +308,9 @@ int CryptCommand(const std::vector<std::string>& args, bool decrypt) {
 
     // Written beside the output and moved over it only when complete and correct.
     const std::string partial = output + ".part" + std::to_string(ProcessId());
+    // Deciphered data is private from its first byte on; the method writes into the file made here.
+    if (decrypt && !CreatePrivateFile(platform::MapPath(partial.c_str()), "", &error))
+        return Fail(command, "cannot write " + partial + ": " + error);
     ZEP3DFileCrypt::ZEP3DICryptMethod* cipher = kit.GetMethod();
     bool forced = options.Has("progress");
     bool allowed = forced || (!options.Has("no-progress") && StderrIsTerminal());

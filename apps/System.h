@@ -1,5 +1,5 @@
 // What zep3dtool needs from the operating system beyond the library: the terminal (is a stream one,
-// reading a password without echo), the launched processes it waits for, and file permissions.
+// reading a password without echo), the launched processes it waits for, and private files.
 // One implementation per system: SystemPosix.cpp, SystemWin32.cpp.
 #ifndef ZEP3D_APPS_SYSTEM_H_
 #define ZEP3D_APPS_SYSTEM_H_
@@ -19,9 +19,11 @@ bool StdinIsTerminal();
 // fails (end of input).
 bool ReadPasswordNoEcho(const std::string& prompt, std::string* password);
 
-// Makes the file readable and writable by its owner only (POSIX mode 0600); on Windows the file keeps
-// the folder's permissions. False when the permissions cannot be changed.
-bool RestrictToOwner(const std::string& path);
+// Creates a new file that only its owner can read and write (POSIX mode 0600 from the start, whatever
+// the umask; on Windows the folder's permissions) and writes `content` into it. Fails, with the
+// system's reason in `error`, when the file exists already or cannot be created, made private or
+// written; a file it created is removed again then.
+bool CreatePrivateFile(const std::string& path, const std::string& content, std::string* error);
 
 // This process's id, for unique temporary file names.
 long ProcessId();

@@ -1,6 +1,7 @@
 // The operating-system parts of zep3dtool on POSIX: termios for the password prompt, waitpid for the
-// launched processes, chmod for the account file.
+// launched processes, private files created with their mode.
 #include <errno.h>
+#include <fcntl.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <sys/types.h>
@@ -9,6 +10,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstring>
 #include <iostream>
 
 #include "System.h"
@@ -64,7 +66,30 @@ bool ReadPasswordNoEcho(const std::string& prompt, std::string* password) {
     return ok;
 }
 
-bool RestrictToOwner(const std::string& path) { return chmod(path.c_str(), S_IRUSR | S_IWUSR) == 0; }
+bool CreatePrivateFile(const std::string& path, const std::string& content, std::string* error) {
+    const int fd =
+        open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, S_IRUSR | S_IWUSR);
+    if (fd < 0) {
+        *error = std::strerror(errno);
+        return false;
+    }
+    // The umask may have taken bits away; the mode must be exactly owner read and write.
+    bool ok = fchmod(fd, S_IRUSR | S_IWUSR) == 0;
+    size_t done = 0;
+    while (ok && done < content.size()) {
+        const ssize_t n = write(fd, content.data() + done, content.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        ok = n > 0;
+        if (ok) done += static_cast<size_t>(n);
+    }
+    if (!ok) *error = std::strerror(errno);
+    if (close(fd) != 0 && ok) {
+        *error = std::strerror(errno);
+        ok = false;
+    }
+    if (!ok) unlink(path.c_str());
+    return ok;
+}
 
 long ProcessId() { return static_cast<long>(getpid()); }
 

@@ -3,11 +3,13 @@
 #include <io.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <iostream>
 #include <vector>
 
 #include "System.h"
+#include "platform/Platform.h"
 
 namespace zep {
 namespace apps {
@@ -30,9 +32,28 @@ bool ReadPasswordNoEcho(const std::string& prompt, std::string* password) {
     return ok;
 }
 
-bool RestrictToOwner(const std::string& path) {
-    (void)path;
-    return true;
+bool CreatePrivateFile(const std::string& path, const std::string& content, std::string* error) {
+    HANDLE file =
+        CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        *error = platform::SystemErrorText(static_cast<int>(GetLastError()));
+        return false;
+    }
+    size_t done = 0;
+    bool ok = true;
+    while (ok && done < content.size()) {
+        DWORD written = 0;
+        const DWORD chunk = static_cast<DWORD>(std::min<size_t>(content.size() - done, 1u << 20));
+        ok = WriteFile(file, content.data() + done, chunk, &written, nullptr) != 0 && written > 0;
+        done += written;
+    }
+    if (!ok) *error = platform::SystemErrorText(static_cast<int>(GetLastError()));
+    if (!CloseHandle(file) && ok) {
+        *error = platform::SystemErrorText(static_cast<int>(GetLastError()));
+        ok = false;
+    }
+    if (!ok) DeleteFileA(path.c_str());
+    return ok;
 }
 
 long ProcessId() { return static_cast<long>(GetCurrentProcessId()); }

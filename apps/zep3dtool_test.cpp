@@ -2,6 +2,7 @@
 // files, wrong keys, and the example run through the real launcher script and MPICH.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -128,9 +129,11 @@ TEST_F(Zep3dtool, WrongUsageIsOneLineOnStandardErrorAndExitCode2) {
          "zep3dtool encrypt: unknown method 'des' (rijndael, blowfish or tea) (see 'zep3dtool encrypt "
          "--help')\n"},
         {{"encrypt", "a", "b"},
-         "zep3dtool encrypt: give the key with either --key or --key-hex (see 'zep3dtool encrypt --help')\n"},
+         "zep3dtool encrypt: give the key with one of --key, --key-hex, --key-file or --key-stdin (see "
+         "'zep3dtool encrypt --help')\n"},
         {{"encrypt", "--key", "k", "--key-hex", "00", "a", "b"},
-         "zep3dtool encrypt: give the key with either --key or --key-hex (see 'zep3dtool encrypt --help')\n"},
+         "zep3dtool encrypt: give the key with one of --key, --key-hex, --key-file or --key-stdin (see "
+         "'zep3dtool encrypt --help')\n"},
         {{"decrypt", "--method", "blowfish", "--block-size", "16", "--key", "k", "a", "b"},
          "zep3dtool decrypt: block size '16' is not one of blowfish's (8) (see 'zep3dtool decrypt "
          "--help')\n"},
@@ -362,8 +365,11 @@ TEST_F(Zep3dtool, AMultiMachineRunGoesThroughTheLauncherFile) {
 
 TEST_F(Zep3dtool, AccountSetWritesWhatTheLibraryReadsBack) {
     std::string install = Install();
+    // The file is private from the start, also under a umask that would take its write bit away.
+    const mode_t saved = umask(0277);
     Result r =
         Tool({"account", "set", "--install", install, "--user", "alice", "--password-stdin"}, "s3cret pw\n");
+    umask(saved);
     ASSERT_EQ(r.code, 0) << r.err;
     std::string file = install + "/Bin/acc.ini";
     EXPECT_EQ(r.out, "Wrote " + file + " for user alice\n");
@@ -498,6 +504,53 @@ TEST_F(Zep3dtool, EncryptAndDecryptRoundTripWithEveryMethod) {
     ASSERT_EQ(Tool({"encrypt", "--key-hex", "6B7A7D", "plain.bin", "HEX.bin"}).code, 0);
     EXPECT_EQ(ReadFile(dir_.File("text.bin")), ReadFile(dir_.File("hex.bin")));
     EXPECT_EQ(ReadFile(dir_.File("text.bin")), ReadFile(dir_.File("HEX.bin")));
+}
+
+// A key from a file or standard input is the key of its first line; deciphered data is private from
+// the start, whatever the umask.
+TEST_F(Zep3dtool, KeysFromAFileOrStandardInputAndPrivateDecryptOutput) {
+    WriteFile(dir_.File("plain.bin"), Bytes(100));
+    ASSERT_EQ(Tool({"encrypt", "--key", "right key 16 chr", "plain.bin", "cipher.bin"}).code, 0);
+    WriteFile(dir_.File("key.txt"), "right key 16 chr\r\nsecond line\n");
+    const mode_t saved = umask(0);
+    Result fromFile = Tool({"decrypt", "--key-file", "key.txt", "cipher.bin", "a.bin"});
+    Result fromStdin = Tool({"decrypt", "--key-stdin", "cipher.bin", "b.bin"}, "right key 16 chr\n");
+    umask(saved);
+    ASSERT_EQ(fromFile.code, 0) << fromFile.err;
+    ASSERT_EQ(fromStdin.code, 0) << fromStdin.err;
+    for (const char* name : {"a.bin", "b.bin"}) {
+        EXPECT_EQ(ReadFile(dir_.File(name)), Bytes(100) + std::string(12, '\0'));
+        EXPECT_EQ(fs::status(dir_.File(name)).permissions() & fs::perms::all,
+                  fs::perms::owner_read | fs::perms::owner_write);
+    }
+    EXPECT_EQ(Tool({"encrypt", "--key-stdin", "plain.bin", "c.bin"}, "right key 16 chr").code, 0);
+    EXPECT_EQ(ReadFile(dir_.File("c.bin")), ReadFile(dir_.File("cipher.bin")));
+
+    const struct {
+        std::vector<std::string> args;
+        std::string input;
+        std::string err;
+    } refused[] = {
+        {{"decrypt", "--key-file", "none.txt", "cipher.bin", "x.bin"},
+         "",
+         "zep3dtool decrypt: cannot read the key file none.txt: No such file or directory\n"},
+        {{"decrypt", "--key-stdin", "cipher.bin", "x.bin"},
+         "",
+         "zep3dtool decrypt: no key on standard input\n"},
+        {{"decrypt", "--key-stdin", "cipher.bin", "x.bin"},
+         std::string("ab\0cd\n", 6),
+         "zep3dtool decrypt: the key holds a zero byte (see 'zep3dtool decrypt --help')\n"},
+        {{"decrypt", "--key-stdin", "--key-file", "key.txt", "cipher.bin", "x.bin"},
+         "",
+         "zep3dtool decrypt: give the key with one of --key, --key-hex, --key-file or --key-stdin (see "
+         "'zep3dtool decrypt --help')\n"},
+    };
+    for (const auto& r : refused) {
+        Result result = Tool(r.args, r.input);
+        EXPECT_EQ(result.code, r.err.find("(see") == std::string::npos ? 1 : 2);
+        EXPECT_EQ(result.err, r.err);
+    }
+    EXPECT_FALSE(fs::exists(dir_.File("x.bin")));
 }
 
 TEST_F(Zep3dtool, CryptRefusesWrongKeysBadFilesAndExistingOutputs) {

@@ -20,6 +20,30 @@ if(NOT WIN32)
     set_target_properties(ZEP3DTool ${ZEP3D_PACKAGE_COMPANIONS} PROPERTIES INSTALL_RPATH "$ORIGIN")
 endif()
 
+# The README: at the top of the Windows ZIP, with the documentation on Linux.
+if(WIN32)
+    install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION .)
+else()
+    install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/zep3dtool)
+endif()
+
+# The manual page zep3dtool(1), made from the program's help texts (Debian: help2man).
+if(NOT WIN32 AND NOT CMAKE_CROSSCOMPILING)
+    find_program(ZEP3D_HELP2MAN help2man)
+    if(ZEP3D_HELP2MAN)
+        set(man_page ${CMAKE_CURRENT_BINARY_DIR}/zep3dtool.1.gz)
+        add_custom_command(OUTPUT ${man_page}
+                           COMMAND sh ${PROJECT_SOURCE_DIR}/cmake/zep3dtool-man.sh $<TARGET_FILE:zep3dtool>
+                                   ${PROJECT_VERSION} ${man_page}
+                           DEPENDS zep3dtool ${PROJECT_SOURCE_DIR}/cmake/zep3dtool-man.sh
+                           COMMENT "Making the manual page zep3dtool(1)")
+        add_custom_target(zep3dtool_man ALL DEPENDS ${man_page})
+        install(FILES ${man_page} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+    else()
+        message(WARNING "help2man was not found (Debian: help2man): no manual page is installed")
+    endif()
+endif()
+
 # The companions are in the export too: the library's users link them only through it.
 install(TARGETS ZEP3DTool ${ZEP3D_PACKAGE_COMPANIONS} EXPORT ZEP3DToolTargets
         RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR}
@@ -53,13 +77,39 @@ file(RELATIVE_PATH ZEP3D_PC_PREFIX "/root/${CMAKE_INSTALL_LIBDIR}/pkgconfig" "/r
 configure_file(${PROJECT_SOURCE_DIR}/cmake/zep3dtool.pc.in ${CMAKE_CURRENT_BINARY_DIR}/zep3dtool.pc @ONLY)
 install(FILES ${CMAKE_CURRENT_BINARY_DIR}/zep3dtool.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
 
+include(${PROJECT_SOURCE_DIR}/cmake/Package.cmake)
+
 # The package test: installs this build into a temporary prefix, builds a small program against it
 # with find_package and with pkg-config, and runs both.
 if(ZEP3D_BUILD_TESTS AND NOT CMAKE_CROSSCOMPILING AND NOT WIN32)
+    set(zep3d_hardened OFF)
+    if(NOT ZEP3D_SANITIZE AND CMAKE_BUILD_TYPE MATCHES "^(Release|RelWithDebInfo|MinSizeRel)$")
+        set(zep3d_hardened ON)
+    endif()
     add_test(NAME Package.ConsumerBuildsAndRunsAgainstTheInstalledPackage
              COMMAND bash ${PROJECT_SOURCE_DIR}/examples/consumer/check-package.sh
                      ${CMAKE_BINARY_DIR} ${PROJECT_SOURCE_DIR}/examples/consumer
-                     ${CMAKE_CXX_COMPILER} "${ZEP3D_SANITIZE}")
+                     ${CMAKE_CXX_COMPILER} "${ZEP3D_SANITIZE}" "${zep3d_hardened}")
     set_tests_properties(Package.ConsumerBuildsAndRunsAgainstTheInstalledPackage PROPERTIES
+                         TIMEOUT 600 LABELS package)
+endif()
+
+# The Debian package, installed on this machine with dpkg and removed again: machine-wide, so labelled
+# like the tests on real servers. Not for the sanitizer build, whose library no machine should install.
+if(ZEP3D_BUILD_TESTS AND NOT CMAKE_CROSSCOMPILING AND NOT WIN32 AND NOT ZEP3D_SANITIZE)
+    add_test(NAME Package.DebianPackageInstallsAndTheConsumerBuildsAgainstIt
+             COMMAND bash ${PROJECT_SOURCE_DIR}/examples/consumer/check-deb.sh ${CMAKE_BINARY_DIR}
+                     ${PROJECT_SOURCE_DIR}/examples/consumer ${CMAKE_CXX_COMPILER})
+    set_tests_properties(Package.DebianPackageInstallsAndTheConsumerBuildsAgainstIt PROPERTIES
+                         TIMEOUT 600 SKIP_RETURN_CODE 77 LABELS "package;integration")
+endif()
+
+# The Windows ZIP: its zep3dtool.exe and a consumer built against it run under Wine.
+if(ZEP3D_BUILD_TESTS AND WIN32 AND CMAKE_CROSSCOMPILING_EMULATOR)
+    add_test(NAME Package.WindowsZipRunsAndTheConsumerBuildsAgainstIt
+             COMMAND bash ${PROJECT_SOURCE_DIR}/examples/consumer/check-zip.sh ${CMAKE_BINARY_DIR}
+                     ${PROJECT_SOURCE_DIR}/examples/consumer ${CMAKE_TOOLCHAIN_FILE}
+                     ${CMAKE_CROSSCOMPILING_EMULATOR})
+    set_tests_properties(Package.WindowsZipRunsAndTheConsumerBuildsAgainstIt PROPERTIES
                          TIMEOUT 600 LABELS package)
 endif()

@@ -1,6 +1,6 @@
 // Fuzzes DecryptFile with arbitrary file contents against fixed keys: the first byte chooses the
 // method and mode; half of the inputs get the right fingerprint put in front, so the pieces behind it
-// are deciphered too. Files live in a folder of their own under the system's temporary folder.
+// are deciphered too. Files live in the run's temporary folder.
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -12,24 +12,6 @@
 #include "filecrypt/ZEP3DCryptBlowFish.h"
 #include "filecrypt/ZEP3DCryptRijndael.h"
 #include "filecrypt/ZEP3DCryptTEA.h"
-
-namespace {
-
-std::string TempFolder() {
-    static std::string folder;
-    if (folder.empty()) {
-        const char* base = std::getenv("TMPDIR");
-        char name[] = "/decrypt_file_fuzz.XXXXXX";
-        std::string pattern = std::string(base != nullptr ? base : "/tmp") + name;
-        std::unique_ptr<char[]> buffer(new char[pattern.size() + 1]);
-        std::memcpy(buffer.get(), pattern.c_str(), pattern.size() + 1);
-        folder = mkdtemp(buffer.get()) != nullptr ? buffer.get() : "/tmp";
-        std::atexit([] { std::remove(folder.c_str()); });
-    }
-    return folder;
-}
-
-}  // namespace
 
 void Fuzz(const uint8_t* data, size_t size) {
     if (size < 1) return;
@@ -58,8 +40,8 @@ void Fuzz(const uint8_t* data, size_t size) {
             method->Initialize(key, 16, chain, 16, 8, mode, 0);
             break;
     }
-    const std::string in = TempFolder() + "/in";
-    const std::string out = TempFolder() + "/out";
+    const std::string in = FuzzTempFolder() + "/in";
+    const std::string out = FuzzTempFolder() + "/out";
     {
         std::ofstream file(in, std::ios::binary | std::ios::trunc);
         if ((choice & 0x80) != 0) {

@@ -20,9 +20,7 @@ struct Setup {
     Setup() {
         // A binary input reports once per line; the messages need not reach the system log.
         zep::platform::SetDebugOutputSink([](const char*) {});
-        std::filesystem::path base = std::filesystem::temp_directory_path() / "zep3d_script_fuzz";
-        std::filesystem::create_directories(base);
-        path = (base / "script.ini").string();
+        path = FuzzTempFolder() + "/script.ini";
     }
 };
 

@@ -46,12 +46,7 @@ class Input {
 };
 
 const std::string& TempPath() {
-    static const std::string path = [] {
-        std::random_device device;
-        std::error_code error;
-        auto folder = std::filesystem::temp_directory_path(error);
-        return (folder / ("zep3d_stl_fuzz_" + std::to_string(device()) + ".stl")).string();
-    }();
+    static const std::string path = FuzzTempFolder() + "/mesh.stl";
     return path;
 }
 

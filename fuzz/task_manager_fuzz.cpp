@@ -18,7 +18,7 @@ struct Setup {
         // Retries must not wait, and traces switched on by an input need not be seen.
         zep::platform::SetSleepFunction([](int) {});
         if (std::freopen("/dev/null", "w", stdout) == nullptr) std::abort();
-        std::filesystem::path base = std::filesystem::temp_directory_path() / "zep3d_task_manager_fuzz";
+        std::filesystem::path base = FuzzTempFolder();
         std::filesystem::create_directories(base / "Proj" / "Analysis" / "Run01");
         project = (base / "Proj").string();
         cmx = project + "/Analysis/Run01/Part01.cmx";

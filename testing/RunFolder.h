@@ -17,6 +17,11 @@ class RunFolder {
     RunFolder();
 
     const std::string& projectDir() const { return project_; }
+    // The project folder as the Linux node sees it: "/ZEP_WorkingFolder/" and what follows the
+    // folder's first "/" (the root on POSIX, the drive "C:/" on Windows).
+    std::string linuxProjectDir() const {
+        return "/ZEP_WorkingFolder/" + project_.substr(project_.find('/') + 1);
+    }
     std::string runPath() const { return project_ + "/Analysis/Run01"; }
     // The run file with the extension (".cmx", ".ppp", ".pwf"), as the library names it.
     std::string RunFile(const std::string& extension) const { return runPath() + "/Part01" + extension; }

@@ -22,7 +22,10 @@ StdoutCapture::StdoutCapture() : impl_(new Impl()) {
     char name[L_tmpnam] = {0};
     if (tmpnam_s(name, sizeof(name)) != 0) std::abort();
     impl_->path = name;
-    int fd = _open(name, _O_CREAT | _O_TRUNC | _O_WRONLY | _O_BINARY, 0600);
+    // In text mode, as standard output is on a console or in a redirected file: _dup2 gives the
+    // standard output the mode of this descriptor, so every "\n" reaches the file as "\r\n" and Stop()
+    // can undo exactly that, leaving a "\r\n" the program wrote itself (system error texts) as "\r\n".
+    int fd = _open(name, _O_CREAT | _O_TRUNC | _O_WRONLY | _O_TEXT, 0600);
     if (fd < 0) std::abort();
     impl_->savedFd = _dup(_fileno(stdout));
     _dup2(fd, _fileno(stdout));

@@ -68,14 +68,17 @@ bool BuildSubmission(const JobRequest& request, const std::string& localNode, Su
     std::vector<std::string> nodes;      // each node once, in order of first use
     std::vector<std::string> taskNodes;  // the node of every task, in task order
     std::map<std::string, int> perNode;  // tasks on each node
+    bool anyNode = false;                // "this machine" stands for any one node
     size_t entries = request.nodeNames.size() < request.taskCounts.size() ? request.nodeNames.size()
                                                                           : request.taskCounts.size();
     for (size_t i = 0; i < entries; ++i) {
         int count = request.taskCounts[i];
         if (count <= 0) continue;  // entries that no host reached
         std::string name = request.nodeNames[i];
-        if (name == "127.0.0.1" || name == "localhost") name = localNode;
-        if (!ValidNodeName(name)) {
+        bool local = name == "127.0.0.1" || name == "localhost";
+        if (local) name = localNode;
+        anyNode = anyNode || (local && name.empty());
+        if (!(local && name.empty()) && !ValidNodeName(name)) {
             *error = "node name \"" + request.nodeNames[i] + "\" is not a Slurm node name";
             return false;
         }
@@ -85,6 +88,12 @@ bool BuildSubmission(const JobRequest& request, const std::string& localNode, Su
     }
     if (taskNodes.empty()) {
         *error = "the job has no tasks";
+        return false;
+    }
+    if (anyNode && nodes.size() > 1) {
+        *error =
+            "the job names this machine (\"127.0.0.1\") beside other nodes, but this machine is no node "
+            "of the cluster";
         return false;
     }
     std::string exe = MapLibraryPath(request.exePath.c_str());
@@ -107,7 +116,7 @@ bool BuildSubmission(const JobRequest& request, const std::string& localNode, Su
     if (!stdoutPath.empty()) o.push_back("--output=" + LiteralOutputPath(stdoutPath));
     if (!stderrPath.empty()) o.push_back("--error=" + LiteralOutputPath(stderrPath));
     o.push_back("--nodes=" + std::to_string(nodes.size()));
-    o.push_back("--nodelist=" + Join(nodes));
+    if (!anyNode) o.push_back("--nodelist=" + Join(nodes));
     o.push_back("--ntasks=" + std::to_string(taskNodes.size()));
     if (even && nodes.size() > 1) o.push_back("--ntasks-per-node=" + std::to_string(perNode.begin()->second));
 
@@ -194,6 +203,26 @@ bool FillJobInfo(const std::map<std::string, std::string>& fields, CZEPHPCJobInf
     info.m_sEndTime = Field(fields, "EndTime");
     info.m_sExitCode = Field(fields, "ExitCode");
     return true;
+}
+
+std::map<std::string, std::string> ParseSacctJob(const std::string& text) {
+    static const char* const kKeys[] = {"JobId",      "JobName",   "JobState", "NodeList",
+                                        "SubmitTime", "StartTime", "EndTime",  "ExitCode"};
+    std::map<std::string, std::string> fields;
+    std::string line = text.substr(0, text.find('\n'));
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    std::vector<std::string> columns;
+    size_t start = 0;
+    for (;;) {
+        size_t bar = line.find('|', start);
+        columns.push_back(line.substr(start, bar == std::string::npos ? std::string::npos : bar - start));
+        if (bar == std::string::npos) break;
+        start = bar + 1;
+    }
+    if (columns.size() != sizeof(kKeys) / sizeof(kKeys[0]) || ParseSubmittedJobId(columns[0]) < 0)
+        return fields;
+    for (size_t i = 0; i < columns.size(); ++i) fields[kKeys[i]] = columns[i];
+    return fields;
 }
 
 ZEPJobState StateFromSlurm(const std::string& state) {

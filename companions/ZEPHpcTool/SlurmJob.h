@@ -1,10 +1,12 @@
 // The cluster job companion's inner parts: the Slurm submission built from the library's job request,
-// the reading of Slurm's job records, and the running of Slurm's commands (one implementation per
-// system: ZEPHpcToolPosix.cpp, ZEPHpcToolWin32.cpp).
+// the reading of Slurm's job records, and the host that runs Slurm's commands: this machine (one
+// implementation per system: ZEPHpcToolPosix.cpp, ZEPHpcToolWin32.cpp) or the cluster's head node over
+// SSH (SlurmOverSsh.cpp).
 #ifndef ZEP3D_COMPANIONS_ZEPHPCTOOL_SLURMJOB_H_
 #define ZEP3D_COMPANIONS_ZEPHPCTOOL_SLURMJOB_H_
 
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -43,7 +45,8 @@ struct Submission {
     std::string script;
 };
 
-// Builds the submission: node names "127.0.0.1" and "localhost" become `localNode`, paths built with
+// Builds the submission: node names "127.0.0.1" and "localhost" become `localNode` (when it is empty,
+// such a node is any one node that Slurm chooses, and the job may name no other), paths built with
 // backslashes are mapped, "%" in the output paths is kept literal, entries without tasks are left out,
 // and the script starts every task with srun (on the node of each task when the counts per node
 // differ). Returns false with `error` set when the request cannot be submitted.
@@ -68,33 +71,53 @@ std::string FindCompletedJob(const std::string& fileText, long jobId);
 // ExitCode). Returns false when the record names no job.
 bool FillJobInfo(const std::map<std::string, std::string>& fields, CZEPHPCJobInfoMessage& info);
 
+// The fields of the first line of `sacct --parsable2 --noheader` with the columns JobID, JobName, State,
+// NodeList, Submit, Start, End and ExitCode, under the keys of scontrol's records; empty when the answer
+// names no job.
+std::map<std::string, std::string> ParseSacctJob(const std::string& text);
+
 // The companion's state for a Slurm job state ("COMPLETED", "RUNNING", ...).
 ZEPJobState StateFromSlurm(const std::string& state);
 
 // True for the states of a job that has ended.
 bool IsFinalState(ZEPJobState state);
 
-// ---- System part ----------------------------------------------------------------------------------
+// ---- Where Slurm's commands run -------------------------------------------------------------------
 
 struct CommandResult {
     bool started = false;    // false: the program could not be run (missing, no backend)
     std::string startError;  // why it could not be run
-    bool timedOut = false;   // killed after the time limit
+    bool timedOut = false;   // killed after the time limit, or its host stopped answering
     int exitStatus = -1;     // the program's exit status when it ended normally
     std::string out;         // standard output (capped)
     std::string err;         // standard error (capped)
 };
 
-// Runs a program found in PATH with the arguments, standard input empty, and waits at most
-// `timeoutMs` for it to end (it is killed after that).
-CommandResult RunCommand(const std::vector<std::string>& argv, int timeoutMs);
+class SlurmHost {
+  public:
+    virtual ~SlurmHost() = default;
 
-// A new temporary file holding `text`; its path, or the empty text on failure.
-std::string WriteTemporaryFile(const std::string& text);
-void RemoveTemporaryFile(const std::string& path);
+    // Runs a Slurm program (argv[0], found in the host's PATH) with the arguments, standard input empty,
+    // and waits at most `timeoutMs` for it.
+    virtual CommandResult Run(const std::vector<std::string>& argv, int timeoutMs) = 0;
 
-// This machine's Slurm node name (the short host name).
-std::string LocalNodeName();
+    // Runs sbatch with the options and the batch script.
+    virtual CommandResult Submit(const std::vector<std::string>& options, const std::string& script,
+                                 int timeoutMs) = 0;
+
+    // The lines of the job-completion file at `path` (on the host) that may record `jobId`; false when
+    // the file cannot be read.
+    virtual bool ReadCompletedJobLines(const std::string& path, long jobId, std::string* text) = 0;
+
+    // The node that "127.0.0.1" and "localhost" stand for, or the empty text for any one node.
+    virtual std::string LocalNode() = 0;
+
+    // A path as the library builds it, as the host's Slurm sees it.
+    virtual std::string NodePath(const std::string& path) = 0;
+};
+
+// Slurm on this machine, or null where this build has none (Windows).
+std::unique_ptr<SlurmHost> NewLocalSlurmHost();
 
 // Pauses the calling thread.
 void PauseMs(int ms);

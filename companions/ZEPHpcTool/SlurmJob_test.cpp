@@ -47,6 +47,18 @@ TEST(SlurmJob, OneNodeJobRunsAllTasksOnTheLocalNode) {
     named.nodeNames = {"localhost"};
     ASSERT_TRUE(BuildSubmission(named, "vm", &submission, &error));
     EXPECT_TRUE(Has(submission, "--nodelist=vm"));
+
+    // On a head node reached over SSH this machine is no node of the cluster: any one node will do, but
+    // not beside named ones.
+    ASSERT_TRUE(BuildSubmission(named, "", &submission, &error)) << error;
+    EXPECT_TRUE(Has(submission, "--nodes=1"));
+    EXPECT_TRUE(Has(submission, "--ntasks=8"));
+    EXPECT_EQ(std::count_if(submission.options.begin(), submission.options.end(),
+                            [](const std::string& o) { return o.compare(0, 10, "--nodelist") == 0; }),
+              0);
+    named.nodeNames = {"127.0.0.1", "nodeB"};
+    named.taskCounts = {4, 4};
+    EXPECT_FALSE(BuildSubmission(named, "", &submission, &error));
 }
 
 TEST(SlurmJob, LibraryPathsAreMappedAndPercentSignsKeptLiteral) {
@@ -180,6 +192,22 @@ TEST(SlurmJob, FinishedJobsAreFoundInTheCompletionFile) {
     EXPECT_EQ(info.m_sExitCode, "7:0");
     ASSERT_TRUE(FillJobInfo(ParseSlurmFields(FindCompletedJob(file, 1)), info));
     EXPECT_EQ(info.m_sJobName, "first");
+
+    // Accounting's record of the job reads as scontrol's.
+    std::map<std::string, std::string> accounted = ParseSacctJob(
+        "11|Tarvik3D HPC Job - a|b.exe|FAILED|vm|2026-12-06T09:00:00|2026-12-06T09:00:01|"
+        "2026-12-06T09:00:02|7:0\n");
+    EXPECT_TRUE(accounted.empty()) << "a name with a bar cannot be told apart: not read";
+    accounted = ParseSacctJob(
+        "11|Tarvik3D HPC Job - solver.exe|FAILED|vm|2026-12-06T09:00:00|2026-12-06T09:00:01|"
+        "2026-12-06T09:00:02|7:0\r\n");
+    ASSERT_TRUE(FillJobInfo(accounted, info));
+    EXPECT_STREQ(
+        info.PrintJobBasicEndInfo(),
+        "Job 11 \"Tarvik3D HPC Job - solver.exe\": state FAILED, nodes vm, started 2026-12-06T09:00:01, "
+        "ended 2026-12-06T09:00:02, exit code 7:0");
+    EXPECT_TRUE(ParseSacctJob("").empty());
+    EXPECT_TRUE(ParseSacctJob("JobID|JobName|State|NodeList|Submit|Start|End|ExitCode\n").empty());
 
     std::map<std::string, std::string> config = ParseSlurmConfig(
         "Configuration data as of 2026-12-06T09:00:00\nJobCompLoc              = /tmp/s/jobcomp.txt\n"

@@ -1,18 +1,27 @@
 // The cluster job companion on Slurm: jobs submitted with sbatch, read back with scontrol (or, once
-// the controller has forgotten them, from the job-completion file) and waited for by polling.
+// the controller has forgotten them, with sacct or from the job-completion file) and waited for by
+// polling; on this machine, or on the cluster's head node over SSH when the configuration names one.
 #include "ZEPHpcTool.h"
 
 #include <chrono>
 #include <cstdio>
-#include <fstream>
-#include <sstream>
+#include <cstdlib>
+#include <deque>
+#include <map>
+#include <memory>
+#include <mutex>
 
+#include "CompanionSecret.h"
+#include "CompanionText.h"
 #include "SlurmJob.h"
+#include "SlurmOverSsh.h"
 
 using zep::companions::BuildSubmission;
 using zep::companions::CommandResult;
 using zep::companions::FillJobInfo;
 using zep::companions::FindCompletedJob;
+using zep::companions::HeadNode;
+using zep::companions::HeadNodeAccount;
 using zep::companions::IsFinalState;
 using zep::companions::JobRequest;
 using zep::companions::kHpcBadRequest;
@@ -22,15 +31,13 @@ using zep::companions::kHpcRefused;
 using zep::companions::kHpcTimedOut;
 using zep::companions::kHpcUnknownJob;
 using zep::companions::kHpcUnreadable;
-using zep::companions::LocalNodeName;
+using zep::companions::ParseSacctJob;
 using zep::companions::ParseSlurmConfig;
 using zep::companions::ParseSlurmFields;
 using zep::companions::ParseSubmittedJobId;
 using zep::companions::PauseMs;
-using zep::companions::RemoveTemporaryFile;
-using zep::companions::RunCommand;
+using zep::companions::SlurmHost;
 using zep::companions::Submission;
-using zep::companions::WriteTemporaryFile;
 
 namespace {
 
@@ -39,6 +46,8 @@ constexpr int kQueryTimeoutMs = 30000;
 constexpr int kPollIntervalMs = 500;
 // How long the wait goes on while the controller does not answer before it gives up.
 constexpr int kUnansweredLimitMs = 60000;
+// Accounts of jobs created over SSH kept for the later calls on them.
+constexpr size_t kKeptAccounts = 16;
 
 // Reports a failure on standard error, unless `quiet` is given: the text is then kept there.
 int Fail(const char* operation, int code, const std::string& why, std::string* quiet = nullptr) {
@@ -66,23 +75,125 @@ int CommandFailure(const char* operation, const std::string& program, const Comm
                 program + " failed (" + std::to_string(result.exitStatus) + "): " + why, quiet);
 }
 
-bool ReadWholeFile(const std::string& path, std::string* text) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return false;
-    std::ostringstream content;
-    content << in.rdbuf();
-    *text = content.str();
-    return true;
+bool Succeeded(const CommandResult& result) {
+    return result.started && !result.timedOut && result.exitStatus == 0;
+}
+
+// ---- Where the jobs go ------------------------------------------------------------------------------
+
+std::mutex g_mutex;
+bool g_headNodeSet = false;
+std::string g_headNode;
+std::map<long, std::shared_ptr<const HeadNodeAccount>> g_accounts;
+std::deque<long> g_accountOrder;
+
+// The head node named by HPC_SetHeadNode or, when that was never called, by ZEP_HPC_HEAD_NODE.
+std::string HeadNodeText() {
+    std::lock_guard<std::mutex> lock(g_mutex);
+    if (g_headNodeSet) return g_headNode;
+    const char* text = std::getenv("ZEP_HPC_HEAD_NODE");
+    return text != nullptr ? std::string(text) : std::string();
+}
+
+const char kHowToName[] =
+    "set the environment variable ZEP_HPC_HEAD_NODE, or call CZEPHpcTool::HPC_SetHeadNode(), to the "
+    "cluster's "
+    "head node (\"host\" or \"host:port\"); the jobs are then submitted to it over SSH";
+
+// The head node when one is named: 1 with `node` set, 0 when none is named, -1 when the text is not
+// a head node (reported).
+int NamedHeadNode(const char* operation, HeadNode* node) {
+    std::string text = HeadNodeText();
+    if (text.empty()) return 0;
+    if (!zep::companions::ParseHeadNode(text, node)) {
+        Fail(operation, kHpcNoScheduler, "the head node \"" + text + "\" is not a host or host:port");
+        return -1;
+    }
+    return 1;
+}
+
+// Slurm on this machine, or the code (reported) when there is none here.
+std::unique_ptr<SlurmHost> LocalHost(const char* operation, int* code) {
+    std::unique_ptr<SlurmHost> host = zep::companions::NewLocalSlurmHost();
+    if (host == nullptr)
+        *code = Fail(operation, kHpcNoScheduler, std::string("no cluster head node is named: ") + kHowToName);
+    return host;
+}
+
+// The host that submits a new job, logged in with the job's account when it is the head node.
+std::unique_ptr<SlurmHost> HostForNewJob(const char* operation, const char* user, const char* password,
+                                         std::shared_ptr<const HeadNodeAccount>* account, int* code) {
+    HeadNode node;
+    int named = NamedHeadNode(operation, &node);
+    if (named < 0) {
+        *code = kHpcNoScheduler;
+        return nullptr;
+    }
+    if (named == 0) return LocalHost(operation, code);
+    auto own = std::make_shared<HeadNodeAccount>();
+    own->node = node;
+    own->user = zep::companions::WideToUtf8(zep::companions::SystemToWide(user));
+    zep::companions::SystemToUtf8Secret(password, own->password);
+    *account = own;
+    return zep::companions::NewSshSlurmHost(own);
+}
+
+// The host that knows a job: the head node with the account the job was created with, or this machine.
+std::unique_ptr<SlurmHost> HostForJob(const char* operation, long jobId, int* code) {
+    HeadNode node;
+    int named = NamedHeadNode(operation, &node);
+    if (named < 0) {
+        *code = kHpcNoScheduler;
+        return nullptr;
+    }
+    if (named == 0) return LocalHost(operation, code);
+    std::shared_ptr<const HeadNodeAccount> account;
+    {
+        std::lock_guard<std::mutex> lock(g_mutex);
+        auto found = g_accounts.find(jobId);
+        if (found != g_accounts.end()) account = found->second;
+    }
+    if (account == nullptr) {
+        *code =
+            Fail(operation, kHpcUnknownJob,
+                 "job " + std::to_string(jobId) +
+                     " was not created by this process, so there is no account to log in to the head node");
+        return nullptr;
+    }
+    return zep::companions::NewSshSlurmHost(account);
+}
+
+void KeepAccount(long jobId, std::shared_ptr<const HeadNodeAccount> account) {
+    std::lock_guard<std::mutex> lock(g_mutex);
+    g_accounts[jobId] = std::move(account);
+    g_accountOrder.push_back(jobId);
+    while (g_accountOrder.size() > kKeptAccounts) {
+        g_accounts.erase(g_accountOrder.front());  // its password is wiped when no call uses it any more
+        g_accountOrder.pop_front();
+    }
+}
+
+// ---- Reading a job back -----------------------------------------------------------------------------
+
+// The finished job's record from accounting (sacct), when the cluster keeps it.
+bool ReadAccountedJob(SlurmHost& host, long jobId, std::map<std::string, std::string>* fields) {
+    CommandResult result =
+        host.Run({"sacct", "--noheader", "--parsable2", "--allocations", "--jobs", std::to_string(jobId),
+                  "--format", "JobID,JobName,State,NodeList,Submit,Start,End,ExitCode"},
+                 kQueryTimeoutMs);
+    if (!Succeeded(result)) return false;
+    *fields = ParseSacctJob(result.out);
+    return !fields->empty();
 }
 
 // The finished job's line of the job-completion file, when Slurm keeps one.
-bool ReadCompletedJob(long jobId, std::map<std::string, std::string>* fields) {
-    CommandResult config = RunCommand({"scontrol", "show", "config"}, kQueryTimeoutMs);
-    if (!config.started || config.timedOut || config.exitStatus != 0) return false;
+bool ReadCompletedJob(SlurmHost& host, long jobId, std::map<std::string, std::string>* fields) {
+    CommandResult config = host.Run({"scontrol", "show", "config"}, kQueryTimeoutMs);
+    if (!Succeeded(config)) return false;
     std::map<std::string, std::string> settings = ParseSlurmConfig(config.out);
     if (settings["JobCompType"] != "jobcomp/filetxt" || settings["JobCompLoc"].empty()) return false;
     std::string text;
-    if (!ReadWholeFile(settings["JobCompLoc"], &text)) return false;
+    if (!host.ReadCompletedJobLines(settings["JobCompLoc"], jobId, &text)) return false;
     std::string line = FindCompletedJob(text, jobId);
     if (line.empty()) return false;
     *fields = ParseSlurmFields(line);
@@ -90,15 +201,17 @@ bool ReadCompletedJob(long jobId, std::map<std::string, std::string>* fields) {
 }
 
 // What Slurm says of a job: 0 with info filled, or a failure code, reported or (quiet) kept.
-int QueryJob(long jobId, CZEPHPCJobInfoMessage& info, const char* operation, std::string* quiet = nullptr) {
+int QueryJob(SlurmHost& host, long jobId, CZEPHPCJobInfoMessage& info, const char* operation,
+             std::string* quiet = nullptr) {
     CommandResult result =
-        RunCommand({"scontrol", "show", "job", "-o", std::to_string(jobId)}, kQueryTimeoutMs);
+        host.Run({"scontrol", "show", "job", "-o", std::to_string(jobId)}, kQueryTimeoutMs);
     std::map<std::string, std::string> fields;
-    if (result.started && !result.timedOut && result.exitStatus == 0) {
+    if (Succeeded(result)) {
         fields = ParseSlurmFields(result.out);
     } else if (result.started && !result.timedOut && result.err.find("Invalid job id") != std::string::npos) {
-        // The controller forgets finished jobs after MinJobAge; the completion file still has them.
-        if (!ReadCompletedJob(jobId, &fields)) {
+        // The controller forgets finished jobs after MinJobAge; accounting or the completion file may
+        // still have them.
+        if (!ReadAccountedJob(host, jobId, &fields) && !ReadCompletedJob(host, jobId, &fields)) {
             return Fail(operation, kHpcUnknownJob, "Slurm knows no job " + std::to_string(jobId), quiet);
         }
     } else {
@@ -148,21 +261,30 @@ const char* CZEPHPCJobInfoMessage::PrintJobBasicEndInfo() {
 CZEPHpcTool::CZEPHpcTool() {}
 CZEPHpcTool::~CZEPHpcTool() {}
 
-// The job runs under the calling user's own Slurm identity: the account and the scheduler name are
-// not needed. Failures are also reported on standard error.
+void CZEPHpcTool::HPC_SetHeadNode(const char* headNode) {
+    std::lock_guard<std::mutex> lock(g_mutex);
+    g_headNodeSet = headNode != nullptr;
+    g_headNode = headNode != nullptr ? headNode : "";
+}
+
+// On this machine the job runs under the calling user's own Slurm identity and the account is not
+// needed; on a head node the account logs in over SSH. The scheduler name is not needed. Failures are
+// also reported on standard error.
 int CZEPHpcTool::HPC_CreateJob(long& jobId, const char* user, const char* password, const char* jobName,
                                ComputingMode mode, int nodeCount, char* const nodeNames[],
                                const int taskCounts[], const char* exePath, const char* arguments,
                                const char* workFolder, const char* stdoutPath, const char* stderrPath,
                                const char* scheduler) {
-    (void)user;
-    (void)password;
     (void)scheduler;
     const char* operation = "HPC_CreateJob";
     try {
         if (nodeCount < 1 || nodeNames == nullptr || taskCounts == nullptr) {
             return Fail(operation, kHpcBadRequest, "the job has no nodes");
         }
+        int code = kHpcNoScheduler;
+        std::shared_ptr<const HeadNodeAccount> account;
+        std::unique_ptr<SlurmHost> host = HostForNewJob(operation, user, password, &account, &code);
+        if (host == nullptr) return code;
         JobRequest request;
         request.jobName = jobName != nullptr ? jobName : "";
         request.mode = mode;
@@ -170,30 +292,23 @@ int CZEPHpcTool::HPC_CreateJob(long& jobId, const char* user, const char* passwo
             request.nodeNames.push_back(nodeNames[i] != nullptr ? nodeNames[i] : "");
             request.taskCounts.push_back(taskCounts[i]);
         }
-        request.exePath = exePath != nullptr ? exePath : "";
+        request.exePath = host->NodePath(exePath != nullptr ? exePath : "");
         request.arguments = arguments != nullptr ? arguments : "";
-        request.workFolder = workFolder != nullptr ? workFolder : "";
-        request.stdoutPath = stdoutPath != nullptr ? stdoutPath : "";
-        request.stderrPath = stderrPath != nullptr ? stderrPath : "";
+        request.workFolder = host->NodePath(workFolder != nullptr ? workFolder : "");
+        request.stdoutPath = host->NodePath(stdoutPath != nullptr ? stdoutPath : "");
+        request.stderrPath = host->NodePath(stderrPath != nullptr ? stderrPath : "");
 
         Submission submission;
         std::string why;
-        if (!BuildSubmission(request, LocalNodeName(), &submission, &why)) {
+        if (!BuildSubmission(request, host->LocalNode(), &submission, &why)) {
             return Fail(operation, kHpcBadRequest, why);
         }
-        std::string script = WriteTemporaryFile(submission.script);
-        if (script.empty()) return Fail(operation, kHpcBadRequest, "cannot write the batch script");
-        std::vector<std::string> argv = {"sbatch"};
-        argv.insert(argv.end(), submission.options.begin(), submission.options.end());
-        argv.push_back(script);
-        CommandResult result = RunCommand(argv, kSubmitTimeoutMs);
-        RemoveTemporaryFile(script);  // sbatch keeps its own copy
-        if (!result.started || result.timedOut || result.exitStatus != 0) {
-            return CommandFailure(operation, "sbatch", result);
-        }
+        CommandResult result = host->Submit(submission.options, submission.script, kSubmitTimeoutMs);
+        if (!Succeeded(result)) return CommandFailure(operation, "sbatch", result);
         long id = ParseSubmittedJobId(result.out);
         if (id < 0)
             return Fail(operation, kHpcUnreadable, "cannot read sbatch's answer \"" + result.out + "\"");
+        if (account != nullptr) KeepAccount(id, account);
         jobId = id;
         return kHpcOk;
     } catch (...) {
@@ -204,7 +319,10 @@ int CZEPHpcTool::HPC_CreateJob(long& jobId, const char* user, const char* passwo
 int CZEPHpcTool::HPC_GetJobInfo(const long& jobId, CZEPHPCJobInfoMessage& info, const char* scheduler) {
     (void)scheduler;
     try {
-        return QueryJob(jobId, info, "HPC_GetJobInfo");
+        int code = kHpcNoScheduler;
+        std::unique_ptr<SlurmHost> host = HostForJob("HPC_GetJobInfo", jobId, &code);
+        if (host == nullptr) return code;
+        return QueryJob(*host, jobId, info, "HPC_GetJobInfo");
     } catch (...) {
         return Fail("HPC_GetJobInfo", kHpcUnreadable, "out of memory");
     }
@@ -221,10 +339,13 @@ int CZEPHpcTool::HPC_WaitJobToFinish(const long& jobId, ZEPJobState& state, cons
     const char* operation = "HPC_WaitJobToFinish";
     try {
         state = ZEP_JOB_UNKNOWN;
+        int code = kHpcNoScheduler;
+        std::unique_ptr<SlurmHost> host = HostForJob(operation, jobId, &code);
+        if (host == nullptr) return code;
         auto lastAnswer = std::chrono::steady_clock::now();
         for (;;) {
             CZEPHPCJobInfoMessage info;
-            int rc = QueryJob(jobId, info, operation);
+            int rc = QueryJob(*host, jobId, info, operation);
             if (rc == kHpcOk) {
                 lastAnswer = std::chrono::steady_clock::now();
                 state = info.m_eState;

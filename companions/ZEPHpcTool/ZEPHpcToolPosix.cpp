@@ -1,4 +1,5 @@
-// Running Slurm's commands on POSIX: posix_spawnp with the output read through pipes and a time limit.
+// Slurm on this machine (POSIX): its commands run with posix_spawnp, their output read through pipes
+// within a time limit; the batch script is handed to sbatch in a private temporary file.
 #include <errno.h>
 #include <fcntl.h>
 #include <poll.h>
@@ -11,7 +12,10 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <fstream>
+#include <sstream>
 
+#include "CompanionText.h"
 #include "SlurmJob.h"
 
 extern char** environ;
@@ -56,8 +60,6 @@ void ReadSome(Fd& fd, std::string& into) {
         fd.Close();
     }
 }
-
-}  // namespace
 
 CommandResult RunCommand(const std::vector<std::string>& argv, int timeoutMs) {
     CommandResult result;
@@ -168,6 +170,47 @@ std::string LocalNodeName() {
     std::string host(name);
     return host.substr(0, host.find('.'));
 }
+
+class LocalSlurmHost : public SlurmHost {
+  public:
+    CommandResult Run(const std::vector<std::string>& argv, int timeoutMs) override {
+        return RunCommand(argv, timeoutMs);
+    }
+
+    CommandResult Submit(const std::vector<std::string>& options, const std::string& script,
+                         int timeoutMs) override {
+        std::string path = WriteTemporaryFile(script);
+        if (path.empty()) {
+            CommandResult result;
+            result.started = true;
+            result.err = std::string("cannot write the batch script: ") + strerror(errno);
+            return result;
+        }
+        std::vector<std::string> argv = {"sbatch"};
+        argv.insert(argv.end(), options.begin(), options.end());
+        argv.push_back(path);
+        CommandResult result = RunCommand(argv, timeoutMs);
+        RemoveTemporaryFile(path);  // sbatch keeps its own copy
+        return result;
+    }
+
+    bool ReadCompletedJobLines(const std::string& path, long jobId, std::string* text) override {
+        (void)jobId;
+        std::ifstream in(path, std::ios::binary);
+        if (!in) return false;
+        std::ostringstream content;
+        content << in.rdbuf();
+        *text = content.str();
+        return true;
+    }
+
+    std::string LocalNode() override { return LocalNodeName(); }
+    std::string NodePath(const std::string& path) override { return MapLibraryPath(path.c_str()); }
+};
+
+}  // namespace
+
+std::unique_ptr<SlurmHost> NewLocalSlurmHost() { return std::unique_ptr<SlurmHost>(new LocalSlurmHost()); }
 
 void PauseMs(int ms) {
     struct timespec request;

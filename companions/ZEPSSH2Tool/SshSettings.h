@@ -15,6 +15,9 @@ constexpr int kSshLocalFileFailed = -11;  // the console or process-id file cann
 
 int SshPort();
 int SshTimeoutMs();
+// True unless new hosts are refused, by CZEPSSH2Tool::SSH2_SetAcceptNewHosts(false) or, when that was
+// never called, by the environment variable ZEP_SSH_ACCEPT_NEW_HOSTS set to "0" or "no".
+bool SshAcceptNewHosts();
 
 }  // namespace companions
 }  // namespace zep

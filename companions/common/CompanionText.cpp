@@ -2,6 +2,7 @@
 #include "CompanionText.h"
 
 #include <cstring>
+#include <cwchar>
 
 namespace zep {
 namespace companions {
@@ -79,18 +80,12 @@ size_t Utf8SequenceLength(const unsigned char* bytes, size_t length, char32_t* o
 
 }  // namespace
 
-std::string WideToUtf8(const wchar_t* text) {
-    if (text == nullptr) return std::string();
-    return WideToUtf8(std::wstring(text));
-}
-
-std::string WideToUtf8(const std::wstring& text) {
-    std::string out;
-    out.reserve(text.size());
-    for (size_t i = 0; i < text.size(); ++i) {
+void AppendWideAsUtf8(const wchar_t* text, size_t length, std::string& out) {
+    if (text == nullptr) return;
+    for (size_t i = 0; i < length; ++i) {
         char32_t c = static_cast<char32_t>(text[i]);
         if (kWideIsUtf16) c &= 0xFFFF;
-        if (kWideIsUtf16 && c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size()) {
+        if (kWideIsUtf16 && c >= 0xD800 && c <= 0xDBFF && i + 1 < length) {
             char32_t next = static_cast<char32_t>(text[i + 1]) & 0xFFFF;
             if (next >= 0xDC00 && next <= 0xDFFF) {
                 c = 0x10000 + ((c - 0xD800) << 10) + (next - 0xDC00);
@@ -99,6 +94,21 @@ std::string WideToUtf8(const std::wstring& text) {
         }
         AppendUtf8(c, out);
     }
+}
+
+std::string WideToUtf8(const wchar_t* text) {
+    std::string out;
+    if (text == nullptr) return out;
+    size_t length = std::wcslen(text);
+    out.reserve(length);
+    AppendWideAsUtf8(text, length, out);
+    return out;
+}
+
+std::string WideToUtf8(const std::wstring& text) {
+    std::string out;
+    out.reserve(text.size());
+    AppendWideAsUtf8(text.data(), text.size(), out);
     return out;
 }
 

@@ -19,6 +19,11 @@ constexpr char32_t kReplacementCharacter = 0xFFFD;
 std::string WideToUtf8(const wchar_t* text);
 std::string WideToUtf8(const std::wstring& text);
 
+// Appends the UTF-8 form of text[0..length) to `out`, as WideToUtf8 does; a null text appends nothing.
+// Nothing else is allocated, so with room reserved beforehand (four bytes per unit suffice) `out` is
+// never moved.
+void AppendWideAsUtf8(const wchar_t* text, size_t length, std::string& out);
+
 // The wide form of UTF-8 bytes. Every byte that does not begin a well-formed sequence (overlong forms,
 // surrogates and values past U+10FFFF included) becomes one U+FFFD.
 std::wstring Utf8ToWide(const char* bytes, size_t length);
@@ -35,6 +40,9 @@ size_t CopyUtf8Cut(const std::string& text, char* out, size_t units);
 // locale. Bytes that do not decode become U+FFFD; characters that the code page cannot hold become
 // "?". A null text gives the empty text.
 std::wstring SystemToWide(const char* text);
+// Appends the wide form of a text in the system code page to `out`; it has at most as many units as the
+// text has bytes, and with that much room reserved beforehand `out` is never moved.
+void AppendSystemAsWide(const char* text, std::wstring& out);
 std::string WideToSystem(const wchar_t* text);
 
 // A path as the library builds it, made openable on this system: on POSIX every backslash becomes

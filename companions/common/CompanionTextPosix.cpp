@@ -2,6 +2,7 @@
 // a thread-local locale so that the process's global locale stays as it is.
 #include <limits.h>
 #include <locale.h>
+#include <string.h>
 #include <wchar.h>
 
 #include <cstring>
@@ -36,9 +37,8 @@ class EnvironmentCtype {
 
 }  // namespace
 
-std::wstring SystemToWide(const char* text) {
-    std::wstring out;
-    if (text == nullptr) return out;
+void AppendSystemAsWide(const char* text, std::wstring& out) {
+    if (text == nullptr) return;
     EnvironmentCtype ctype;
     size_t length = std::strlen(text);
     mbstate_t state;
@@ -58,6 +58,13 @@ std::wstring SystemToWide(const char* text) {
         out += wc;
         i += used;
     }
+}
+
+std::wstring SystemToWide(const char* text) {
+    std::wstring out;
+    if (text == nullptr) return out;
+    out.reserve(std::strlen(text));
+    AppendSystemAsWide(text, out);
     return out;
 }
 
@@ -78,6 +85,10 @@ std::string WideToSystem(const wchar_t* text) {
         out.append(buffer, used);
     }
     return out;
+}
+
+void WipeMemory(void* data, size_t size) {
+    if (data != nullptr && size > 0) explicit_bzero(data, size);
 }
 
 std::string MapLibraryPath(const char* path) {

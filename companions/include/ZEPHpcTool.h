@@ -49,6 +49,14 @@ class ZEPHPCTOOL_API CZEPHpcTool {
     CZEPHpcTool();
     ~CZEPHpcTool();
 
+    // Names the cluster's head node for every later call in this process ("host", "host:port" or
+    // "[address]:port"; port 22 unless given); null gives the choice back to the environment variable
+    // ZEP_HPC_HEAD_NODE, and an empty name means none. With a head node the jobs are submitted, watched
+    // and summarised over SSH on it, logged in with the account that HPC_CreateJob is given (the user's
+    // known_hosts must accept the head node, as for the remote shell companion). Without one, Slurm
+    // runs on this machine; the Windows build has no other way and fails with -1.
+    static void HPC_SetHeadNode(const char* headNode);
+
     // Submits a job; 0 on success with jobId set, otherwise a failure code. The arrays are the caller's.
     int HPC_CreateJob(long& jobId, const char* user, const char* password, const char* jobName,
                       ComputingMode mode, int nodeCount, char* const nodeNames[], const int taskCounts[],

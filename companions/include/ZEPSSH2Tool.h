@@ -19,9 +19,15 @@ class ZEPSSH2TOOL_API CZEPSSH2Tool {
     // longer keeps its connection as long as the server answers.
     static void SSH2_SetTimeout(int milliseconds);
 
-    // Checks that a shell can be opened on the host: 0 when usable, otherwise one of
-    // -1 (library start-up), -2 (connect), -3 (SSH handshake), -4 (no password authentication),
-    // -5 (PTY request), -6 (password refused), -7 (channel), -8 (shell request).
+    // Whether a host that the user's known_hosts does not name is accepted (its key is then added to the
+    // file) or refused (-3) by every later connection in this process. Unless set, new hosts are accepted
+    // unless the environment variable ZEP_SSH_ACCEPT_NEW_HOSTS is "0" or "no". A known host is always
+    // held to its recorded keys, and a connection without a usable known_hosts is refused (-3).
+    static void SSH2_SetAcceptNewHosts(bool accept);
+
+    // Checks that a shell can be opened on the host: 0 when usable, otherwise one of -1 (library
+    // start-up), -2 (connect), -3 (SSH handshake, or the host key refused or not checkable), -4 (no
+    // password authentication), -5 (PTY request), -6 (password refused), -7 (channel), -8 (shell request).
     int SSH2_CheckConnection(const wchar_t* host, const wchar_t* user, const wchar_t* password);
 
     // Runs one shell command line. Returns 0 when the command was run. stdoutText and stderrText, when

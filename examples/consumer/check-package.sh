@@ -2,12 +2,16 @@
 # Installs a build of ZEP3DTool into a temporary prefix, builds the consumer program against it twice
 # (CMake's find_package and pkg-config) and runs both on a small project.
 #
-#   check-package.sh BUILD_FOLDER CONSUMER_SOURCE CXX_COMPILER SANITIZE(ON/OFF)
+# In an optimised build without sanitizers it also checks the hardening of the installed binaries.
+#
+#   check-package.sh BUILD_FOLDER CONSUMER_SOURCE CXX_COMPILER SANITIZE(ON/OFF) [HARDENED(ON/OFF)]
 set -euo pipefail
 build=$1
 consumer=$2
 cxx=$3
 sanitize=${4:-OFF}
+hardened=${5:-OFF}
+here=$(cd "$(dirname "$0")" && pwd)
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
@@ -21,6 +25,10 @@ for f in include/zep3d/ZEPTools.h lib/cmake/ZEP3DTool/ZEP3DToolConfig.cmake lib/
          bin/zep3dtool lib/libZEP3DTool.so lib/libZEPNetSession.so lib/libZEPSSH2Tool.so; do
     [[ -e $work/prefix/$f ]] || { echo "not installed: $f"; exit 1; }
 done
+
+if [[ $hardened == ON ]]; then
+    bash "$here/../../cmake/check-hardening.sh" elf "$work/prefix/bin/zep3dtool" "$work"/prefix/lib/lib*.so
+fi
 
 # A project with a task-manager file of four tasks on this machine.
 mkdir -p "$work/project/Analysis/Run01"

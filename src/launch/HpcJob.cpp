@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "ZEPHpcTool.h"
+#include "platform/Platform.h"
 #include "toolkit/ZEP3DACCSecurity.h"
 #include "tools/CommandHandler.h"
 #include "tools/Console.h"
@@ -93,7 +94,7 @@ int CommandHandler::SubmitHPCJob(long& jobId) {
                                          static_cast<int>(nodes.size()), names.data(), counts.data(),
                                          exePath.c_str(), m_sCommandLine.c_str(), m_sHPCOutputFolder.c_str(),
                                          stdoutFile.c_str(), stderrFile.c_str(), "localhost");
-    std::fill(password.begin(), password.end(), '\0');
+    zep::platform::SecureWipe(password.data(), password.size());
     if (result != 0) {
         zep::tools::Print("CZEPHpcTool::HPC_CreateJob() failed. (%d)\n", result);
         zep::tools::Flush();

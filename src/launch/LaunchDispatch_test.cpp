@@ -89,7 +89,9 @@ TEST_F(LaunchDispatch, EachTaskModeTakesItsRoute) {
                           {5, nullptr}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.mode);
-        SetUpRun(TaskBlock(c.mode, 2) + MachineBlock({"node1 2 /opt/T/"}, {"1"}, kKeys));
+        // The Linux route needs its home folder as a folder of the node.
+        const std::string keys = c.mode == 11 ? "ValueSharedTarvik3DName=/opt/App\n" : kKeys;
+        SetUpRun(TaskBlock(c.mode, 2) + MachineBlock({"node1 2 /opt/T/"}, {"1"}, keys));
         StdoutCapture out;
         const long jobId = Execute();
         out.Stop();

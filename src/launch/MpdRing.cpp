@@ -85,6 +85,15 @@ void CommandHandler::BootMPDRing() {
         zep::tools::Flush();
         return;
     }
+    // The script paths are unquoted words of the remote commands; they are escaped, and the folder they
+    // start from must be one on the node.
+    if (!zep::launch::IsAbsolutePosixPath(m_sLinZep3DHomeDir)) {
+        zep::tools::Print(
+            "BootMPDRing() failed: [%s] is not an absolute POSIX path; the MPD ring is not booted.\n",
+            m_sLinZep3DHomeDir.c_str());
+        zep::tools::Flush();
+        return;
+    }
 
     zep::launch::StorageNode node(storage, m_szUserName, m_szPassword, trace);
     const int connection = node.CheckConnection();
@@ -118,13 +127,14 @@ void CommandHandler::BootMPDRing() {
     zep::launch::RunRemoteStep(node, trace, "echo -e \"" + hostsText + "\" > " + hostsFile,
                                "Modify mpdhosts.txt in tmp folder",
                                ">>> Modify MPD hosts file at storage node    ... ");
-    zep::launch::RunRemoteStep(
-        node, trace, mpdboot + " -n " + std::to_string(hosts.size()) + " -f " + hostsFile + " -r rsh",
-        "Run mpdboot", ">>> Executing mpdboot                        ... ");
+    zep::launch::RunRemoteStep(node, trace,
+                               zep::launch::EscapeShellWord(mpdboot) + " -n " + std::to_string(hosts.size()) +
+                                   " -f " + hostsFile + " -r rsh",
+                               "Run mpdboot", ">>> Executing mpdboot                        ... ");
     node.Run("rm " + hostsFile);
 
     std::string traceOutput;
-    zep::launch::RunRemoteStep(node, trace, mpdtrace, "Run mpdtrace for check",
+    zep::launch::RunRemoteStep(node, trace, zep::launch::EscapeShellWord(mpdtrace), "Run mpdtrace for check",
                                ">>> Executing mpdtrace                       ... ", &traceOutput);
     for (const std::string& host : hosts) {
         if (trace) zep::tools::Print("Check mpd of [%s] ... ", host.c_str());

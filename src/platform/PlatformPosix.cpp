@@ -159,5 +159,9 @@ size_t DecodeCharacter(const char* text, size_t length, wchar_t* out) {
     return used == 0 ? 1 : used;
 }
 
+void SecureWipe(void* data, size_t size) {
+    if (data != nullptr && size != 0) explicit_bzero(data, size);
+}
+
 }  // namespace platform
 }  // namespace zep

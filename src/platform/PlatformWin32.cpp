@@ -138,5 +138,9 @@ size_t DecodeCharacter(const char* text, size_t length, wchar_t* out) {
     return static_cast<size_t>(bytes);
 }
 
+void SecureWipe(void* data, size_t size) {
+    if (data != nullptr && size != 0) SecureZeroMemory(data, size);
+}
+
 }  // namespace platform
 }  // namespace zep

@@ -5,6 +5,8 @@
 
 #include <cerrno>
 #include <filesystem>
+#include <string>
+#include <vector>
 
 #include "TestUtil.h"
 
@@ -126,6 +128,29 @@ TEST(Platform, SystemErrorTextNamesTheError) {
     EXPECT_EQ(c, L'A');
     EXPECT_FALSE(IsLeadByte('A'));
     EXPECT_EQ(DecodeCharacter(nullptr, 1, &c), 0u);
+}
+
+TEST(Platform, SecureWipeClearsBuffersAndTheWholeCapacityOfTexts) {
+    unsigned char bytes[8] = {1, 2, 3, 4, 5, 6, 7, 8};
+    SecureWipe(bytes + 1, 6);
+    EXPECT_EQ(std::vector<unsigned char>(bytes, bytes + 8),
+              (std::vector<unsigned char>{1, 0, 0, 0, 0, 0, 0, 8}));
+    SecureWipe(nullptr, 4);
+
+    // A secret that was longer once still sits behind the size of its text.
+    std::string narrow(100, 's');
+    narrow.resize(3);
+    const char* kept = narrow.data();
+    SecureWipe(narrow);
+    EXPECT_TRUE(narrow.empty());
+    EXPECT_EQ(std::string(kept, 100), std::string(100, '\0'));
+
+    std::wstring wide(50, L'w');
+    wide.resize(1);
+    const wchar_t* keptWide = wide.data();
+    SecureWipe(wide);
+    EXPECT_TRUE(wide.empty());
+    EXPECT_EQ(std::wstring(keptWide, 50), std::wstring(50, L'\0'));
 }
 
 }  // namespace

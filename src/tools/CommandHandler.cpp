@@ -8,6 +8,7 @@
 
 #include "ZEPMPITool.h"
 #include "ZEPUnicodeTool.h"
+#include "platform/Platform.h"
 #include "tools/Console.h"
 
 namespace {
@@ -27,7 +28,7 @@ struct NarrowBuffer {
 CommandHandler::CommandHandler(int debugLevel)
     : m_pFileIO(new CZEPFileIO(0, debugLevel)), m_iDebug(debugLevel) {}
 
-CommandHandler::~CommandHandler() {}
+CommandHandler::~CommandHandler() { zep::platform::SecureWipe(m_szPassword, sizeof(m_szPassword)); }
 
 void CommandHandler::SetCommandArguments(int iCommand, const char* commandLine, const char* installDir,
                                          const char* projectDir, const char* baseName, const char* exeName,

@@ -91,7 +91,8 @@ class CommandHandler {
     // Reads the account of the installation's "acc.ini" into m_szUserName and m_szPassword.
     void ReadAccountInfo();
 
-    // Task mode 11: boots the MPD ring, writes the machine file and starts the remote launcher.
+    // Task mode 11: boots the MPD ring, writes the machine file and starts the remote launcher; the
+    // account password is wiped from m_szPassword when the route ends.
     void SpawnLinuxMPIProcess();
     void BootMPDRing();
     void WriteRemoteMachineFile();

@@ -155,8 +155,8 @@ TEST_F(ParallelRunFiles, LinuxNodeGetsItsMachineFileArgumentsAndNodePaths) {
     zep::fakes::ScriptConfigurationString(L"-env A $B $C ");
     EXPECT_EQ(Write(TaskBlock(11, 3) + MachineBlock({"alpha 2 /opt/T/", "beta 1 /opt/T/"}, {"1", "1"}, keys)),
               2);
-    const std::string linuxRun = "/ZEP_WorkingFolder/" + run_.projectDir().substr(1) + "/Analysis/Run01";
-    const std::string rewritten = "\"/opt/T*/ZEP_WorkingFolder/" + run_.projectDir().substr(1) + "*\"";
+    const std::string linuxRun = run_.linuxProjectDir() + "/Analysis/Run01";
+    const std::string rewritten = "\"/opt/T*" + run_.linuxProjectDir() + "*\"";
     EXPECT_EQ(handler_->m_sCommandLine, rewritten);
     const std::string pwf = "-env A $B $C -machinefile \"" + linuxRun +
                             "/machines.txt\" -n 3  \"/opt/T/solver.exe\" " + rewritten;

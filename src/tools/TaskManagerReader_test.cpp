@@ -330,8 +330,8 @@ TEST_F(TaskManagerReader, DebugKeyOfTheFileTurnsTracesOnAndModeElevenAddsItsPath
                   "     WinRunPath=" +
                   run_.runPath() +
                   "\n"
-                  "     LinRunPath=/ZEP_WorkingFolder/" +
-                  run_.projectDir().substr(1) +
+                  "     LinRunPath=" +
+                  run_.linuxProjectDir() +
                   "/Analysis/Run01\n"
                   "     nproc=1\n"
                   "\n");

@@ -170,7 +170,7 @@ void ChildProcess::Stop(int timeoutMs) {
 
 // ---- SshServer ------------------------------------------------------------------------------------
 
-bool SshServer::Start(const std::string& folder, std::string* why) {
+bool SshServer::Start(const std::string& folder, std::string* why, const std::string& extraConfig) {
     user_ = "zeptest" + std::to_string(getpid());
     port_ = FreeLoopbackPort();
     std::string output;
@@ -184,6 +184,14 @@ bool SshServer::Start(const std::string& folder, std::string* why) {
     userCreated_ = true;
     home_ = Value(output, "home");
     hostKey_ = folder + "/hostkey";
+    if (!extraConfig.empty()) {
+        FILE* config = std::fopen((folder + "/sshd_config").c_str(), "a");
+        bool written = config != nullptr && std::fputs(extraConfig.c_str(), config) >= 0;
+        if (config == nullptr || std::fclose(config) != 0 || !written) {
+            *why = "cannot add to " + folder + "/sshd_config";
+            return false;
+        }
+    }
     // sshd refuses to re-execute itself from a relative path: start it by its absolute one.
     if (!sshd_.Start({"/usr/sbin/sshd", "-D", "-e", "-f", folder + "/sshd_config"}, folder + "/sshd.log",
                      why)) {

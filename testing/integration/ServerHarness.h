@@ -79,8 +79,8 @@ class SshServer {
     SshServer& operator=(const SshServer&) = delete;
 
     // Prepares the user and the configuration under `folder` and starts sshd; false with `why` set
-    // when the server cannot be had here.
-    bool Start(const std::string& folder, std::string* why);
+    // when the server cannot be had here. `extraConfig` is added to sshd_config (lines with their ends).
+    bool Start(const std::string& folder, std::string* why, const std::string& extraConfig = std::string());
     // Stops sshd by its process id and removes the test user.
     void Stop();
 
@@ -88,7 +88,9 @@ class SshServer {
     const std::string& user() const { return user_; }
     const std::string& password() const { return password_; }
     const std::string& home() const { return home_; }
+    // The private key files of the server's ed25519 and ECDSA (nistp256) host keys; ".pub" beside them.
     const std::string& hostKeyFile() const { return hostKey_; }
+    std::string ecdsaHostKeyFile() const { return hostKey_ + "_ecdsa"; }
 
   private:
     ChildProcess sshd_;

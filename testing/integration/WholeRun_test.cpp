@@ -186,10 +186,13 @@ class WholeRunOverSsh : public ::testing::Test {
     // Sets up and executes one run in its own run folder at trace level 0, with the test user's account
     // (or another password); returns what was printed. The run folder belongs to the test user, who
     // writes the machine file there.
+    // The project folder's name, the words after the solver's command line and the node installation
+    // folder may be given.
     std::string Run(const std::string& runId, bool redirect, int minPort, int maxPort,
                     const std::vector<std::string>& hosts = {"localhost"},
-                    const std::string& password = std::string()) {
-        project_ = shared_ + "/My Proj";
+                    const std::string& password = std::string(), const std::string& projectName = "My Proj",
+                    const std::string& moreWords = "", const std::string& home = std::string()) {
+        project_ = shared_ + "/" + projectName;
         runPath_ = project_ + "/Analysis/Run" + runId;
         fs::create_directories(runPath_);
         std::string output;
@@ -197,7 +200,7 @@ class WholeRunOverSsh : public ::testing::Test {
         install_ = folder_->File("Install") + "/";
         WriteAccount(install_, server_->user(), password.empty() ? server_->password() : password);
         const std::string keys =
-            "ValueSharedTarvik3DName=" + nodeHome_ +
+            "ValueSharedTarvik3DName=" + (home.empty() ? nodeHome_ : home) +
             "\nValueParallelWorkingFolder=D:\\Work\nValueMinPort=" + std::to_string(minPort) +
             "\nValueMaxPort=" + std::to_string(maxPort) + "\n";
         // Two tasks over the machines, all on the first when there is one.
@@ -209,8 +212,9 @@ class WholeRunOverSsh : public ::testing::Test {
                       MachineBlock(machines, std::vector<std::string>(hosts.size(), "1"), keys));
 
         CZEPTools tools;
-        EXPECT_EQ(tools.SetCommand(0, kCommandLine, install_.c_str(), project_.c_str(), "Part", "solver",
-                                   runId.c_str(), 0),
+        const std::string commandLine = kCommandLine + moreWords;
+        EXPECT_EQ(tools.SetCommand(0, commandLine.c_str(), install_.c_str(), project_.c_str(), "Part",
+                                   "solver", runId.c_str(), 0),
                   2)
             << tools.GetCommandErrMsg();
         long jobId = 0;
@@ -357,6 +361,44 @@ TEST_F(WholeRunOverSsh, RefusedAccountIsReportedStepByStepAndLeavesNothingOnTheN
     EXPECT_FALSE(FileExists(runPath_ + "/machines.txt"));
     EXPECT_FALSE(FileExists(calls_ + "/mpiexec.args"));
     EXPECT_FALSE(FileExists(runPath_ + "/mpiexec.pid")) << "no launcher, so no process-id file";
+}
+
+// A project folder, a node installation folder and solver arguments that carry shell code: every
+// payload would leave a marker file on the node if it ran; the run works and the launcher receives the
+// names and words unchanged.
+TEST_F(WholeRunOverSsh, ShellCodeInTheProjectReachesTheNodeOnlyAsText) {
+    const std::string marker = "zep_marker_";
+    const std::string projectName =
+        "R&D Tom's `touch " + marker + "1` $(touch " + marker + "2);touch " + marker + "3;#";
+    const std::string home =
+        folder_->File("node $(touch " + marker + "4)`touch " + marker + "5`;touch " + marker + "6;#") + "/";
+    fs::create_directories(home);
+    fs::create_directory_symlink(nodeHome_ + "IntelMPI", home + "IntelMPI");
+    const std::string words = " \"a b\" $(touch " + marker + "7) `touch " + marker + "8` ;touch " + marker +
+                              "9 R&D Tom's \\\"q\\\"";
+
+    const std::string printed = Run("04", false, 10000, 11000, {"localhost"}, "", projectName, words, home);
+
+    EXPECT_THAT(printed, Not(HasSubstr("failed")));
+    EXPECT_THAT(printed, HasSubstr("stand-in mpiexec: 18 arguments\n"));
+    EXPECT_EQ(ReadFile(runPath_ + "/machines.txt"), "localhost\r\nlocalhost\r\n\n");
+    EXPECT_THAT(Lines(ReadFile(calls_ + "/mpdboot.args")),
+                ElementsAre("-n", "1", "-f", ::testing::_, "-r", "rsh"));
+    std::vector<std::string> expected = {"-wdir", runPath_, "-machinefile",   runPath_ + "/machines.txt",
+                                         "-n",    "2",      home + "/solver", home + "*" + project_ + "*"};
+    // The words as a Windows program would split the command line.
+    for (const std::string& word :
+         std::vector<std::string>{"a b", "$(touch", marker + "7)", "`touch", marker + "8`", ";touch",
+                                  marker + "9", "R&D", "Tom's", "\"q\""})
+        expected.push_back(word);
+    EXPECT_EQ(Lines(ReadFile(calls_ + "/mpiexec.args")), expected);
+
+    // No payload ran: no marker anywhere the node's shell could have left one.
+    for (const std::string& folder :
+         {server_->home(), calls_, runPath_, project_, shared_, home, std::string("/tmp")})
+        EXPECT_TRUE(FilesStartingWith(folder, marker).empty()) << folder;
+    std::error_code error;
+    fs::remove_all(home, error);
 }
 
 // ---- Task mode 12: a one-node cluster job on Slurm --------------------------------------------------

@@ -2,7 +2,8 @@
 # The OpenSSH server of the integration tests, on the loopback interface only. The tests start sshd
 # themselves (so that they can stop it by its process id); this script prepares and cleans up.
 #   ssh-server.sh prepare DIR PORT USER PASSWORD
-#       creates USER (login shell bash) with PASSWORD, a host key and DIR/sshd_config for 127.0.0.1:PORT,
+#       creates USER (login shell bash) with PASSWORD, two host keys (DIR/hostkey, ed25519, and
+#       DIR/hostkey_ecdsa) and DIR/sshd_config for 127.0.0.1:PORT,
 #       and prints the line "home=<home folder of USER>".
 #   ssh-server.sh remove-user USER
 #       removes USER and its home folder.
@@ -27,12 +28,15 @@ prepare)
     touch "$home/.hushlogin" && chown "$user:" "$home/.hushlogin"
     # The privilege-separation folder is compiled into sshd.
     mkdir -p /run/sshd && chmod 0755 /run/sshd
-    rm -f "$dir/hostkey" "$dir/hostkey.pub"
+    rm -f "$dir/hostkey" "$dir/hostkey.pub" "$dir/hostkey_ecdsa" "$dir/hostkey_ecdsa.pub"
+    # Two host keys: ed25519, and ECDSA, the type that the Windows build's SSH library can check.
     ssh-keygen -q -t ed25519 -N '' -f "$dir/hostkey"
+    ssh-keygen -q -t ecdsa -b 256 -N '' -f "$dir/hostkey_ecdsa"
     cat > "$dir/sshd_config" <<CFG
 ListenAddress 127.0.0.1
 Port $port
 HostKey $dir/hostkey
+HostKey $dir/hostkey_ecdsa
 PidFile $dir/sshd.pid
 PasswordAuthentication yes
 KbdInteractiveAuthentication no
