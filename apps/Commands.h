@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+class CommandHandler;
+
 namespace zep {
 namespace apps {
 
@@ -32,6 +34,11 @@ bool IsFolder(const std::string& path);
 // A short explanation of a run status code ("parallel run on one machine", "the task-manager file
 // cannot be opened", ...).
 std::string StatusMeaning(int status);
+
+// What failed in a run that `handler` launched, in a few words ("the cluster job 7 ended FAILED"), for
+// the routes that leave their outcome in the handler: the Linux storage node (task mode 11) and the
+// cluster job (jobId, -1 for none). Empty when nothing failed there.
+std::string LaunchFailure(const CommandHandler& handler, long jobId);
 
 // The subcommands; each takes the arguments after its name and returns the exit code. None throws.
 int RunCommand(const std::vector<std::string>& args);

@@ -1,14 +1,15 @@
-// zep3dtool run: sets up a run through the library's façade, starts it, waits for what it started and
-// reports the run status.
+// zep3dtool run: sets up a run as the library's façade does, starts it, waits for what it started and
+// reports the run status and how the launch ended.
 #include <cstdio>
 #include <iostream>
+#include <memory>
 
 #include "Commands.h"
 #include "Options.h"
 #include "RunArguments.h"
 #include "System.h"
-#include "platform/Platform.h"
-#include "zep3d/ZEPTools.h"
+#include "ZEPHpcTool.h"
+#include "tools/CommandHandler.h"
 
 namespace zep {
 namespace apps {
@@ -16,27 +17,37 @@ namespace {
 
 const char kCommand[] = "run";
 
-// The Linux route (task mode 11) starts its launcher on the storage node in the background: no local
-// process and no cluster job is expected. Its launcher file holds the machine-file form.
-bool IsRemoteLinuxRun(const RunArguments& run) {
-    std::FILE* file = platform::OpenStdioPlain(run.RunFile(".pwf").c_str(), "rb");
-    if (file == nullptr) return false;
-    std::string text;
-    char buffer[4096];
-    size_t n = 0;
-    while ((n = std::fread(buffer, 1, sizeof(buffer), file)) > 0 && text.size() < (1u << 20))
-        text.append(buffer, n);
-    std::fclose(file);
-    return text.find("-machinefile \"") != std::string::npos &&
-           text.find(" -noprompt -hosts ") == std::string::npos;
-}
-
 void FlushStdout() {
     std::cout.flush();
     std::fflush(stdout);
 }
 
+std::string FirstWord(const std::string& text) {
+    const size_t begin = text.find_first_not_of(' ');
+    if (begin == std::string::npos) return std::string();
+    return text.substr(begin, text.find(' ', begin) - begin);
+}
+
 }  // namespace
+
+std::string LaunchFailure(const CommandHandler& handler, long jobId) {
+    if (jobId != -1 && handler.m_iHPCJobState != ZEP_JOB_FINISHED) {
+        const std::string state = FirstWord(handler.m_sHPCJobState);
+        return "the cluster job " + std::to_string(jobId) +
+               (state.empty() ? " could not be followed to its end" : " ended " + state);
+    }
+    if (handler.m_iTaskMode != 11) return std::string();
+    const std::string node =
+        "the run on the storage node " +
+        (handler.m_ppTaskHostName.empty() ? std::string("(none)") : handler.m_ppTaskHostName[0]);
+    if (!handler.m_bRemoteLaunched) return node + " was not started";
+    if (handler.m_iRemoteLaunchResult != 0)
+        return node + " failed over SSH (code " + std::to_string(handler.m_iRemoteLaunchResult) + ")";
+    if (handler.m_iRemoteExitCode != 0)
+        return node + " failed: its launcher ended with exit code " +
+               std::to_string(handler.m_iRemoteExitCode);
+    return std::string();
+}
 
 int RunCommand(const std::vector<std::string>& args) {
     Options options(
@@ -45,7 +56,8 @@ int RunCommand(const std::vector<std::string>& args) {
         "writes the run's partition (.ppp) and launcher (.pwf) files beside it, starts the run on the\n"
         "route of its task mode and waits for the processes it started and for a cluster job. Prints the\n"
         "run status and message. Exit code 0 for the statuses 0 to 2, 1 for a set-up failure, 3 when the\n"
-        "launched processes failed or nothing could be started.",
+        "launched processes, the run on the Linux storage node or the cluster job failed, or nothing\n"
+        "could be started.",
         RunOptionDefs(true));
     std::string error;
     if (!options.Parse(args, &error)) return UsageError(kCommand, error);
@@ -62,13 +74,24 @@ int RunCommand(const std::vector<std::string>& args) {
 
     LaunchedProcesses launched;
     launched.Watch();
-    CZEPTools tools;
-    int status = tools.SetCommand(0, run.commandLine.c_str(), run.install.c_str(), run.project.c_str(),
-                                  run.base.c_str(), run.solver.c_str(), run.runId.c_str(),
-                                  run.noPathMapping ? 1 : 0, run.trace);
+    // The steps of the façade's SetCommand, ExecuteCommand and WaitCommand on a handler of this
+    // command's own, so that how the launch ended can be read from it afterwards.
+    std::unique_ptr<CommandHandler> handler;
+    int status = 0;
+    try {
+        handler.reset(new CommandHandler(run.trace));
+        handler->m_iNoPathMapping = run.noPathMapping ? 1 : 0;
+        handler->SetCommandArguments(0, run.commandLine.c_str(), run.install.c_str(), run.project.c_str(),
+                                     run.base.c_str(), run.solver.c_str(), run.runId.c_str());
+        handler->ReadCMX4TaskManager();
+        handler->WriteParallelFile();
+        status = handler->m_iStatus;
+    } catch (...) {
+        return Fail(kCommand, "out of memory while setting up the run");
+    }
     if (status < 0 || status > 2) {
         // A run whose set-up failed is not started: its files are missing or wrong.
-        std::printf("Status: %d (%s)\n%s", status, StatusMeaning(status).c_str(), tools.GetCommandErrMsg());
+        std::printf("Status: %d (%s)\n%s", status, StatusMeaning(status).c_str(), handler->m_sErrMsg.c_str());
         return Fail(kCommand, "set-up failed with status " + std::to_string(status) + ": " +
                                   StatusMeaning(status) +
                                   (status == -3301 ? " (" + run.RunFile(".cmx") + ")" : ""));
@@ -76,14 +99,22 @@ int RunCommand(const std::vector<std::string>& args) {
 
     FlushStdout();
     long jobId = -1;
-    tools.ExecuteCommand(jobId);
+    try {
+        handler->SetProcessCleaner();
+        handler->SpawnMPIProcess(jobId);
+    } catch (...) {
+        // Out of memory while launching: what was started is still waited for below.
+    }
     FlushStdout();
     LaunchedProcesses::Result ended = launched.WaitForAll();
-    tools.WaitCommand();
+    try {
+        handler->WaitHPCJob();
+    } catch (...) {
+    }
     FlushStdout();
 
     std::printf("Status: %d (%s)\n", status, StatusMeaning(status).c_str());
-    if (*tools.GetCommandErrMsg() != 0) std::printf("%s", tools.GetCommandErrMsg());
+    if (!handler->m_sErrMsg.empty()) std::printf("%s", handler->m_sErrMsg.c_str());
     if (jobId != -1) std::printf("Cluster job: %ld\n", jobId);
     if (ended.processes > 0) {
         if (ended.failed == 0) {
@@ -91,16 +122,23 @@ int RunCommand(const std::vector<std::string>& args) {
         } else {
             std::printf("Launched processes: %d, %d failed (exit code %d)\n", ended.processes, ended.failed,
                         ended.firstFailure);
+            FlushStdout();
             Fail(kCommand,
                  "the launched processes failed (exit code " + std::to_string(ended.firstFailure) + ")");
             return kExitRunFailed;
         }
-    } else if (status >= 1 && jobId == -1 && !IsRemoteLinuxRun(run)) {
+    } else if (status >= 1 && jobId == -1 && handler->m_iTaskMode != 11) {
         std::printf("Launched processes: none\n");
+        FlushStdout();
         Fail(kCommand, "the run was not started: no launcher process and no cluster job");
         return kExitRunFailed;
     }
     FlushStdout();
+    const std::string failure = LaunchFailure(*handler, jobId);
+    if (!failure.empty()) {
+        Fail(kCommand, failure);
+        return kExitRunFailed;
+    }
     return kExitOk;
 }
 

@@ -32,7 +32,8 @@ std::vector<std::string> Fields(const std::string& line) {
 
 }  // namespace
 
-bool ParseVectorCsv(const std::string& text, std::vector<Vector6>* vectors, std::string* error) {
+bool ParseVectorCsv(const std::string& text, std::vector<Vector6>* vectors, std::string* error,
+                    std::vector<int>* lines) {
     std::istringstream in(text);
     std::string line;
     int number = 0;
@@ -69,6 +70,7 @@ bool ParseVectorCsv(const std::string& text, std::vector<Vector6>* vectors, std:
             return false;
         }
         vectors->push_back(vector);
+        if (lines != nullptr) lines->push_back(number);
     }
     return true;
 }

@@ -15,7 +15,9 @@ using Vector6 = std::array<float, 6>;  // start x, y, z, end x, y, z
 // around them allowed; empty lines and lines starting with "#" are skipped, and so is a first line whose
 // six fields are all non-numeric (a header). Line ends LF or CR LF. Numbers must be finite and fit a
 // float. Returns false with "line N: reason" in `error` at the first line that is none of these.
-bool ParseVectorCsv(const std::string& text, std::vector<Vector6>* vectors, std::string* error);
+// When `lines` is given, it receives the line number (from 1) of each vector.
+bool ParseVectorCsv(const std::string& text, std::vector<Vector6>* vectors, std::string* error,
+                    std::vector<int>* lines = nullptr);
 
 }  // namespace apps
 }  // namespace zep

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
@@ -292,6 +293,22 @@ TEST_F(Zep3dtool, RunWithoutALauncherOrWithAFailingOneExitsWith3) {
                          "Launched processes: 1, 1 failed (exit code 5)\n");
     EXPECT_EQ(r.err, "zep3dtool run: the launched processes failed (exit code 5)\n");
     EXPECT_EQ(ReadFile(run + "/Demo01.ppp"), "#NPartition\n2\n#ParallelMode_IS_SMP\n");
+}
+
+TEST_F(Zep3dtool, ARunOnAStorageNodeThatCannotBeReachedExitsWith3) {
+    // Nothing listens on the SSH port of 127.0.0.1 here: every remote step is refused at once.
+    std::string project = Project(
+        "<TASKMANAGER>\nIDTaskMode=11\nValueNoTask=1\n</TASKMANAGER>\n<REMOTE_MACHINES>\nVersion=1003\n"
+        "ValueNoMachine=1\nValueLocalHost=localhost\nValueParallelWorkingFolder=/w\n"
+        "ValueSharedTarvik3DName=/opt/T/\nValueMachineSetting\n1=127.0.0.1 1 /opt/T/\n"
+        "ValueMachineWeighting\n1=1\n</REMOTE_MACHINES>\n");
+    Result r = Tool({"run", "--install", Install(), "--project", project, "--base", "Demo", "--run-id", "01",
+                     "--solver", "s"});
+    EXPECT_EQ(r.code, 3) << r.out << r.err;
+    EXPECT_THAT(r.out, HasSubstr("Status: 2 (parallel run over several machines)\n"));
+    const std::string line = "zep3dtool run: the run on the storage node 127.0.0.1 failed over SSH (code -";
+    ASSERT_GE(r.err.size(), line.size());
+    EXPECT_EQ(r.err.substr(r.err.rfind('\n', r.err.size() - 2) + 1, line.size()), line) << r.err;
 }
 
 TEST_F(Zep3dtool, TheDemoRunsFourMpiProcessesThatReadTheirPartitionFile) {
@@ -635,7 +652,38 @@ TEST_F(Zep3dtool, ArrowsWritesOneFacetPerVector) {
     EXPECT_EQ(r.err, "zep3dtool arrows: cannot read none.csv: no such file\n");
     r = Tool({"arrows", "v.csv", dir_.File("no/folder/x.stl")});
     EXPECT_EQ(r.code, 1);
-    EXPECT_EQ(r.err, "zep3dtool arrows: cannot write " + dir_.File("no/folder/x.stl") + "\n");
+    EXPECT_EQ(r.err, "zep3dtool arrows: cannot write " + dir_.File("no/folder/x.stl") +
+                         ": No such file or directory\n");
+}
+
+TEST_F(Zep3dtool, ArrowsLeavesOutVectorsWithoutAFiniteArrowAndNamesTheirLines) {
+    // Squares of these lengths leave the float range, so the base corner of the arrow is not a number.
+    WriteFile(dir_.File("v.csv"),
+              "0,0,0,1e-30,0,0\n0,0,0,1,0,0\n-3e38,0,0,3e38,0,0\n2,2,2,2,2,2\n0,0,0,0,2e19,0\n");
+    Result r = Tool({"arrows", "v.csv", "v.stl"});
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(r.out,
+              "Wrote 1 arrow to v.stl (base ratio 0.05); left out 1 vector of length 0 and 3 vectors too "
+              "short or too long for a single-precision arrow (lines 1, 3 and 5)\n");
+    EXPECT_EQ(ReadFile(dir_.File("v.stl")).find("nan"), std::string::npos);
+}
+
+TEST_F(Zep3dtool, ArrowsThatCannotBeWrittenWholeKeepTheOldFile) {
+    std::string csv;
+    for (int i = 1; i <= 100; ++i) csv += "0,0,0," + std::to_string(i) + ",1,0\n";
+    WriteFile(dir_.File("v.csv"), csv);
+    WriteFile(dir_.File("v.stl"), "solid\nthe old arrows\n");
+    // A file-size limit of 1024 bytes, with the signal that would end the program ignored.
+    Result r = RunProgram(dir_.path(), {"sh", "-c", "ulimit -f 1 && trap '' XFSZ && exec \"$0\" \"$@\"",
+                                        ZEP3DTOOL_PATH, "arrows", "--force", "v.csv", "v.stl"});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(r.err, "zep3dtool arrows: cannot write v.stl: File too large\n");
+    EXPECT_EQ(ReadFile(dir_.File("v.stl")), "solid\nthe old arrows\n");
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(dir_.path()))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{".stderr", ".stdin", ".stdout", "v.csv", "v.stl"}));
 }
 
 }  // namespace

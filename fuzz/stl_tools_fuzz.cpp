@@ -19,6 +19,22 @@ namespace {
 // Counts the calls give stay below this, so that the caller's arrays below are always long enough.
 constexpr int kMaxCount = 63;
 
+// What the harness knows of the STL tool's node storage, so that it keeps the caller's REQUIRES: with the
+// caller's arrays and no node count, every node a face uses must lie in the arrays.
+struct NodeState {
+    int count = 0;  // the count of the last accepted SetNNode
+    bool callerArrays = false;
+    int highestFaceNode = 0;  // of every face given so far, stored or not
+
+    bool Uncounted() const { return callerArrays && count == 0; }
+    // A face node as given, or, while the arrays are uncounted, kept inside them.
+    int FaceNode(int node) {
+        if (Uncounted() && node > kMaxCount) node = kMaxCount;
+        if (node > highestFaceNode) highestFaceNode = node;
+        return node;
+    }
+};
+
 class Input {
   public:
     Input(const uint8_t* data, size_t size) : data_(data), size_(size) {}
@@ -76,6 +92,7 @@ void Fuzz(const uint8_t* data, size_t size) {
     std::vector<float> callerX(kMaxCount + 1, 1.0f), callerY(kMaxCount + 1, 2.0f),
         callerZ(kMaxCount + 1, 3.0f);
     CZEPDrawSTLTool stl;
+    NodeState nodes;
     CZEPDrawVectorTool vectors;
     const char* path = TempPath().c_str();
     int steps = 0;
@@ -83,7 +100,9 @@ void Fuzz(const uint8_t* data, size_t size) {
         switch (in.Byte() % 15) {
             case 0: {
                 int n = in.Index();
-                stl.SetNNode(n > kMaxCount ? kMaxCount : n);
+                if (n > kMaxCount) n = kMaxCount;
+                stl.SetNNode(n);
+                if (n >= 0) nodes = NodeState{n, false, nodes.highestFaceNode};
                 break;
             }
             case 1: {
@@ -99,21 +118,29 @@ void Fuzz(const uint8_t* data, size_t size) {
             }
             case 3: {
                 int iFace = in.Index(), nNode = in.Index();
-                int nodes[5] = {in.Index(), in.Index(), in.Index(), in.Index(), in.Index()};
-                stl.SetFace20(iFace, nNode, nodes);
+                int face[5];
+                for (int& node : face) node = nodes.FaceNode(in.Index());
+                stl.SetFace20(iFace, nNode, face);
                 break;
             }
             case 4: {
                 int nNode = in.Index();
-                int nodes[5] = {in.Index(), in.Index(), in.Index(), in.Index(), in.Index()};
-                stl.SetFace20(nNode, nodes);
+                int face[5];
+                for (int& node : face) node = nodes.FaceNode(in.Index());
+                stl.SetFace20(nNode, face);
                 break;
             }
             case 5: {
                 float* x = callerX.data();
                 float* y = callerY.data();
                 float* z = callerZ.data();
+                // Faces given earlier may reach past the arrays: they are then handed over with a count.
+                if (nodes.count == 0 && nodes.highestFaceNode > kMaxCount) {
+                    stl.SetNNode(kMaxCount);
+                    nodes.count = kMaxCount;
+                }
                 stl.SetNode(x, y, z);
+                nodes.callerArrays = true;
                 break;
             }
             case 6:

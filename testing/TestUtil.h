@@ -3,6 +3,7 @@
 #ifndef ZEP3D_TESTING_TESTUTIL_H_
 #define ZEP3D_TESTING_TESTUTIL_H_
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -86,6 +87,24 @@ class FixedClock {
     FixedClock(const FixedClock&) = delete;
     FixedClock& operator=(const FixedClock&) = delete;
 };
+
+// Real write faults for tests of the writers: a child process runs a piece of a test under a file-size
+// limit or as a user without rights, and hands back the text that the piece returns.
+struct FaultChild {
+    // Files may grow to this many bytes at most (RLIMIT_FSIZE), with SIGXFSZ ignored so that a write
+    // past it fails with EFBIG instead of ending the child; -1 for no limit.
+    long long fileSizeLimit = -1;
+    // When the tests run as root: run as the unprivileged user "nobody", so that the permissions of
+    // files and folders apply.
+    bool unprivileged = false;
+};
+
+// True when this system can run fault children (POSIX); otherwise false, and *why says why.
+bool CanRunFaultChildren(std::string* why);
+
+// Runs `body` in a child process set up as `fault` says and returns the text that `body` returned; a
+// child that could not be set up or did not end normally gives a text that starts with "child: ".
+std::string RunInFaultChild(const FaultChild& fault, const std::function<std::string()>& body);
 
 // Whole-file helpers in binary mode. ReadFile returns the empty text for a missing file.
 std::string ReadFile(const std::string& path);

@@ -1,7 +1,12 @@
-// Standard output capture and the text line end on POSIX systems.
+// Standard output capture, the text line end and the fault children on POSIX systems.
 #include <fcntl.h>
+#include <grp.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
@@ -46,6 +51,66 @@ std::string StdoutCapture::Stop() {
 }
 
 std::string TextLineEnd() { return "\n"; }
+
+bool CanRunFaultChildren(std::string* why) {
+    if (why != nullptr) why->clear();
+    return true;
+}
+
+std::string RunInFaultChild(const FaultChild& fault, const std::function<std::string()>& body) {
+    int pipeFds[2];
+    if (pipe(pipeFds) != 0) return "child: no pipe";
+    std::cout.flush();
+    std::fflush(nullptr);
+    const pid_t pid = fork();
+    if (pid < 0) {
+        close(pipeFds[0]);
+        close(pipeFds[1]);
+        return "child: no process";
+    }
+    if (pid == 0) {
+        close(pipeFds[0]);
+        std::string text;
+        bool ready = true;
+        if (fault.unprivileged && geteuid() == 0) {
+            // The user and group "nobody"; supplementary groups go first, while that is still allowed.
+            ready = setgroups(0, nullptr) == 0 && setgid(65534) == 0 && setuid(65534) == 0;
+        }
+        if (ready && fault.fileSizeLimit >= 0) {
+            signal(SIGXFSZ, SIG_IGN);
+            struct rlimit limit;
+            limit.rlim_cur = static_cast<rlim_t>(fault.fileSizeLimit);
+            limit.rlim_max = static_cast<rlim_t>(fault.fileSizeLimit);
+            ready = setrlimit(RLIMIT_FSIZE, &limit) == 0;
+        }
+        text = ready ? body() : "child: the fault could not be set up";
+        size_t done = 0;
+        while (done < text.size()) {
+            const ssize_t n = write(pipeFds[1], text.data() + done, text.size() - done);
+            if (n <= 0) break;
+            done += static_cast<size_t>(n);
+        }
+        // No exit handlers: they belong to the parent (the test framework, the leak check).
+        _exit(0);
+    }
+    close(pipeFds[1]);
+    std::string text;
+    char buffer[4096];
+    for (;;) {
+        const ssize_t n = read(pipeFds[0], buffer, sizeof(buffer));
+        if (n > 0) {
+            text.append(buffer, static_cast<size_t>(n));
+        } else if (n == 0 || errno != EINTR) {
+            break;
+        }
+    }
+    close(pipeFds[0]);
+    int status = 0;
+    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return "child: ended abnormally (" + text + ")";
+    return text;
+}
 
 }  // namespace testing
 }  // namespace zep

@@ -58,5 +58,18 @@ std::string StdoutCapture::Stop() {
 
 std::string TextLineEnd() { return "\r\n"; }
 
+bool CanRunFaultChildren(std::string* why) {
+    if (why != nullptr) {
+        *why =
+            "Windows has no file-size limit for a process, no /dev/full and no fork; the write faults "
+            "are tested in the POSIX build";
+    }
+    return false;
+}
+
+std::string RunInFaultChild(const FaultChild&, const std::function<std::string()>&) {
+    return "child: not on this system";
+}
+
 }  // namespace testing
 }  // namespace zep

@@ -24,6 +24,8 @@ struct State {
     std::vector<Call> calls;
     std::map<std::string, std::deque<int>> results;
     long jobId = 1;
+    int jobState = ZEP_JOB_FINISHED;
+    std::string jobStateWord;
     std::vector<std::pair<std::wstring, std::wstring>> remoteStdout;
     int launcherExitCode = 0;
     std::wstring configuration;
@@ -87,6 +89,8 @@ void Reset() {
     state.calls.clear();
     state.results.clear();
     state.jobId = 1;
+    state.jobState = ZEP_JOB_FINISHED;
+    state.jobStateWord.clear();
     state.remoteStdout.clear();
     state.launcherExitCode = 0;
     state.configuration.clear();
@@ -123,6 +127,13 @@ void ScriptJobId(long jobId) {
     State& state = GetState();
     std::lock_guard<std::mutex> lock(state.mutex);
     state.jobId = jobId;
+}
+
+void ScriptJobEnd(int jobState, const std::string& schedulerState) {
+    State& state = GetState();
+    std::lock_guard<std::mutex> lock(state.mutex);
+    state.jobState = jobState;
+    state.jobStateWord = schedulerState;
 }
 
 void ScriptRemoteStdout(const std::wstring& commandPart, const std::wstring& output) {
@@ -336,7 +347,12 @@ int CZEPHpcTool::HPC_CreateJob(long& jobId, const char* user, const char* passwo
 int CZEPHpcTool::HPC_GetJobInfo(const long& jobId, CZEPHPCJobInfoMessage& info, const char* scheduler) {
     Record("CZEPHpcTool::HPC_GetJobInfo", {std::to_string(jobId), Text(scheduler)});
     int result = NextResult("CZEPHpcTool::HPC_GetJobInfo");
-    if (result == 0) info.m_lJobID = jobId;
+    if (result == 0) {
+        info.m_lJobID = jobId;
+        zep::fakes::State& state = zep::fakes::GetState();
+        std::lock_guard<std::mutex> lock(state.mutex);
+        info.m_sState = state.jobStateWord;
+    }
     return result;
 }
 
@@ -344,6 +360,10 @@ int CZEPHpcTool::HPC_WaitJobToFinish(const long& jobId, ZEPJobState& state, cons
                                      const char* nodeName, const char* scheduler) {
     Record("CZEPHpcTool::HPC_WaitJobToFinish",
            {std::to_string(jobId), Text(workFolder), Text(nodeName), Text(scheduler)});
-    state = ZEP_JOB_FINISHED;
+    {
+        zep::fakes::State& fake = zep::fakes::GetState();
+        std::lock_guard<std::mutex> lock(fake.mutex);
+        state = static_cast<ZEPJobState>(fake.jobState);
+    }
     return NextResult("CZEPHpcTool::HPC_WaitJobToFinish");
 }

@@ -38,6 +38,11 @@ void ScriptResults(const std::string& name, const std::vector<int>& results);
 // The job id that HPC_CreateJob sets on success (1 unless scripted).
 void ScriptJobId(long jobId);
 
+// How a waited-for job ends: the state HPC_WaitJobToFinish gives (a ZEPJobState; finished unless
+// scripted) and the scheduler's word that HPC_GetJobInfo puts in the job information (empty unless
+// scripted).
+void ScriptJobEnd(int state, const std::string& schedulerState);
+
 // The standard output of remote commands that contain `commandPart`; other commands return a null
 // standard output. The first matching script wins.
 void ScriptRemoteStdout(const std::wstring& commandPart, const std::wstring& output);

@@ -51,10 +51,12 @@ class ZEP3DTOOL_API CZEPDrawSTLTool {
     // Makes the caller's three arrays the node arrays in use; they are indexed by node index (element 0
     // is not used) and are not copied. The tool NEVER releases them: they stay the caller's, who keeps
     // them alive and unchanged in length while the tool (or a copy of it) may write them or read them.
-    // The node count stays the one of the last SetNNode (0 if none): faces are written only over
-    // nodes 1 to that count, so give it with SetNNode(NNode) before handing the arrays over.
+    // The node count stays the one of the last SetNNode (0 if none). With a count, faces are written
+    // only over nodes 1 to that count; without one (0), the tool cannot know how far the arrays reach
+    // and writes every face over nodes from 1 on, as the caller gives them.
     // Arrays the tool owned before are released. Returns true.
-    // REQUIRES: each array has at least count + 1 elements.
+    // REQUIRES: each array has an element for every node index that a face uses (at least count + 1
+    // elements when a count was given).
     bool SetNode(float*& x, float*& y, float*& z);
 
     // Stores the coordinates of node i (1 to the node count) in the arrays in use and returns true;
@@ -85,8 +87,12 @@ class ZEP3DTOOL_API CZEPDrawSTLTool {
     // order: faces of 3 nodes (or more than 4) give the facet (1, 2, 3), faces of 4 nodes the facets
     // (1, 2, 3) and (3, 4, 1), faces of fewer than 3 nodes nothing. Coordinates are written as the
     // standard stream writes a double by default ("%g", 6 significant digits). A face that uses a node
-    // index outside 1 to the node count is skipped. Reports nothing: when the file cannot be opened,
-    // the old file of that name is gone and nothing is written.
+    // index outside 1 to the node count (below 1 with the caller's arrays and no count) is skipped.
+    // The text goes to a new file in the same folder, which replaces `path` only once it is complete;
+    // a path that names a device or a pipe is written in place. When the file cannot be created,
+    // written or moved into place, the old file of that name stays as it was, the new one is removed,
+    // and "CZEPDrawSTLTool::OutputFile()-Cannot write <path>: <system error text>" goes to the
+    // debugger channel.
     void OutputFile(const char* path);
 
   private:

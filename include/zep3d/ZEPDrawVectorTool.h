@@ -64,8 +64,10 @@ class ZEP3DTOOL_API CZEPDrawVectorTool {
     // Replaces the file `path` by "solid" and one arrow facet per line, in the order the lines were
     // added, as CZEPDrawSTLTool::OutputFile writes it. With the trace on, first writes the line
     // "OutputFile_STL() nTotalLine=" and the number of lines to standard output. Every call builds the
-    // arrows anew, so a second call writes the same file as the first. When memory for the arrows
-    // cannot be had, the old file of that name is removed and nothing is written. Reports nothing.
+    // arrows anew, so a second call writes the same file as the first. A failure leaves the old file
+    // of that name as it was and is reported on the debugger channel: a failed write as OutputFile
+    // reports it, and "CZEPDrawVectorTool::OutputFile_STL()-Out of memory!" when memory for the arrows
+    // cannot be had.
     void OutputFile_STL(const char* path);
 
   protected:

@@ -1,6 +1,7 @@
 // The ASCII STL text writer: facet text built in a block buffer, vertex coordinates cached per node.
 #include "draw/StlTextWriter.h"
 
+#include <cerrno>
 #include <cstring>
 #include <new>
 
@@ -59,6 +60,12 @@ inline char* FormatCoordinates(char* p, const float* x, const float* y, const fl
     return FormatFloat(z[node], p);
 }
 
+// The system's code for a write or close that just failed; never 0.
+int FailureCode() {
+    const int code = zep::platform::LastSystemError();
+    return code != 0 ? code : EIO;
+}
+
 }  // namespace
 
 StlTextWriter::StlTextWriter(const float* x, const float* y, const float* z, int nodeCount)
@@ -88,6 +95,7 @@ StlTextWriter::~StlTextWriter() { Close(); }
 
 bool StlTextWriter::Open(const char* path) {
     Close();
+    error_ = 0;
     file_ = zep::platform::OpenStdioPlain(path, "w");
     return file_ != nullptr;
 }
@@ -160,15 +168,17 @@ void StlTextWriter::WriteFacet(int a, int b, int c) {
 }
 
 void StlTextWriter::Flush() {
-    if (file_ != nullptr && used_ > 0) std::fwrite(buffer_, 1, used_, file_);
+    if (file_ != nullptr && used_ > 0 && std::fwrite(buffer_, 1, used_, file_) != used_ && error_ == 0)
+        error_ = FailureCode();
     used_ = 0;
 }
 
-void StlTextWriter::Close() {
-    if (file_ == nullptr) return;
+int StlTextWriter::Close() {
+    if (file_ == nullptr) return 0;
     Flush();
-    std::fclose(file_);
+    if (std::fclose(file_) != 0 && error_ == 0) error_ = FailureCode();
     file_ = nullptr;
+    return error_;
 }
 
 }  // namespace draw

@@ -14,7 +14,7 @@ namespace draw {
 // large block at a time. While the facets share nodes (as in any connected mesh), a node's vertex line
 // is kept in a small cache after its first use, so it is formatted once while it stays there; while
 // they do not (every facet with nodes of its own), lines are not kept, which would only cost time.
-// Reports nothing after Open: a write error of the file is not detected, as with a stream.
+// A failed write or close is remembered and returned by Close.
 class StlTextWriter {
   public:
     // The writer reads coordinates from the three arrays, which stay the caller's.
@@ -34,8 +34,9 @@ class StlTextWriter {
     // REQUIRES: a, b and c lie in 1 to nodeCount.
     void WriteFacet(int a, int b, int c);
 
-    // Writes what is left in the buffer and closes the file.
-    void Close();
+    // Writes what is left in the buffer and closes the file. Returns 0 when every write and the close
+    // succeeded (or no file was open), otherwise the system error code of the first that failed.
+    int Close();
 
   private:
     // The coordinates of a vertex line as written, kept for one node; 64 bytes, so that they move in
@@ -54,6 +55,7 @@ class StlTextWriter {
     const float* y_;
     const float* z_;
     std::FILE* file_ = nullptr;
+    int error_ = 0;  // the first failed write of the open file
     std::unique_ptr<char[]> block_;
     char* buffer_;
     std::size_t capacity_;

@@ -2,10 +2,15 @@
 #include "zep3d/ZEPDrawSTLTool.h"
 
 #include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <chrono>
 #include <climits>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <string>
 #include <utility>
 
 #include "draw/DrawMemory.h"
@@ -24,6 +29,75 @@ int StoredNodeCount(int nNode, const int* nodes) {
 }
 
 bool FirstThreeSet(const int* nodes) { return nodes[1] >= 1 && nodes[2] >= 1 && nodes[3] >= 1; }
+
+// The highest node a face may use. The caller's arrays without a node count reach as far as the
+// caller's faces say: any node from 1 on.
+int HighestNode(int nodeMode, int nodeCount) { return nodeMode == 2 && nodeCount == 0 ? INT_MAX : nodeCount; }
+
+// Temporary names tried beside the target before giving up (each try fails only on a name in use).
+constexpr int kTemporaryNameTries = 100;
+
+// The file OutputFile writes: a new file beside the target that replaces it only once it is complete,
+// so that a failed write leaves the old file as it was. A target that exists but is not a plain file (a
+// device or a pipe) is written in place: a rename would put a plain file where it stands.
+class ReplacementFile {
+  public:
+    explicit ReplacementFile(const char* path) : target_(path) {}
+    ReplacementFile(const ReplacementFile&) = delete;
+    ReplacementFile& operator=(const ReplacementFile&) = delete;
+    ~ReplacementFile() {
+        if (!temporary_.empty()) zep::platform::RemoveFile(temporary_.c_str());
+    }
+
+    // Chooses the path to write and returns 0, or the system error code when no file can be made there.
+    int Prepare() {
+        zep::platform::FileStatus status;
+        if (zep::platform::QueryFileStatus(target_.c_str(), &status) && !status.isRegular &&
+            !status.isDirectory) {
+            return 0;
+        }
+        static std::atomic<unsigned> counter{0};
+        const unsigned long long start =
+            static_cast<unsigned long long>(std::chrono::steady_clock::now().time_since_epoch().count());
+        int error = 0;
+        for (int i = 0; i < kTemporaryNameTries; ++i) {
+            char suffix[40];
+            std::snprintf(suffix, sizeof(suffix), ".%llx.tmp", (start + ++counter) & 0xffffffffffULL);
+            std::string candidate = target_ + suffix;
+            bool exists = false;
+            error = zep::platform::CreateNewFile(candidate.c_str(), &exists);
+            if (error == 0) {
+                temporary_.swap(candidate);
+                return 0;
+            }
+            if (!exists) break;
+        }
+        return error;
+    }
+
+    const std::string& WritePath() const { return temporary_.empty() ? target_ : temporary_; }
+
+    // Puts the written file in the target's place; 0, or the system error code.
+    int Commit() {
+        if (temporary_.empty()) return 0;
+        const int error = zep::platform::MoveFileOver(temporary_.c_str(), target_.c_str());
+        if (error == 0) temporary_.clear();
+        return error;
+    }
+
+  private:
+    std::string target_;
+    std::string temporary_;
+};
+
+void ReportWriteFailure(const char* path, int error) {
+    std::string reason = zep::platform::SystemErrorText(error);
+    while (!reason.empty() && (reason.back() == '\n' || reason.back() == '\r' || reason.back() == ' '))
+        reason.pop_back();
+    const std::string message =
+        std::string("CZEPDrawSTLTool::OutputFile()-Cannot write ") + path + ": " + reason;
+    zep::platform::DebugOutput(message.c_str());
+}
 
 }  // namespace
 
@@ -229,8 +303,8 @@ void CZEPDrawSTLTool::OutputFile_20(zep::draw::StlTextWriter& out, int nNode, in
     if (face == nullptr || nNode < 3) return;
     if (m_pfX == nullptr || m_pfY == nullptr || m_pfZ == nullptr) return;
     // Every node of the face must lie in the arrays; a face that reaches outside is not written. A node
-    // lies in them when node - 1 is in [0, m_iNNode), compared without sign.
-    const unsigned count = static_cast<unsigned>(m_iNNode);
+    // lies in them when node - 1 is in [0, count), compared without sign.
+    const unsigned count = static_cast<unsigned>(HighestNode(m_iNodeMode, m_iNNode));
     const auto inside = [count](int node) { return static_cast<unsigned>(node) - 1u < count; };
     if (!inside(face[1]) || !inside(face[2]) || !inside(face[3])) return;
     if (nNode == 4) {
@@ -244,19 +318,29 @@ void CZEPDrawSTLTool::OutputFile_20(zep::draw::StlTextWriter& out, int nNode, in
 
 void CZEPDrawSTLTool::OutputFile(const char* path) {
     try {
-        zep::platform::RemoveFile(path);
         m_iNFace = m_vFace.empty() ? 0 : static_cast<int>(m_vFace.size() - 1);
         if (path == nullptr) return;
-        zep::draw::StlTextWriter out(m_pfX, m_pfY, m_pfZ, m_iNNode);
-        if (!out.Open(path)) return;
-        out.WriteSolid();
-        for (int i = 1; i <= m_iNFace; ++i) {
-            if (m_pbFaceSet != nullptr && m_pbFaceSet[i] == 0) continue;
-            std::vector<int>& face = m_vFace[static_cast<std::size_t>(i)];
-            if (!face.empty()) OutputFile_20(out, face[0], face);
+        ReplacementFile file(path);
+        int error = file.Prepare();
+        if (error == 0) {
+            zep::draw::StlTextWriter out(m_pfX, m_pfY, m_pfZ, HighestNode(m_iNodeMode, m_iNNode));
+            if (out.Open(file.WritePath().c_str())) {
+                out.WriteSolid();
+                for (int i = 1; i <= m_iNFace; ++i) {
+                    if (m_pbFaceSet != nullptr && m_pbFaceSet[i] == 0) continue;
+                    std::vector<int>& face = m_vFace[static_cast<std::size_t>(i)];
+                    if (!face.empty()) OutputFile_20(out, face[0], face);
+                }
+                error = out.Close();
+            } else {
+                error = zep::platform::LastSystemError();
+                if (error == 0) error = EIO;
+            }
+            if (error == 0) error = file.Commit();
         }
-        out.Close();
+        if (error != 0) ReportWriteFailure(path, error);
     } catch (...) {
-        // Nothing is reported.
+        // Out of memory: the temporary file is removed and the old file stays.
+        zep::platform::DebugOutput("CZEPDrawSTLTool::OutputFile()-Out of memory!");
     }
 }

@@ -3,9 +3,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <climits>
 #include <cmath>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <limits>
 #include <random>
@@ -227,11 +229,19 @@ TEST(ZEPDrawSTLTool, UsesTheCallersArraysWithoutEverReleasingThem) {
     }
     EXPECT_EQ(xs[3], 3);  // still the caller's and alive (the sanitizer build sees any release)
 
-    // Without a count, the tool cannot know how far the caller's arrays reach: nothing is written.
-    CZEPDrawSTLTool uncounted;
-    uncounted.SetNode(x, y, z);
-    EXPECT_TRUE(Append(uncounted, 3, 1, 2, 3, 0));
-    EXPECT_EQ(Written(uncounted, dir), AsTextFile(kSolid));
+    // Without a count the faces are written as the caller gives them, from node 1 on; a node below 1
+    // (face 2 was set validly, then set again with node 0) is never read. A count holds faces to it.
+    for (int count : {0, 2}) {
+        CZEPDrawSTLTool tool;
+        if (count > 0) tool.SetNNode(count);
+        tool.SetNode(x, y, z);
+        tool.SetNFace(2);
+        EXPECT_TRUE(SetAt(tool, 1, 3, 3, 1, 2, 0));
+        EXPECT_TRUE(SetAt(tool, 2, 3, 1, 2, 3, 0));
+        EXPECT_FALSE(SetAt(tool, 2, 3, 0, 2, 3, 0));
+        EXPECT_EQ(Written(tool, dir), AsTextFile(count > 0 ? kSolid : kSolid + Facet(V(3), V(1), V(2))))
+            << count;
+    }
 }
 
 TEST(ZEPDrawSTLTool, RefusesNegativeAndUnallocatableCountsWithoutChange) {
@@ -305,7 +315,7 @@ TEST(ZEPDrawSTLTool, CopiesWriteTheSameFileAndOwnTheirStorage) {
     EXPECT_EQ(Written(second, dir), AsTextFile(kSolid + Facet(V(1), V(2), V(3)) + Facet(V(3), V(4), V(5))));
 }
 
-TEST(ZEPDrawSTLTool, ReplacesTheFileAndReportsNothingForBadPaths) {
+TEST(ZEPDrawSTLTool, ReplacesTheFileWholeAndReportsPathsItCannotWrite) {
     ScopedTempDir dir;
     CZEPDrawSTLTool tool;
     NumberedNodes(tool, 3);
@@ -313,6 +323,7 @@ TEST(ZEPDrawSTLTool, ReplacesTheFileAndReportsNothingForBadPaths) {
     const std::string expected = AsTextFile(kSolid + Facet(V(1), V(2), V(3)));
     std::string path = dir.File("mesh.stl");
     zep::testing::WriteFile(path, std::string(100000, 'x'));
+    zep::testing::DebugOutputCapture messages;
     tool.OutputFile(path.c_str());
     EXPECT_EQ(ReadFile(path), expected);
     tool.OutputFile(path.c_str());
@@ -322,13 +333,26 @@ TEST(ZEPDrawSTLTool, ReplacesTheFileAndReportsNothingForBadPaths) {
     std::string built = dir.path() + "\\built.stl";
     tool.OutputFile(built.c_str());
     EXPECT_EQ(ReadFile(zep::platform::MapPath(built.c_str())), expected);
+    EXPECT_TRUE(messages.Messages().empty());
 
     tool.OutputFile(nullptr);
     std::string unopenable = dir.File("no-such-folder/mesh.stl");
     tool.OutputFile(unopenable.c_str());
     EXPECT_FALSE(zep::testing::FileExists(unopenable));
-    tool.OutputFile(dir.path().c_str());  // a folder cannot be opened as a file
+    tool.OutputFile(dir.path().c_str());  // a folder is not replaced by a file
     EXPECT_TRUE(zep::testing::FileExists(dir.path()));
+    const std::vector<std::string> reported = messages.Messages();
+    ASSERT_EQ(reported.size(), 2u);
+    EXPECT_EQ(reported[0].rfind("CZEPDrawSTLTool::OutputFile()-Cannot write " + unopenable + ": ", 0), 0u)
+        << reported[0];
+    EXPECT_EQ(reported[1].rfind("CZEPDrawSTLTool::OutputFile()-Cannot write " + dir.path() + ": ", 0), 0u)
+        << reported[1];
+    // Nothing but the written files is left behind.
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"built.stl", "mesh.stl"}));
 }
 
 // ---- Byte for byte against the standard stream ------------------------------------------------------

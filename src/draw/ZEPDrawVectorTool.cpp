@@ -279,8 +279,8 @@ void CZEPDrawVectorTool::OutputFile_STL(const char* path) {
         m_STLTool.OutputFile(path);
         return;
     }
-    // No memory for the arrows: no file rather than a file that lacks them.
+    // No memory for the arrows: no file is written and the old one stays.
     CZEPDrawSTLTool empty;
     m_STLTool.Swap(empty);
-    zep::platform::RemoveFile(path);
+    zep::platform::DebugOutput("CZEPDrawVectorTool::OutputFile_STL()-Out of memory!");
 }

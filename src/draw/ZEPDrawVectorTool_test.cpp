@@ -247,17 +247,20 @@ TEST(ZEPDrawVectorTool, CopiesOwnTheirArraysAndWriteTheSameFile) {
     EXPECT_EQ(Written(pointsCopy, dir), AsTextFile("solid\n" + Facet("0 0 0", "1 0 0", "0 -0.05 0")));
 }
 
-TEST(ZEPDrawVectorTool, WritesNoFileWhenTheArrowsCannotBeAllocatedAndReportsNothing) {
+TEST(ZEPDrawVectorTool, KeepsTheOldFileWhenTheArrowsCannotBeAllocatedAndSaysSo) {
     ScopedTempDir dir;
     CZEPDrawVectorTool tool;
     for (int i = 0; i < 1000; ++i) tool.SetLine10(0, 0, 0, static_cast<float>(i), 1, 0);
     std::string path = dir.File("arrows.stl");
     zep::testing::WriteFile(path, "an older file");
     {
+        zep::testing::DebugOutputCapture messages;
         AllocationLimit limit(1000);  // three arrays of 3001 floats do not fit
         tool.OutputFile_STL(path.c_str());
+        EXPECT_EQ(messages.Messages(),
+                  std::vector<std::string>{"CZEPDrawVectorTool::OutputFile_STL()-Out of memory!"});
     }
-    EXPECT_FALSE(zep::testing::FileExists(path));
+    EXPECT_EQ(ReadFile(path), "an older file");
     tool.OutputFile_STL(path.c_str());
     EXPECT_EQ(ReadFile(path).substr(0, 6), AsTextFile("solid\n").substr(0, 6));
 

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <filesystem>
 
 #include "TestUtil.h"
 #include "filecrypt/KnownAnswers_test.h"
@@ -246,9 +247,10 @@ TEST(CryptFile, AnotherKeyMethodModeOrPaddingFailsAtTheFingerprint) {
     readers.push_back(MakeMethod(2, key, 8, CBC, ZEROES));
     for (auto& reader : readers) {
         zep::testing::DebugOutputCapture debug;
+        // The fingerprint is checked before the output is touched: an existing file stays as it was.
         WriteFile(dir.File("back"), "old content");
         reader->DecryptFile(dir.File("cipher"), dir.File("back"));
-        EXPECT_EQ(ReadFile(dir.File("back")), "");
+        EXPECT_EQ(ReadFile(dir.File("back")), "old content");
         ASSERT_EQ(debug.Messages().size(), 1u);
         EXPECT_NE(debug.Messages()[0].find("::DecryptFile()-Error!"), std::string::npos);
     }
@@ -271,6 +273,14 @@ TEST(CryptFile, RefusesUninitialisedMethodsSamePathsAndMissingFiles) {
     auto tea = MakeMethod(2, "0123456789ABCDEF", 8, ECB);
     tea->EncryptFile(dir.File("plain"), dir.File("plain"));
     tea->DecryptFile(dir.File("plain"), dir.File("plain"));
+    // The same file under another spelling, or through a hard link, is the same file.
+    const std::string spelt = dir.path() + "/./plain";
+    tea->EncryptFile(dir.File("plain"), spelt);
+    tea->DecryptFile(spelt, dir.File("plain"));
+    std::error_code error;
+    std::filesystem::create_hard_link(dir.File("plain"), dir.File("link"), error);
+    const std::string link = error ? spelt : dir.File("link");
+    tea->EncryptFile(link, dir.File("plain"));
     EXPECT_EQ(ReadFile(dir.File("plain")), "some text");
     tea->EncryptFile(dir.File("missing"), dir.File("cipher"));
     EXPECT_FALSE(zep::testing::FileExists(dir.File("cipher")));
@@ -285,6 +295,9 @@ TEST(CryptFile, RefusesUninitialisedMethodsSamePathsAndMissingFiles) {
                                     "CZEP3DCryptRijndael::DecryptFile()-Object not Initialized!",
                                     "CZEP3DCryptTEA::EncryptFile()-Error!",
                                     "CZEP3DCryptTEA::DecryptFile()-Error!",
+                                    "CZEP3DCryptTEA::EncryptFile()-Error!",
+                                    "CZEP3DCryptTEA::DecryptFile()-Error!",
+                                    "CZEP3DCryptTEA::EncryptFile()-Error!",
                                     "CZEP3DCryptTEA::EncryptFile()-Error!",
                                     "CZEP3DCryptTEA::EncryptFile()-Error!",
                                     "CZEP3DCryptBlowFish::DecryptFile()-Error!",

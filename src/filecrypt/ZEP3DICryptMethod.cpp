@@ -95,6 +95,15 @@ class ChunkedOutput {
     size_t fill_ = 0;
 };
 
+// True when the two paths name one file (spelt differently, or through a link): opening the output
+// for writing would empty the input.
+bool SameFile(const std::string& a, const std::string& b) {
+    zep::platform::FileIdentity first;
+    zep::platform::FileIdentity second;
+    return zep::platform::QueryFileIdentity(a.c_str(), &first) &&
+           zep::platform::QueryFileIdentity(b.c_str(), &second) && first == second;
+}
+
 }  // namespace
 
 ZEP3DICryptMethod::ZEP3DICryptMethod()
@@ -167,7 +176,7 @@ void ZEP3DICryptMethod::RunEncryptFile(const std::string& inFile, const std::str
         zep::platform::DebugOutput(messages.encryptNotInitialized);
         return;
     }
-    if (inFile == outFile) {
+    if (inFile == outFile || SameFile(inFile, outFile)) {
         zep::platform::DebugOutput(messages.encryptError);
         return;
     }
@@ -213,7 +222,7 @@ void ZEP3DICryptMethod::RunDecryptFile(const std::string& inFile, const std::str
         zep::platform::DebugOutput(messages.decryptNotInitialized);
         return;
     }
-    if (inFile == outFile) {
+    if (inFile == outFile || SameFile(inFile, outFile)) {
         zep::platform::DebugOutput(messages.decryptError);
         return;
     }
@@ -225,12 +234,8 @@ void ZEP3DICryptMethod::RunDecryptFile(const std::string& inFile, const std::str
             zep::platform::DebugOutput(messages.decryptError);
             return;
         }
-        std::ofstream output;
-        if (!OpenOutput(output, outFile)) {
-            zep::platform::DebugOutput(messages.decryptError);
-            return;
-        }
-        ChunkedOutput writer(output, buffers.output.get());
+        // The fingerprint is checked before the output is opened, so that a wrong key or setting
+        // leaves an existing output file as it was.
         char expected[kFingerprintBytes] = {0};
         GetFingerprint(expected);
         char header[kFingerprintBytes] = {0};
@@ -239,6 +244,12 @@ void ZEP3DICryptMethod::RunDecryptFile(const std::string& inFile, const std::str
             zep::platform::DebugOutput(messages.decryptError);
             return;
         }
+        std::ofstream output;
+        if (!OpenOutput(output, outFile)) {
+            zep::platform::DebugOutput(messages.decryptError);
+            return;
+        }
+        ChunkedOutput writer(output, buffers.output.get());
 
         ResetChain();
         FileScratch scratch;

@@ -55,7 +55,9 @@ class ZEP3DICryptMethod {
 
     // Enciphers the file `inFile` into `outFile` (32-byte fingerprint, then the ciphertext of the padded
     // plaintext), or deciphers such a file back to the padded plaintext after checking the
-    // fingerprint. Failures are reported on the debugger channel only.
+    // fingerprint. Failures are reported on the debugger channel only. An `outFile` that is `inFile`
+    // (the same path, another spelling of it, or a link to it) is refused, and a fingerprint that does
+    // not match is refused before `outFile` is opened: in both cases no file is touched.
     virtual void EncryptFile(const std::string& inFile, const std::string& outFile) = 0;
     virtual void DecryptFile(const std::string& inFile, const std::string& outFile) = 0;
 

@@ -106,6 +106,8 @@ int CommandHandler::SubmitHPCJob(long& jobId) {
 
 void CommandHandler::WaitHPCJob() {
     if (m_lJobID == -1) return;
+    m_iHPCJobState = ZEP_JOB_UNKNOWN;
+    m_sHPCJobState.clear();
     CZEPHpcTool hpc;
     CZEPHPCJobInfoMessage info;
     int result = hpc.HPC_GetJobInfo(m_lJobID, info, "localhost");
@@ -124,6 +126,8 @@ void CommandHandler::WaitHPCJob() {
     }
     result = hpc.HPC_GetJobInfo(m_lJobID, info, "localhost");
     if (result != 0) zep::tools::Print("CZEPHpcTool::HPC_GetJobInfo() failed. (%d)\n", result);
+    m_iHPCJobState = state;
+    m_sHPCJobState = result == 0 ? info.m_sState : std::string();
     const char* end = info.PrintJobBasicEndInfo();
     zep::tools::Print("%s\n", end != nullptr ? end : "");
 }

@@ -29,6 +29,9 @@ bool FindInvalidHost(const std::vector<std::string>& taskHosts, std::string& inv
 }  // namespace
 
 void CommandHandler::SpawnLinuxMPIProcess() {
+    m_bRemoteLaunched = false;
+    m_iRemoteLaunchResult = 0;
+    m_iRemoteExitCode = 0;
     // The password is needed only while the route runs.
     struct PasswordWipe {
         char* password;
@@ -103,7 +106,10 @@ int CommandHandler::LaunchRemoteMPIExec(const char* launcher, const char* argume
     }
     const std::string pidFile = folder + "\\mpiexec.pid";
     zep::launch::StorageNode node(StorageHost(m_ppTaskHostName), m_szUserName, m_szPassword, trace);
-    const int exitCode = node.RunToFile(command, consoleFile, pidFile, redirectConsole);
+    const int exitCode =
+        node.RunToFile(command, consoleFile, pidFile, redirectConsole, &m_iRemoteLaunchResult);
+    m_bRemoteLaunched = true;
+    m_iRemoteExitCode = exitCode;
     if (redirectConsole) {
         zep::tools::Print(">>> Return value of mpiexec.py = %d\n", exitCode);
         zep::tools::Flush();

@@ -172,15 +172,16 @@ int StorageNode::Run(const std::string& command, std::string* stdoutUtf8) {
 }
 
 int StorageNode::RunToFile(const std::string& command, const std::string& consoleFile,
-                           const std::string& pidFile, bool redirectConsole) {
+                           const std::string& pidFile, bool redirectConsole, int* companionResult) {
     const std::wstring wideCommand = Wide(command);
     const std::wstring wideConsole = Wide(consoleFile);
     const std::wstring widePid = Wide(pidFile);
     int exitCode = 0;
     CZEPSSH2Tool ssh;
-    ssh.SSH2_RemoteCommandOutputToFile(wideHost_.c_str(), wideUser_.c_str(), widePassword_.c_str(),
-                                       wideCommand.c_str(), wideConsole.c_str(), widePid.c_str(), exitCode,
-                                       redirectConsole, true, verbose_);
+    const int result = ssh.SSH2_RemoteCommandOutputToFile(
+        wideHost_.c_str(), wideUser_.c_str(), widePassword_.c_str(), wideCommand.c_str(), wideConsole.c_str(),
+        widePid.c_str(), exitCode, redirectConsole, true, verbose_);
+    if (companionResult != nullptr) *companionResult = result;
     return exitCode;
 }
 

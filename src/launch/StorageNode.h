@@ -28,9 +28,10 @@ class StorageNode {
     int Run(const std::string& command, std::string* stdoutUtf8 = nullptr);
 
     // Starts the remote launcher in the background (see CZEPSSH2Tool::SSH2_RemoteCommandOutputToFile);
-    // returns the launcher's exit code as the companion reports it.
+    // returns the launcher's exit code as the companion reports it, and stores the companion's own
+    // result in *companionResult when given.
     int RunToFile(const std::string& command, const std::string& consoleFile, const std::string& pidFile,
-                  bool redirectConsole);
+                  bool redirectConsole, int* companionResult = nullptr);
 
     const std::string& host() const { return host_; }
 

@@ -79,10 +79,35 @@ int RemoveFile(const char* path);
 struct FileStatus {
     int64_t size = 0;
     bool isDirectory = false;
+    bool isRegular = false;  // a plain file: not a folder, a device or a pipe
 };
 
 // The file-status query (_stat64 on Windows, stat on POSIX): true when the path exists.
 bool QueryFileStatus(const char* path, FileStatus* status = nullptr);
+
+// What makes a file the file it is, whatever path names it: the device and inode on POSIX, the volume
+// serial number and file index on Windows. Two paths with equal identities name one file (through a
+// link, or spelt differently).
+struct FileIdentity {
+    uint64_t device = 0;
+    uint64_t index = 0;
+};
+
+inline bool operator==(const FileIdentity& a, const FileIdentity& b) {
+    return a.device == b.device && a.index == b.index;
+}
+
+// The identity of the file the mapped path names (links followed): true when it exists and could be
+// queried.
+bool QueryFileIdentity(const char* path, FileIdentity* identity);
+
+// Creates the mapped path as a new, empty file, never opening one that exists. Returns 0, or the system
+// error code (as LastSystemError gives it); *exists is set when the code means that the name is taken.
+int CreateNewFile(const char* path, bool* exists);
+
+// Renames the file `from` to `to` (both mapped), replacing a file named `to`, so that `to` is either
+// the old or the new file, never a part of one. Returns 0, or the system error code.
+int MoveFileOver(const char* from, const char* to);
 
 // ---- Text ---------------------------------------------------------------------------------------
 

@@ -1,9 +1,12 @@
 // The platform layer on POSIX systems: syslog for the debugger channel, nanosleep, localtime_r, errno.
 #include <errno.h>
+#include <fcntl.h>
+#include <stdio.h>
 #include <string.h>
 #include <sys/stat.h>
 #include <syslog.h>
 #include <time.h>
+#include <unistd.h>
 
 #include <cwchar>
 #include <mutex>
@@ -101,8 +104,39 @@ bool QueryFileStatus(const char* path, FileStatus* status) {
     if (status != nullptr) {
         status->size = static_cast<int64_t>(info.st_size);
         status->isDirectory = S_ISDIR(info.st_mode);
+        status->isRegular = S_ISREG(info.st_mode);
     }
     return true;
+}
+
+bool QueryFileIdentity(const char* path, FileIdentity* identity) {
+    if (path == nullptr) return false;
+    struct stat info;
+    if (stat(MapPath(path).c_str(), &info) != 0) return false;
+    if (identity != nullptr) {
+        identity->device = static_cast<uint64_t>(info.st_dev);
+        identity->index = static_cast<uint64_t>(info.st_ino);
+    }
+    return true;
+}
+
+int CreateNewFile(const char* path, bool* exists) {
+    if (exists != nullptr) *exists = false;
+    if (path == nullptr) return EINVAL;
+    int fd = open(MapPath(path).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0) {
+        const int error = errno;
+        if (exists != nullptr) *exists = error == EEXIST;
+        return error != 0 ? error : EIO;
+    }
+    close(fd);
+    return 0;
+}
+
+int MoveFileOver(const char* from, const char* to) {
+    if (from == nullptr || to == nullptr) return EINVAL;
+    if (rename(MapPath(from).c_str(), MapPath(to).c_str()) == 0) return 0;
+    return errno != 0 ? errno : EIO;
 }
 
 bool IsLeadByte(unsigned char c) {

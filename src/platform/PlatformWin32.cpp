@@ -1,5 +1,5 @@
 // The platform layer on Windows: OutputDebugStringA, Sleep, GetLocalTime, GetLastError/FormatMessageA,
-// fopen_s and _stat64, IsDBCSLeadByte.
+// fopen_s and _stat64, file identities and replacing moves, IsDBCSLeadByte.
 #include <share.h>
 #include <sys/stat.h>
 #include <sys/types.h>
@@ -84,8 +84,46 @@ bool QueryFileStatus(const char* path, FileStatus* status) {
     if (status != nullptr) {
         status->size = static_cast<int64_t>(info.st_size);
         status->isDirectory = (info.st_mode & _S_IFDIR) != 0;
+        status->isRegular = (info.st_mode & _S_IFMT) == _S_IFREG;
     }
     return true;
+}
+
+bool QueryFileIdentity(const char* path, FileIdentity* identity) {
+    if (path == nullptr) return false;
+    // No access is asked for, so a file that others have open can still be queried; folders need the
+    // backup-semantics flag to be opened at all.
+    HANDLE file = ::CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    BY_HANDLE_FILE_INFORMATION info;
+    const bool known = ::GetFileInformationByHandle(file, &info) != FALSE;
+    ::CloseHandle(file);
+    if (!known) return false;
+    if (identity != nullptr) {
+        identity->device = info.dwVolumeSerialNumber;
+        identity->index = (static_cast<uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+    }
+    return true;
+}
+
+int CreateNewFile(const char* path, bool* exists) {
+    if (exists != nullptr) *exists = false;
+    if (path == nullptr) return ERROR_INVALID_PARAMETER;
+    HANDLE file = ::CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        const DWORD error = ::GetLastError();
+        if (exists != nullptr) *exists = error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS;
+        return static_cast<int>(error);
+    }
+    ::CloseHandle(file);
+    return 0;
+}
+
+int MoveFileOver(const char* from, const char* to) {
+    if (from == nullptr || to == nullptr) return ERROR_INVALID_PARAMETER;
+    if (::MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) return 0;
+    return static_cast<int>(::GetLastError());
 }
 
 bool IsLeadByte(unsigned char c) { return ::IsDBCSLeadByte(c) != FALSE; }

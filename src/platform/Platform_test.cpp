@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <set>
@@ -87,6 +88,42 @@ TEST(Platform, FilesOpenRemoveAndQueryThroughTheMappedPath) {
     EXPECT_EQ(RemoveFile(file.c_str()), 0);
     EXPECT_EQ(RemoveFile(file.c_str()), -1);
     EXPECT_EQ(OpenStdioPlain(file.c_str(), "r"), nullptr);
+}
+
+TEST(Platform, IdentitiesNameFilesAndNewFilesNeverReplaceOld) {
+    ScopedTempDir dir;
+    const std::string a = dir.File("a");
+    const std::string b = dir.File("b");
+    bool exists = true;
+    EXPECT_EQ(CreateNewFile(a.c_str(), &exists), 0);
+    EXPECT_FALSE(exists);
+    zep::testing::WriteFile(b, "bee");
+    EXPECT_NE(CreateNewFile(b.c_str(), &exists), 0);
+    EXPECT_TRUE(exists);
+    EXPECT_EQ(zep::testing::ReadFile(b), "bee");
+    EXPECT_NE(CreateNewFile(dir.File("none/c").c_str(), &exists), 0);
+    EXPECT_FALSE(exists);
+
+    // One file under two spellings and through a hard link; another file differs.
+    FileIdentity first, second;
+    ASSERT_TRUE(QueryFileIdentity(a.c_str(), &first));
+    ASSERT_TRUE(QueryFileIdentity((dir.path() + "/./a").c_str(), &second));
+    EXPECT_TRUE(first == second);
+    std::error_code error;
+    std::filesystem::create_hard_link(a, dir.File("link"), error);
+    if (!error) {
+        ASSERT_TRUE(QueryFileIdentity(dir.File("link").c_str(), &second));
+        EXPECT_TRUE(first == second);
+    }
+    ASSERT_TRUE(QueryFileIdentity(b.c_str(), &second));
+    EXPECT_FALSE(first == second);
+    EXPECT_FALSE(QueryFileIdentity(dir.File("none").c_str(), &second));
+
+    EXPECT_EQ(MoveFileOver(b.c_str(), a.c_str()), 0);
+    EXPECT_EQ(zep::testing::ReadFile(a), "bee");
+    EXPECT_FALSE(zep::testing::FileExists(b));
+    EXPECT_NE(MoveFileOver(b.c_str(), a.c_str()), 0);
+    EXPECT_EQ(zep::testing::ReadFile(a), "bee");
 }
 
 TEST(Platform, SystemErrorTextNamesTheError) {

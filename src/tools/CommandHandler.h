@@ -4,6 +4,7 @@
 #ifndef ZEP3D_TOOLS_COMMANDHANDLER_H_
 #define ZEP3D_TOOLS_COMMANDHANDLER_H_
 
+#include <fstream>
 #include <memory>
 #include <string>
 #include <vector>
@@ -26,6 +27,9 @@ class CommandHandler {
 
     // The largest number of tasks a run may have; a task-manager file asking for more is refused.
     static constexpr int kMaxTasks = 1 << 20;
+    // The most weight entries a task-manager file may give, over all its machine blocks (each block
+    // adds a 0.0 and one weight per task of its machines): eight blocks of the largest run.
+    static constexpr size_t kMaxWeightFactors = size_t{8} << 20;
     // The longest host name and installation folder of a machine entry.
     static constexpr size_t kMaxMachineField = 255;
 
@@ -54,7 +58,9 @@ class CommandHandler {
     int CheckMachineTaskCount();
 
     // Writes the partition and launcher files of a parallel run and rewrites m_sCommandLine; returns
-    // m_iStatus (0 for a single-machine run). Does nothing when the status is below 1.
+    // m_iStatus (0 for a single-machine run). Does nothing when the status is below 1. A file that
+    // cannot be created, or whose writing or closing fails, gives -3304 (partition file) or -3305
+    // (launcher file); after a failed write neither file remains.
     int WriteParallelFile();
 
     // "127.0.0.1" for single-machine runs, otherwise the task-manager file's local host.
@@ -145,6 +151,16 @@ class CommandHandler {
     std::string m_sHPCNodeName;
     long m_lJobID = -1;
     std::string m_sHPCOutputFolder;
+    // How the job that WaitHPCJob waited for ended, for callers that report it: the companion's job
+    // state (ZEPJobState; 0, unknown, when the wait failed) and the scheduler's own word for it.
+    int m_iHPCJobState = 0;
+    std::string m_sHPCJobState;
+    // How the remote launch of the Linux route went, for callers that report it: whether the launcher
+    // was started at all, the SSH companion's result (0, or its failure code) and the launcher's exit
+    // code as the companion reports it.
+    bool m_bRemoteLaunched = false;
+    int m_iRemoteLaunchResult = 0;
+    int m_iRemoteExitCode = 0;
     bool m_bConsoleRedirection = false;
     int m_iConsoleRedirection = 0;
     int m_iMinPort = 10000;
@@ -164,6 +180,9 @@ class CommandHandler {
     void ReadMachineLines(LineReader& reader);
     int ReadWeights(LineReader& reader);
     void TraceTaskManager();
+    // Closes both run files; false (with -3304 or -3305 stored and both files removed) when a write or
+    // a close of either failed.
+    bool FinishRunFiles(std::ofstream& ppp, std::ofstream& pwf);
     bool RewriteCommandLine();
     bool MachineItems(std::vector<std::string>& items);
     void SetWorkingFolderFailure();

@@ -5,6 +5,7 @@
 #include <iostream>
 #include <iterator>
 
+#include "platform/Platform.h"
 #include "tools/CommandHandler.h"
 #include "tools/Console.h"
 
@@ -43,7 +44,7 @@ int CommandHandler::WriteParallelFile() {
     ppp << "#NPartition" << '\n' << m_nproc << '\n';
     if (m_bIsSMP) {
         ppp << "#ParallelMode_IS_SMP" << '\n';
-        return 0;
+        return FinishRunFiles(ppp, pwf) ? 0 : m_iStatus;
     }
 
     const bool onLinuxNode = m_iTaskMode == 11;
@@ -77,8 +78,7 @@ int CommandHandler::WriteParallelFile() {
     ppp << "#ParaWeightFactor ";
     for (size_t i = 1; i < m_vWeightFactor.size(); ++i) ppp << ' ' << m_vWeightFactor[i];
     ppp << '\n';
-    ppp.close();
-    pwf.close();
+    if (!FinishRunFiles(ppp, pwf)) return m_iStatus;
 
     if (onLinuxNode) {
         m_sLinMPIArgument.clear();
@@ -91,6 +91,24 @@ int CommandHandler::WriteParallelFile() {
         if (dollar != std::string::npos) m_sLinMPIArgument.insert(dollar, 1, '\\');
     }
     return m_iStatus;
+}
+
+bool CommandHandler::FinishRunFiles(std::ofstream& ppp, std::ofstream& pwf) {
+    // A stream that failed a write keeps its failure through the close; the close adds its own.
+    ppp.close();
+    const bool pppWritten = !ppp.fail();
+    pwf.close();
+    const bool pwfWritten = !pwf.fail();
+    if (pppWritten && pwfWritten) return true;
+    // A run must not start from a truncated file: neither file of the pair is left.
+    zep::platform::RemoveFile(m_sPPPName.c_str());
+    zep::platform::RemoveFile(m_sPWFName.c_str());
+    if (!pppWritten) {
+        SetFailure(kNoPartitionFile, CannotCreate(m_sPPPName));
+    } else {
+        SetFailure(kNoLauncherFile, CannotCreate(m_sPWFName));
+    }
+    return false;
 }
 
 bool CommandHandler::RewriteCommandLine() {

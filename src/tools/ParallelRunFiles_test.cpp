@@ -100,6 +100,15 @@ TEST_F(ParallelRunFiles, WindowsMachinesGetUncPathsAndTheQuotedProgramOfTheLastM
               std::vector<std::string>{run_.runPath()});
 }
 
+TEST_F(ParallelRunFiles, WeightLineHoldsTheWeightsOfEveryMachineBlock) {
+    EXPECT_EQ(Write(TaskBlock(1, 2) + MachineBlock({"PC01 2 C:\\App\\"}, {"1"}, kShareKeys) +
+                    MachineBlock({"PC02 2 C:\\App\\"}, {"0.5"}, kShareKeys)),
+              2);
+    const std::string ppp = Ppp();
+    EXPECT_EQ(ppp.substr(ppp.find("#ParaWeightFactor")),
+              AsTextFile("#ParaWeightFactor  0.5 0.5 0 0.25 0.25\n"));
+}
+
 TEST_F(ParallelRunFiles, EmptyWorkingFolderChangesOnlyTheDriveLetter) {
     const std::string keys = "ValueShareFolderName=Work\nValueLocalHost=PC01\nValueSharedTarvik3DName=App\n";
     zep::fakes::ScriptConfigurationString(L"");

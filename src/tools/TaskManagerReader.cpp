@@ -251,9 +251,13 @@ void CommandHandler::ReadMachineLines(LineReader& reader) {
 }
 
 int CommandHandler::ReadWeights(LineReader& reader) {
-    // Weights beyond the run's task count are never kept: such a file is refused when the tasks are
-    // checked, so the cap changes no result and bounds the memory a file can ask for.
-    const size_t maxWeights = static_cast<size_t>(std::min(std::max(m_nproc, 0), kMaxTasks)) + 1;
+    // Every machine block appends its own 0.0 and its machines' weights, so a file with several blocks
+    // has more weights than tasks, and all of them are kept. Only a list beyond kMaxWeightFactors,
+    // which no real run comes near, is refused: it bounds the memory a file can ask for.
+    if (m_vWeightFactor.size() >= kMaxWeightFactors) {
+        SetInconsistentFailure();
+        return m_iStatus;
+    }
     m_vWeightFactor.push_back(0.0);
     std::string line;
     std::string value;
@@ -278,9 +282,12 @@ int CommandHandler::ReadWeights(LineReader& reader) {
             SetTaskCountFailure(entry, tasks);
             return m_iStatus;
         }
+        if (static_cast<size_t>(tasks) > kMaxWeightFactors - m_vWeightFactor.size()) {
+            SetInconsistentFailure();
+            return m_iStatus;
+        }
         const double share = tasks == 1 ? weight : weight / tasks;
-        for (int k = 0; k < tasks && m_vWeightFactor.size() < maxWeights; ++k)
-            m_vWeightFactor.push_back(share);
+        m_vWeightFactor.insert(m_vWeightFactor.end(), static_cast<size_t>(tasks), share);
     }
     return 0;
 }

@@ -134,6 +134,27 @@ TEST_F(TaskManagerReader, WeightsAreSharedOutOverEachMachinesTasks) {
     EXPECT_EQ(handler_->m_vWeightFactor, (std::vector<double>{0.0, 1.0, 1.0, 1.0, 1.0, 1.0}));
 }
 
+TEST_F(TaskManagerReader, EveryMachineBlockAppendsItsZeroAndItsWeights) {
+    // After a block the reading goes on: a later block reads its machines again and appends a 0.0 and
+    // its own weights to those of the blocks before it.
+    const std::string first = MachineBlock({"PC01 2 C:\\App\\"}, {"1"});
+    const std::string second = MachineBlock({"PC02 2 C:\\App\\"}, {"0.5"});
+    const std::string third = MachineBlock({"PC03 1 C:\\App\\"}, {"2"});
+    EXPECT_EQ(Read(TaskBlock(1, 2) + first + second), 2);
+    EXPECT_EQ(handler_->m_vWeightFactor, (std::vector<double>{0.0, 0.5, 0.5, 0.0, 0.25, 0.25}));
+    EXPECT_EQ(handler_->m_vMachines, (std::vector<std::string>{"", "PC02 2 C:\\App\\"}));
+    EXPECT_EQ(Read(TaskBlock(1, 2) + first + second + third), 2);
+    EXPECT_EQ(handler_->m_vWeightFactor, (std::vector<double>{0.0, 0.5, 0.5, 0.0, 0.25, 0.25, 0.0, 2.0}));
+
+    // The list is bounded: a block that would take it past the bound is refused, however the machines of
+    // a later block look.
+    const int most = static_cast<int>(CommandHandler::kMaxWeightFactors);
+    const std::string full = MachineBlock({"PC01 " + std::to_string(most - 1) + " C:\\App\\"}, {"1"});
+    EXPECT_EQ(Read(TaskBlock(1, 2) + full + first), -3303);
+    EXPECT_EQ(handler_->m_sErrMsg, kInconsistent);
+    EXPECT_EQ(handler_->m_vWeightFactor.size(), CommandHandler::kMaxWeightFactors);
+}
+
 TEST_F(TaskManagerReader, BadMachineLinesAreRefusedWithTheirMessages) {
     EXPECT_EQ(Read(TaskBlock(1, 4) + MachineBlock({"My PC 2 C:\\App\\"}, {"1"})), -3303);
     EXPECT_EQ(handler_->m_sErrMsg, SpaceMessage("My PC 2 C:\\App\\"));
@@ -151,7 +172,6 @@ TEST_F(TaskManagerReader, BadMachineLinesAreRefusedWithTheirMessages) {
     // Machines that together ask for more tasks than the run has are refused the same way.
     EXPECT_EQ(Read(TaskBlock(1, 4) + MachineBlock({"A 3 C:\\App\\", "B 3 C:\\App\\"}, {"1", "1"})), -3303);
     EXPECT_EQ(handler_->m_sErrMsg, kInconsistent);
-    EXPECT_EQ(handler_->m_vWeightFactor.size(), 5u);
 
     // A host name or folder longer than 255 characters is refused, naming the entry.
     std::string longHost(256, 'h');

@@ -14,8 +14,10 @@
 #include "RunFolder.h"
 #include "ServerHarness.h"
 #include "TestUtil.h"
+#include "ZEPHpcTool.h"
 #include "ZEPSSH2Tool.h"
 #include "toolkit/AccountPassword.h"
+#include "tools/CommandHandler.h"
 #include "zep3d/ZEPTools.h"
 
 namespace {
@@ -424,6 +426,29 @@ TEST_F(WholeRunOnSlurm, JobIsSubmittedWaitedForAndItsOutputLandsInTheRunFolder) 
         EXPECT_THAT(out, HasSubstr("task " + id + " done\n"));
         EXPECT_THAT(err, HasSubstr("err " + id + "\n"));
     }
+}
+
+TEST_F(WholeRunOnSlurm, AJobWhoseSolverFailsIsKeptAsFailed) {
+    // The run's own handler, so that how the job ended can be read from it, as zep3dtool run does.
+    ScopedTempDir temp;
+    const std::string install = temp.path() + "/install/";
+    const std::string project = temp.path() + "/proj";
+    fs::create_directories(project + "/Analysis/Run01");
+    WriteAccount(install, "runner", "secret");
+    WriteScript(install + "Bin/solver.sh", "#!/bin/sh\nexit 3\n");
+    WriteFile(project + "/Analysis/Run01/Part01.cmx", TaskBlock(12, 1));
+
+    CommandHandler handler(0);
+    handler.SetCommandArguments(0, kCommandLine, install.c_str(), project.c_str(), "Part", "solver.sh", "01");
+    ASSERT_EQ(handler.ReadCMX4TaskManager(), 0);
+    long jobId = -1;
+    StdoutCapture capture;
+    handler.SpawnMPIProcess(jobId);
+    handler.WaitHPCJob();
+    const std::string printed = capture.Stop();
+    ASSERT_GT(jobId, 0) << printed;
+    EXPECT_EQ(handler.m_iHPCJobState, ZEP_JOB_FAILED) << printed;
+    EXPECT_EQ(handler.m_sHPCJobState, "FAILED") << printed;
 }
 
 // ---- Task mode 0: the launcher on this machine ------------------------------------------------------

@@ -1,0 +1,175 @@
+// The writers under real write faults: a file-size limit (writes past it fail with EFBIG), a device
+// that is always full (ENOSPC) and a folder without write permission. Every failure is reported, the
+// file that was there before stays as it was, and no part of a new file is left behind.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "RunFolder.h"
+#include "TestUtil.h"
+#include "tools/CommandHandler.h"
+#include "zep3d/ZEPDrawSTLTool.h"
+#include "zep3d/ZEPDrawVectorTool.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using zep::testing::FaultChild;
+using zep::testing::ReadFile;
+using zep::testing::RunInFaultChild;
+using zep::testing::WriteFile;
+
+class WriteFaults : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        std::string why;
+        if (!zep::testing::CanRunFaultChildren(&why)) GTEST_SKIP() << why;
+    }
+};
+
+// The names in a folder, sorted.
+std::vector<std::string> Names(const std::string& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(folder))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+// The messages of the debugger channel while `body` runs, one per line.
+std::string Reported(const std::function<void()>& body) {
+    zep::testing::DebugOutputCapture capture;
+    body();
+    std::string text;
+    for (const std::string& message : capture.Messages()) text += message + "\n";
+    return text;
+}
+
+// Lets the user "nobody" of an unprivileged child into the test's folders, and read what is in them.
+void OpenToEveryone(const std::string& folder) {
+    for (fs::path p = folder; p.has_relative_path() && p != fs::temp_directory_path(); p = p.parent_path())
+        fs::permissions(p, fs::perms::others_read | fs::perms::others_exec, fs::perm_options::add);
+}
+
+TEST_F(WriteFaults, RunFilesThatCannotBeWrittenWholeAreRefusedAndRemoved) {
+    const std::string linuxKeys =
+        "ValueShareFolderName=Work\nValueLocalHost=PC01\nValueSharedTarvik3DName=/opt/T/\n";
+    struct Case {
+        const char* name;
+        std::string cmx;
+        int status;
+        const char* file;  // the extension of the file that could not be written
+    } cases[] = {
+        {"single machine", zep::testing::TaskBlock(0, 4), -3304, ".ppp"},
+        // The Linux node's launcher file is the longer one: a limit that the partition file fits.
+        {"Linux node",
+         zep::testing::TaskBlock(11, 2) + zep::testing::MachineBlock({"node1 2 /opt/T/"}, {"1"}, linuxKeys),
+         -3305, ".pwf"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        zep::testing::RunFolder run;
+        run.WriteCmx(c.cmx);
+        auto writeFiles = [&run]() {
+            zep::testing::SleepRecorder sleeps;
+            CommandHandler handler(0);
+            handler.SetCommandArguments(0, "\"C:\\App\\*D:\\Work\\P*\"", "C:\\App\\",
+                                        run.projectDir().c_str(), "Part", "solver.exe", "01");
+            handler.ReadCMX4TaskManager();
+            handler.WriteParallelFile();
+            return std::to_string(handler.m_iStatus) + "\n" + handler.m_sErrMsg;
+        };
+        // Written whole without a fault: the sizes tell where a limit cuts.
+        ASSERT_GT(std::stoi(writeFiles()), 0);
+        const auto ppp = static_cast<long long>(fs::file_size(run.RunFile(".ppp")));
+        const auto pwf = static_cast<long long>(fs::file_size(run.RunFile(".pwf")));
+        if (c.status == -3305) {
+            ASSERT_LT(ppp, pwf);
+        }
+        const long long limit = c.status == -3304 ? ppp / 2 : ppp;
+
+        FaultChild fault;
+        fault.fileSizeLimit = limit;
+        EXPECT_EQ(RunInFaultChild(fault, writeFiles),
+                  std::to_string(c.status) + "\n\nError! Cannot not create " + run.RunFile(c.file) +
+                      " to initiate parallel computing.\n");
+        EXPECT_EQ(Names(run.runPath()), std::vector<std::string>{"Part01.cmx"});
+    }
+}
+
+TEST_F(WriteFaults, StlFilesKeepThePreviousFileUnderEveryFault) {
+    zep::testing::ScopedTempDir dir;
+    const std::string folder = dir.File("out");
+    fs::create_directories(folder);
+    const std::string path = folder + "/mesh.stl";
+    const std::string previous = "solid\nthe previous mesh\n";
+    WriteFile(path, previous);
+    OpenToEveryone(folder);
+
+    auto mesh = [&path]() {
+        return Reported([&path]() {
+            CZEPDrawSTLTool tool;
+            tool.SetNNode(3);
+            tool.SetNode(1, 0, 0, 0);
+            tool.SetNode(2, 1, 0, 0);
+            tool.SetNode(3, 0, 1, 0);
+            int face[5] = {0, 1, 2, 3, 0};
+            for (int i = 0; i < 100; ++i) tool.SetFace20(3, face);
+            tool.OutputFile(path.c_str());
+        });
+    };
+    auto arrows = [&path]() {
+        return Reported([&path]() {
+            CZEPDrawVectorTool tool;
+            for (int i = 1; i <= 100; ++i) tool.SetLine10(0, 0, 0, static_cast<float>(i), 1, 0);
+            tool.OutputFile_STL(path.c_str());
+        });
+    };
+    const std::string failed = "CZEPDrawSTLTool::OutputFile()-Cannot write " + path + ": ";
+
+    FaultChild limited;
+    limited.fileSizeLimit = 1000;  // a hundred facets are some 17 kB
+    FaultChild unprivileged;
+    unprivileged.unprivileged = true;
+    struct Case {
+        const char* name;
+        const FaultChild& fault;
+        bool readOnly;
+        std::function<std::string()> body;
+        const char* reason;
+    } cases[] = {
+        {"mesh, file-size limit", limited, false, mesh, "File too large"},
+        {"arrows, file-size limit", limited, false, arrows, "File too large"},
+        {"mesh, read-only folder", unprivileged, true, mesh, "Permission denied"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto write = fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write;
+        fs::permissions(folder, write, c.readOnly ? fs::perm_options::remove : fs::perm_options::add);
+        EXPECT_EQ(RunInFaultChild(c.fault, c.body), failed + c.reason + "\n");
+        EXPECT_EQ(ReadFile(path), previous);
+        EXPECT_EQ(Names(folder), std::vector<std::string>{"mesh.stl"});
+    }
+    fs::permissions(folder, fs::perms::owner_all, fs::perm_options::add);
+
+    // A device is written in place (never replaced by a plain file), and a full one says so. The child
+    // runs unprivileged, so that nothing in /dev could be replaced even by mistake.
+    if (!zep::testing::FileExists("/dev/full")) return;
+    const std::string full = "/dev/full";
+    EXPECT_EQ(RunInFaultChild(unprivileged,
+                              [&full]() {
+                                  return Reported([&full]() {
+                                      CZEPDrawSTLTool tool;
+                                      tool.OutputFile(full.c_str());
+                                  });
+                              }),
+              "CZEPDrawSTLTool::OutputFile()-Cannot write /dev/full: No space left on device\n");
+    zep::platform::FileStatus status;
+    ASSERT_TRUE(zep::platform::QueryFileStatus(full.c_str(), &status));
+    EXPECT_FALSE(status.isRegular);
+}
+
+}  // namespace
