@@ -2,9 +2,7 @@
 #include "zep3d/ZEPDrawSTLTool.h"
 
 #include <algorithm>
-#include <atomic>
 #include <cerrno>
-#include <chrono>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
@@ -16,6 +14,7 @@
 #include "draw/DrawMemory.h"
 #include "draw/StlTextWriter.h"
 #include "platform/Platform.h"
+#include "platform/ReplacementFile.h"
 #include "tools/Console.h"
 
 namespace {
@@ -33,62 +32,6 @@ bool FirstThreeSet(const int* nodes) { return nodes[1] >= 1 && nodes[2] >= 1 && 
 // The highest node a face may use. The caller's arrays without a node count reach as far as the
 // caller's faces say: any node from 1 on.
 int HighestNode(int nodeMode, int nodeCount) { return nodeMode == 2 && nodeCount == 0 ? INT_MAX : nodeCount; }
-
-// Temporary names tried beside the target before giving up (each try fails only on a name in use).
-constexpr int kTemporaryNameTries = 100;
-
-// The file OutputFile writes: a new file beside the target that replaces it only once it is complete,
-// so that a failed write leaves the old file as it was. A target that exists but is not a plain file (a
-// device or a pipe) is written in place: a rename would put a plain file where it stands.
-class ReplacementFile {
-  public:
-    explicit ReplacementFile(const char* path) : target_(path) {}
-    ReplacementFile(const ReplacementFile&) = delete;
-    ReplacementFile& operator=(const ReplacementFile&) = delete;
-    ~ReplacementFile() {
-        if (!temporary_.empty()) zep::platform::RemoveFile(temporary_.c_str());
-    }
-
-    // Chooses the path to write and returns 0, or the system error code when no file can be made there.
-    int Prepare() {
-        zep::platform::FileStatus status;
-        if (zep::platform::QueryFileStatus(target_.c_str(), &status) && !status.isRegular &&
-            !status.isDirectory) {
-            return 0;
-        }
-        static std::atomic<unsigned> counter{0};
-        const unsigned long long start =
-            static_cast<unsigned long long>(std::chrono::steady_clock::now().time_since_epoch().count());
-        int error = 0;
-        for (int i = 0; i < kTemporaryNameTries; ++i) {
-            char suffix[40];
-            std::snprintf(suffix, sizeof(suffix), ".%llx.tmp", (start + ++counter) & 0xffffffffffULL);
-            std::string candidate = target_ + suffix;
-            bool exists = false;
-            error = zep::platform::CreateNewFile(candidate.c_str(), &exists);
-            if (error == 0) {
-                temporary_.swap(candidate);
-                return 0;
-            }
-            if (!exists) break;
-        }
-        return error;
-    }
-
-    const std::string& WritePath() const { return temporary_.empty() ? target_ : temporary_; }
-
-    // Puts the written file in the target's place; 0, or the system error code.
-    int Commit() {
-        if (temporary_.empty()) return 0;
-        const int error = zep::platform::MoveFileOver(temporary_.c_str(), target_.c_str());
-        if (error == 0) temporary_.clear();
-        return error;
-    }
-
-  private:
-    std::string target_;
-    std::string temporary_;
-};
 
 void ReportWriteFailure(const char* path, int error) {
     std::string reason = zep::platform::SystemErrorText(error);
@@ -320,7 +263,7 @@ void CZEPDrawSTLTool::OutputFile(const char* path) {
     try {
         m_iNFace = m_vFace.empty() ? 0 : static_cast<int>(m_vFace.size() - 1);
         if (path == nullptr) return;
-        ReplacementFile file(path);
+        zep::platform::ReplacementFile file(path);
         int error = file.Prepare();
         if (error == 0) {
             zep::draw::StlTextWriter out(m_pfX, m_pfY, m_pfZ, HighestNode(m_iNodeMode, m_iNNode));

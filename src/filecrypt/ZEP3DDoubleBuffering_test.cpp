@@ -162,13 +162,13 @@ TEST(CryptFile, EnciphersInPiecesBehindTheFingerprintAndDeciphersToThePaddedText
     }
 }
 
-TEST(CryptFile, FilesOfManyWritesMatchPieceByPieceEncipheringAtEveryLength) {
-    // Lengths around the ends of the first and second 64 KiB of output (the 32-byte fingerprint
-    // included), where whole writes of the output end.
+TEST(CryptFile, FilesOfManyChunksMatchPieceByPieceEncipheringAtEveryLength) {
+    // Lengths around the ends of the first and second chunk of 384 KiB that are read at a time (and,
+    // deciphering, 32 bytes later), where the last piece is short, empty or whole.
     ScopedTempDir dir;
-    const size_t chunk = 64 * 1024;
+    const size_t chunk = 384 * 1024;
     for (const FileKind& kind : {kFileKinds[0], kFileKinds[2]}) {
-        for (size_t length : {chunk - 33, chunk - 32, chunk - 31, 2 * chunk - 32, 2 * chunk + 500}) {
+        for (size_t length : {chunk - 1, chunk, chunk + 1, chunk + 32, 2 * chunk - 100, 2 * chunk + 500}) {
             SCOPED_TRACE(std::string(kind.name) + " length " + std::to_string(length));
             std::string key = PseudoRandomBytes(kind.keyBytes, 21);
             auto method = MakeMethod(kind.method, key, kind.blockSize, CBC, PADCOUNT);
@@ -305,6 +305,26 @@ TEST(CryptFile, RefusesUninitialisedMethodsSamePathsAndMissingFiles) {
                                 }));
 }
 
+TEST(CryptFile, AReplacedOutputKeepsItsPermissions) {
+    namespace fs = std::filesystem;
+    ScopedTempDir dir;
+    auto method = MakeMethod(2, "0123456789ABCDEF", 8, CBC);
+    WriteFile(dir.File("plain"), PseudoRandomBytes(5000, 10));
+    const fs::perms modes[] = {fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read,
+                               fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read};
+    for (fs::perms mode : modes) {
+        WriteFile(dir.File("cipher"), "old");
+        fs::permissions(dir.File("cipher"), mode);
+        if ((fs::status(dir.File("cipher")).permissions() & fs::perms::all) != mode)
+            GTEST_SKIP() << "the system keeps no POSIX permission bits";
+        method->EncryptFile(dir.File("plain"), dir.File("cipher"));
+        method->DecryptFile(dir.File("cipher"), dir.File("back"));
+        EXPECT_EQ(ReadFile(dir.File("back")).substr(0, 5000), ReadFile(dir.File("plain")));
+        EXPECT_EQ(fs::status(dir.File("cipher")).permissions() & fs::perms::all, mode);
+        fs::permissions(dir.File("cipher"), fs::perms::owner_write, fs::perm_options::add);
+    }
+}
+
 TEST(CryptFile, ATruncatedLastPieceIsReportedAndNotDeciphered) {
     ScopedTempDir dir;
     auto method = MakeMethod(0, PseudoRandomBytes(16, 8), 16, CBC);
@@ -315,9 +335,13 @@ TEST(CryptFile, ATruncatedLastPieceIsReportedAndNotDeciphered) {
     WriteFile(dir.File("cut"), cipher.substr(0, cipher.size() - 5));
     zep::testing::DebugOutputCapture debug;
     method->DecryptFile(dir.File("cut"), dir.File("back"));
-    EXPECT_EQ(debug.Messages(), (std::vector<std::string>{"CZEP3DCryptRijndael::DecryptFile()-Error!"}));
-    // The whole pieces before it are deciphered; the broken last piece is not written.
-    EXPECT_EQ(ReadFile(dir.File("back")), plain.substr(0, 768));
+    // No part of the file is written, and an output that was there stays as it was.
+    EXPECT_FALSE(zep::testing::FileExists(dir.File("back")));
+    WriteFile(dir.File("back"), "old content");
+    method->DecryptFile(dir.File("cut"), dir.File("back"));
+    EXPECT_EQ(ReadFile(dir.File("back")), "old content");
+    EXPECT_EQ(debug.Messages(), (std::vector<std::string>(2, "CZEP3DCryptRijndael::DecryptFile()-Error!")));
+    EXPECT_EQ(zep::testing::FilesStartingWith(dir.path(), "back"), std::vector<std::string>{"back"});
 }
 
 }  // namespace

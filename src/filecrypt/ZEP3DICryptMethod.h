@@ -57,7 +57,9 @@ class ZEP3DICryptMethod {
     // plaintext), or deciphers such a file back to the padded plaintext after checking the
     // fingerprint. Failures are reported on the debugger channel only. An `outFile` that is `inFile`
     // (the same path, another spelling of it, or a link to it) is refused, and a fingerprint that does
-    // not match is refused before `outFile` is opened: in both cases no file is touched.
+    // not match is refused before `outFile` is opened. The output is written to a new file beside
+    // `outFile` that replaces it, with its permission bits, only when complete (a device is written in
+    // place): whatever fails, an existing `outFile` stays as it was and no part of a new one is left.
     virtual void EncryptFile(const std::string& inFile, const std::string& outFile) = 0;
     virtual void DecryptFile(const std::string& inFile, const std::string& outFile) = 0;
 

@@ -80,6 +80,9 @@ struct FileStatus {
     int64_t size = 0;
     bool isDirectory = false;
     bool isRegular = false;  // a plain file: not a folder, a device or a pipe
+    // Who may read, write and run it: the POSIX permission bits (0777); on Windows what _stat64 shows
+    // (0444 for a read-only file, 0666 otherwise, with the run bits of programs).
+    int permissions = 0;
 };
 
 // The file-status query (_stat64 on Windows, stat on POSIX): true when the path exists.
@@ -103,7 +106,14 @@ bool QueryFileIdentity(const char* path, FileIdentity* identity);
 
 // Creates the mapped path as a new, empty file, never opening one that exists. Returns 0, or the system
 // error code (as LastSystemError gives it); *exists is set when the code means that the name is taken.
-int CreateNewFile(const char* path, bool* exists);
+// With `permissions` (0 to 0777) the file has exactly those POSIX permission bits, whatever the umask,
+// and never more than those from its first moment; -1 leaves them to the system (0666 less the umask).
+// Windows has no such bits: there `permissions` is ignored.
+int CreateNewFile(const char* path, bool* exists, int permissions = -1);
+
+// Sets the POSIX permission bits (0 to 0777) of the mapped path: 0, or the system error code. Windows
+// has no such bits: there it does nothing and returns 0.
+int SetFilePermissions(const char* path, int permissions);
 
 // Renames the file `from` to `to` (both mapped), replacing a file named `to`, so that `to` is either
 // the old or the new file, never a part of one. Returns 0, or the system error code.

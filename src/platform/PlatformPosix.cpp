@@ -105,6 +105,7 @@ bool QueryFileStatus(const char* path, FileStatus* status) {
         status->size = static_cast<int64_t>(info.st_size);
         status->isDirectory = S_ISDIR(info.st_mode);
         status->isRegular = S_ISREG(info.st_mode);
+        status->permissions = static_cast<int>(info.st_mode & 0777);
     }
     return true;
 }
@@ -120,17 +121,33 @@ bool QueryFileIdentity(const char* path, FileIdentity* identity) {
     return true;
 }
 
-int CreateNewFile(const char* path, bool* exists) {
+int CreateNewFile(const char* path, bool* exists, int permissions) {
     if (exists != nullptr) *exists = false;
-    if (path == nullptr) return EINVAL;
-    int fd = open(MapPath(path).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (path == nullptr || permissions < -1 || permissions > 0777) return EINVAL;
+    const std::string mapped = MapPath(path);
+    // The umask can only take bits away, so the file never has more than `permissions`; fchmod then
+    // gives back what the umask took.
+    int fd = open(mapped.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC,
+                  permissions < 0 ? 0666 : static_cast<mode_t>(permissions));
     if (fd < 0) {
         const int error = errno;
         if (exists != nullptr) *exists = error == EEXIST;
         return error != 0 ? error : EIO;
     }
+    if (permissions >= 0 && fchmod(fd, static_cast<mode_t>(permissions)) != 0) {
+        const int error = errno != 0 ? errno : EIO;
+        close(fd);
+        unlink(mapped.c_str());
+        return error;
+    }
     close(fd);
     return 0;
+}
+
+int SetFilePermissions(const char* path, int permissions) {
+    if (path == nullptr || permissions < 0 || permissions > 0777) return EINVAL;
+    if (chmod(MapPath(path).c_str(), static_cast<mode_t>(permissions)) == 0) return 0;
+    return errno != 0 ? errno : EIO;
 }
 
 int MoveFileOver(const char* from, const char* to) {

@@ -85,6 +85,7 @@ bool QueryFileStatus(const char* path, FileStatus* status) {
         status->size = static_cast<int64_t>(info.st_size);
         status->isDirectory = (info.st_mode & _S_IFDIR) != 0;
         status->isRegular = (info.st_mode & _S_IFMT) == _S_IFREG;
+        status->permissions = static_cast<int>(info.st_mode & 0777);
     }
     return true;
 }
@@ -107,9 +108,9 @@ bool QueryFileIdentity(const char* path, FileIdentity* identity) {
     return true;
 }
 
-int CreateNewFile(const char* path, bool* exists) {
+int CreateNewFile(const char* path, bool* exists, int permissions) {
     if (exists != nullptr) *exists = false;
-    if (path == nullptr) return ERROR_INVALID_PARAMETER;
+    if (path == nullptr || permissions < -1 || permissions > 0777) return ERROR_INVALID_PARAMETER;
     HANDLE file = ::CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         const DWORD error = ::GetLastError();
@@ -117,6 +118,11 @@ int CreateNewFile(const char* path, bool* exists) {
         return static_cast<int>(error);
     }
     ::CloseHandle(file);
+    return 0;
+}
+
+int SetFilePermissions(const char* path, int permissions) {
+    if (path == nullptr || permissions < 0 || permissions > 0777) return ERROR_INVALID_PARAMETER;
     return 0;
 }
 

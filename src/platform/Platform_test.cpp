@@ -12,6 +12,10 @@
 #include <string>
 #include <vector>
 
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
+
 #include "TestUtil.h"
 #include "platform/CpuFeatures.h"
 
@@ -124,6 +128,27 @@ TEST(Platform, IdentitiesNameFilesAndNewFilesNeverReplaceOld) {
     EXPECT_FALSE(zep::testing::FileExists(b));
     EXPECT_NE(MoveFileOver(b.c_str(), a.c_str()), 0);
     EXPECT_EQ(zep::testing::ReadFile(a), "bee");
+}
+
+TEST(Platform, NewFilesTakeTheGivenPermissionsWhateverTheUmask) {
+#ifdef _WIN32
+    GTEST_SKIP() << "Windows files have no POSIX permission bits";
+#else
+    ScopedTempDir dir;
+    const mode_t saved = umask(0077);
+    int n = 0;
+    for (int permissions : {0600, 0644, 0755, 0}) {
+        const std::string path = dir.File("f" + std::to_string(n++));
+        bool exists = true;
+        EXPECT_EQ(CreateNewFile(path.c_str(), &exists, permissions), 0);
+        FileStatus status;
+        ASSERT_TRUE(QueryFileStatus(path.c_str(), &status));
+        EXPECT_EQ(status.permissions, permissions);
+    }
+    umask(saved);
+    EXPECT_EQ(CreateNewFile(dir.File("bad").c_str(), nullptr, 01000), EINVAL);
+    EXPECT_FALSE(zep::testing::FileExists(dir.File("bad")));
+#endif
 }
 
 TEST(Platform, SystemErrorTextNamesTheError) {
