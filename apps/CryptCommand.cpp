@@ -2,6 +2,7 @@
 // library's encrypted file format, with a progress bar on standard error for files that take a moment.
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
@@ -13,6 +14,7 @@
 #include "Options.h"
 #include "Progress.h"
 #include "System.h"
+#include "filecrypt/FileCipher.h"
 #include "filecrypt/ZEP3DCryptKit.h"
 #include "platform/Platform.h"
 
@@ -87,39 +89,57 @@ class MessageCapture {
     std::vector<std::string> messages_;
 };
 
-uint64_t FileSize(const std::string& path) {
-    std::error_code error;
-    uintmax_t size = fs::file_size(fs::u8path(path), error);
-    return error ? 0 : static_cast<uint64_t>(size);
+// The system's text of an error code without the line end that some systems give it.
+std::string ErrorText(int code) {
+    std::string text = platform::SystemErrorText(code);
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' '))
+        text.pop_back();
+    return text;
 }
 
-// Runs the file operation on a worker thread while this thread redraws the progress line.
-void RunWithProgress(const std::function<void()>& operation, const std::string& label,
-                     const std::string& output, uint64_t total, bool forced, bool allowed) {
-    std::atomic<bool> done(false);
+// Runs the file operation on a worker thread while this thread redraws the progress line from the
+// bytes the operation has written.
+zep::filecrypt::FileOutcome RunWithProgress(
+    const std::function<zep::filecrypt::FileOutcome(const zep::filecrypt::FileOptions&)>& operation,
+    const std::string& label, uint64_t total, int permissions, bool forced, bool allowed) {
+    std::atomic<uint64_t> progress(0);
+    zep::filecrypt::FileOptions options;
+    options.progress = &progress;
+    options.permissions = permissions;
+    zep::filecrypt::FileOutcome outcome;
+    std::mutex mutex;
+    std::condition_variable ended;
+    bool done = false;
     std::thread worker([&] {
-        operation();
+        zep::filecrypt::FileOutcome result = operation(options);
+        std::lock_guard<std::mutex> lock(mutex);
+        outcome = result;
         done = true;
+        ended.notify_one();
     });
     auto start = std::chrono::steady_clock::now();
-    auto lastDraw = start - kRedraw;
-    bool drawn = false;
-    while (!done) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        auto now = std::chrono::steady_clock::now();
-        if (!allowed || (!forced && now - start < kQuietStart) || now - lastDraw < kRedraw) continue;
-        lastDraw = now;
-        double seconds = std::chrono::duration<double>(now - start).count();
-        std::fprintf(stderr, "\r%s", FormatProgress(label, FileSize(output), total, seconds).c_str());
+    auto draw = [&](const char* end) {
+        double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        std::fprintf(stderr, "\r%s%s", FormatProgress(label, progress.load(), total, seconds).c_str(), end);
         std::fflush(stderr);
-        drawn = true;
+    };
+    bool drawn = false;
+    {
+        // The first line waits for the quiet start unless forced; the wait ends as soon as the work does.
+        std::unique_lock<std::mutex> lock(mutex);
+        auto next = start + (forced ? kRedraw : kQuietStart);
+        while (!ended.wait_until(lock, next, [&] { return done; })) {
+            next = std::chrono::steady_clock::now() + kRedraw;
+            if (!allowed) continue;
+            lock.unlock();
+            draw("");
+            drawn = true;
+            lock.lock();
+        }
     }
     worker.join();
-    if (drawn || forced) {
-        double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-        std::fprintf(stderr, "\r%s\n", FormatProgress(label, FileSize(output), total, seconds).c_str());
-        std::fflush(stderr);
-    }
+    if (drawn || forced) draw("\n");
+    return outcome;
 }
 
 // Reads the key as the first line of the file, or of standard input when `path` is empty, without a
@@ -306,43 +326,39 @@ int CryptCommand(const std::vector<std::string>& args, bool decrypt) {
         return Fail(command, "the crypt method cannot be set up" + (said.empty() ? "" : ": " + said.front()));
     }
 
-    // Written beside the output and moved over it only when complete and correct.
-    const std::string partial = output + ".part" + std::to_string(ProcessId());
-    // Deciphered data is private from its first byte on; the method writes into the file made here.
-    if (decrypt && !CreatePrivateFile(platform::MapPath(partial.c_str()), "", &error))
-        return Fail(command, "cannot write " + partial + ": " + error);
+    // The library writes the output beside it and moves it over it only when complete and correct.
+    // Deciphered data is private from its first byte on, whatever mode a replaced file had.
     ZEP3DFileCrypt::ZEP3DICryptMethod* cipher = kit.GetMethod();
     bool forced = options.Has("progress");
     bool allowed = forced || (!options.Has("no-progress") && StderrIsTerminal());
-    RunWithProgress(
-        [&] {
-            if (decrypt) {
-                cipher->DecryptFile(input, partial);
-            } else {
-                cipher->EncryptFile(input, partial);
-            }
+    zep::filecrypt::FileOutcome outcome = RunWithProgress(
+        [&](const zep::filecrypt::FileOptions& fileOptions) {
+            return decrypt ? zep::filecrypt::DecipherFile(*cipher, input, output, fileOptions)
+                           : zep::filecrypt::EncipherFile(*cipher, input, output, fileOptions);
         },
-        command, platform::MapPath(partial.c_str()), expected, forced, allowed);
-
-    std::vector<std::string> said = messages.Messages();
-    uint64_t written = FileSize(platform::MapPath(partial.c_str()));
-    bool complete = said.empty() && platform::QueryFileStatus(partial.c_str()) && written == expected;
-    if (!complete) {
-        platform::RemoveFile(partial.c_str());
-        if (decrypt && !said.empty() && written == 0)
+        command, expected, decrypt ? 0600 : -1, forced, allowed);
+    using zep::filecrypt::FileResult;
+    switch (outcome.result) {
+        case FileResult::kDone:
+            break;
+        case FileResult::kSameFile:
+            return Fail(command, "the input and the output are the same file");
+        case FileResult::kWrongFingerprint:
             return Fail(command,
                         "wrong key or settings for " + input +
-                            " (method, mode, padding, key, key length and block size must be those it was "
-                            "encrypted with)");
-        return Fail(command, "cannot write " + output + (said.empty() ? "" : ": " + said.front()));
+                            " (method, mode, padding, key, key length and block size must be those it "
+                            "was encrypted with)");
+        case FileResult::kPartialBlock:
+            return Fail(command, input + " is not an encrypted file with " + std::to_string(blockSize) +
+                                     "-byte blocks: its length does not fit");
+        case FileResult::kUnreadable:
+            return Fail(command, "cannot read " + input + ": " + ErrorText(outcome.systemError));
+        case FileResult::kUnwritable:
+            return Fail(command, "cannot write " + output + ": " + ErrorText(outcome.systemError));
+        case FileResult::kOutOfMemory:
+            return Fail(command, "out of memory");
     }
-    std::error_code renamed;
-    fs::rename(fs::u8path(platform::MapPath(partial.c_str())), fs::u8path(platform::MapPath(output.c_str())),
-               renamed);
-    if (renamed) {
-        platform::RemoveFile(partial.c_str());
-        return Fail(command, "cannot replace " + output + ": " + renamed.message());
-    }
+    const uint64_t written = outcome.written;
     if (weakFingerprint && !decrypt) {
         std::fprintf(
             stderr,

@@ -557,6 +557,8 @@ TEST_F(Zep3dtool, CryptRefusesWrongKeysBadFilesAndExistingOutputs) {
     WriteFile(dir_.File("plain.bin"), Bytes(100));
     ASSERT_EQ(Tool({"encrypt", "--key", "right key 16 chr", "plain.bin", "cipher.bin"}).code, 0);
     WriteFile(dir_.File("keep.bin"), "keep me");
+    WriteFile(dir_.File("big.bin"), Bytes(5000));
+    ASSERT_EQ(Tool({"encrypt", "--key", "right key 16 chr", "big.bin", "big.enc"}).code, 0);
 
     // A wrong key, or other settings, leaves an existing output as it was.
     for (const std::vector<std::string>& settings : {std::vector<std::string>{"--key", "wrong key 16 chr"},
@@ -597,9 +599,24 @@ TEST_F(Zep3dtool, CryptRefusesWrongKeysBadFilesAndExistingOutputs) {
     }
     EXPECT_EQ(ReadFile(dir_.File("keep.bin")), "keep me");
     EXPECT_FALSE(fs::exists(dir_.File("out.bin")));
+
+    // An output that cannot be written whole (a file-size limit of 1024 bytes, with the signal that
+    // would end the program ignored) is reported, and the old file stays.
+    for (const char* command : {"encrypt", "decrypt"}) {
+        Result r = RunProgram(dir_.path(), {"sh", "-c", "ulimit -f 1 && trap '' XFSZ && exec \"$0\" \"$@\"",
+                                            ZEP3DTOOL_PATH, command, "--force", "--key", "right key 16 chr",
+                                            command[0] == 'e' ? "big.bin" : "big.enc", "keep.bin"});
+        EXPECT_EQ(r.code, 1);
+        EXPECT_EQ(r.err, "zep3dtool " + std::string(command) + ": cannot write keep.bin: File too large\n");
+        EXPECT_EQ(ReadFile(dir_.File("keep.bin")), "keep me");
+    }
     // Nothing of the way is left behind.
+    std::vector<std::string> names;
     for (const auto& entry : fs::directory_iterator(dir_.path()))
-        EXPECT_EQ(entry.path().filename().string().find(".part"), std::string::npos) << entry.path();
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{".stderr", ".stdin", ".stdout", "big.bin", "big.enc",
+                                               "cipher.bin", "keep.bin", "plain.bin"}));
 }
 
 TEST_F(Zep3dtool, ProgressBarShowsThroughputOnStandardErrorWhenAsked) {
