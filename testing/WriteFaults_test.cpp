@@ -1,5 +1,6 @@
 // The writers under real write faults: a file-size limit (writes past it fail with EFBIG), a device
-// that is always full (ENOSPC) and a folder without write permission. Every failure is reported, the
+// that is always full (ENOSPC) and a folder without write permission: the run files, the STL writers
+// and the encrypted file operations. Every failure is reported, the
 // file that was there before stays as it was, and no part of a new file is left behind.
 #include <gtest/gtest.h>
 
@@ -10,6 +11,7 @@
 
 #include "RunFolder.h"
 #include "TestUtil.h"
+#include "filecrypt/ZEP3DCryptRijndael.h"
 #include "tools/CommandHandler.h"
 #include "zep3d/ZEPDrawSTLTool.h"
 #include "zep3d/ZEPDrawVectorTool.h"
@@ -169,6 +171,73 @@ TEST_F(WriteFaults, StlFilesKeepThePreviousFileUnderEveryFault) {
               "CZEPDrawSTLTool::OutputFile()-Cannot write /dev/full: No space left on device\n");
     zep::platform::FileStatus status;
     ASSERT_TRUE(zep::platform::QueryFileStatus(full.c_str(), &status));
+    EXPECT_FALSE(status.isRegular);
+}
+
+TEST_F(WriteFaults, EncryptedFilesKeepThePreviousFileUnderEveryFault) {
+    zep::testing::ScopedTempDir dir;
+    const std::string folder = dir.File("out");
+    fs::create_directories(folder);
+    const std::string path = folder + "/file.bin";
+    const std::string previous = "the previous file\n";
+    WriteFile(path, previous);
+    const std::string plain = dir.File("plain");
+    const std::string cipher = dir.File("cipher");
+    std::string data(100000, '\0');
+    for (size_t i = 0; i < data.size(); ++i) data[i] = static_cast<char>(i * 7 + i / 251);
+    WriteFile(plain, data);
+    OpenToEveryone(folder);
+
+    // Enciphers the plain file into `to`, or deciphers the encrypted one into it.
+    auto crypt = [&plain, &cipher](bool decrypt, const std::string& to) {
+        return [&plain, &cipher, decrypt, to]() {
+            return Reported([&]() {
+                ZEP3DFileCrypt::CZEP3DCryptRijndael method;
+                method.Initialize("sixteen letters!", 16, nullptr, 16, 16, ZEP3DFileCrypt::CBC,
+                                  ZEP3DFileCrypt::ZEROES);
+                if (decrypt) {
+                    method.DecryptFile(cipher, to);
+                } else {
+                    method.EncryptFile(plain, to);
+                }
+            });
+        };
+    };
+    ASSERT_EQ(crypt(false, cipher)(), "");
+    const std::string encryptError = "CZEP3DCryptRijndael::EncryptFile()-Error!\n";
+    const std::string decryptError = "CZEP3DCryptRijndael::DecryptFile()-Error!\n";
+
+    FaultChild limited;
+    limited.fileSizeLimit = 1000;
+    FaultChild unprivileged;
+    unprivileged.unprivileged = true;
+    struct Case {
+        const char* name;
+        const FaultChild& fault;
+        bool readOnly;
+        bool decrypt;
+    } cases[] = {
+        {"encrypt, file-size limit", limited, false, false},
+        {"decrypt, file-size limit", limited, false, true},
+        {"encrypt, read-only folder", unprivileged, true, false},
+        {"decrypt, read-only folder", unprivileged, true, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto write = fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write;
+        fs::permissions(folder, write, c.readOnly ? fs::perm_options::remove : fs::perm_options::add);
+        EXPECT_EQ(RunInFaultChild(c.fault, crypt(c.decrypt, path)), c.decrypt ? decryptError : encryptError);
+        EXPECT_EQ(ReadFile(path), previous);
+        EXPECT_EQ(Names(folder), std::vector<std::string>{"file.bin"});
+    }
+    fs::permissions(folder, fs::perms::owner_all, fs::perm_options::add);
+
+    // A device is written in place, never replaced by a plain file, and a full one is a failure.
+    if (!zep::testing::FileExists("/dev/full")) return;
+    EXPECT_EQ(RunInFaultChild(unprivileged, crypt(false, "/dev/full")), encryptError);
+    EXPECT_EQ(RunInFaultChild(unprivileged, crypt(true, "/dev/full")), decryptError);
+    zep::platform::FileStatus status;
+    ASSERT_TRUE(zep::platform::QueryFileStatus("/dev/full", &status));
     EXPECT_FALSE(status.isRegular);
 }
 
