@@ -291,8 +291,9 @@ FileOutcome Run(ZEP3DICryptMethod& method, bool decipher, const std::string& inp
     if (error != 0) return Failure(FileResult::kUnwritable, error);
     std::filebuf out;
     out.pubsetbuf(nullptr, 0);
-    if (!zep::platform::OpenFileBuffer(out, target.WritePath().c_str(),
-                                       std::ios::out | std::ios::binary | std::ios::trunc))
+    const std::ios::openmode mode =
+        target.InPlace() ? std::ios::out | std::ios::trunc : std::ios::in | std::ios::out;
+    if (!zep::platform::OpenFileBuffer(out, target.WritePath().c_str(), mode | std::ios::binary))
         return Failure(FileResult::kUnwritable, FailureCode());
     uint64_t written = 0;
     if (!decipher) {
