@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cstring>
 #include <new>
+#include <thread>
 
 #include "draw/FloatFormat.h"
 #include "platform/Platform.h"
@@ -71,9 +72,10 @@ int FailureCode() {
 StlTextWriter::StlTextWriter(const float* x, const float* y, const float* z, int nodeCount)
     : x_(x), y_(y), z_(z), windowFacetsLeft_(kWindowFacets) {
     static_assert(sizeof(CachedLine::text) >= kCoordinatesRoom, "a cached line holds all its text touches");
-    block_.reset(new (std::nothrow) char[kBlockSize]);
-    buffer_ = block_ ? block_.get() : fallback_;
-    capacity_ = block_ ? kBlockSize : sizeof(fallback_);
+    blocks_[0].reset(new (std::nothrow) char[kBlockSize]);
+    if (blocks_[0]) blocks_[1].reset(new (std::nothrow) char[kBlockSize]);
+    buffer_ = blocks_[0] ? blocks_[0].get() : fallback_;
+    capacity_ = blocks_[0] ? kBlockSize : sizeof(fallback_);
     std::size_t lines = 1;
     while (lines < kMaxCachedLines && static_cast<long long>(lines) <= static_cast<long long>(nodeCount)) {
         lines <<= 1;
@@ -93,11 +95,20 @@ StlTextWriter::StlTextWriter(const float* x, const float* y, const float* z, int
 
 StlTextWriter::~StlTextWriter() { Close(); }
 
-bool StlTextWriter::Open(const char* path) {
+bool StlTextWriter::Open(const char* path, bool isNewEmptyFile) {
     Close();
     error_ = 0;
-    file_ = zep::platform::OpenStdioPlain(path, "w");
-    return file_ != nullptr;
+    file_ = zep::platform::OpenStdioPlain(path, isNewEmptyFile ? "r+" : "w");
+    if (file_ == nullptr) return false;
+    if (blocks_[1]) {
+        stop_ = false;
+        try {
+            worker_ = std::thread([this] { WriteBlocks(); });
+        } catch (...) {
+            // No thread to be had: the blocks are written by the caller's thread.
+        }
+    }
+    return true;
 }
 
 void StlTextWriter::WriteSolid() {
@@ -168,14 +179,60 @@ void StlTextWriter::WriteFacet(int a, int b, int c) {
 }
 
 void StlTextWriter::Flush() {
-    if (file_ != nullptr && used_ > 0 && std::fwrite(buffer_, 1, used_, file_) != used_ && error_ == 0)
-        error_ = FailureCode();
+    if (file_ == nullptr || used_ == 0) {
+        used_ = 0;
+        return;
+    }
+    if (!worker_.joinable()) {
+        if (std::fwrite(buffer_, 1, used_, file_) != used_ && error_ == 0) error_ = FailureCode();
+        used_ = 0;
+        return;
+    }
+    {
+        // Once the worker has written the block before, that block is free for the text to come.
+        std::unique_lock<std::mutex> lock(mutex_);
+        idle_.wait(lock, [this] { return pending_ == nullptr; });
+        pending_ = buffer_;
+        pendingLength_ = used_;
+    }
+    wake_.notify_one();
+    buffer_ = buffer_ == blocks_[0].get() ? blocks_[1].get() : blocks_[0].get();
     used_ = 0;
+}
+
+void StlTextWriter::WriteBlocks() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    for (;;) {
+        wake_.wait(lock, [this] { return stop_ || pending_ != nullptr; });
+        if (pending_ == nullptr) return;
+        const char* data = pending_;
+        const std::size_t length = pendingLength_;
+        const bool failed = error_ != 0;
+        lock.unlock();
+        // After a failed write the rest is not written.
+        int error = 0;
+        if (!failed && std::fwrite(data, 1, length, file_) != length) error = FailureCode();
+        lock.lock();
+        if (error != 0 && error_ == 0) error_ = error;
+        pending_ = nullptr;
+        idle_.notify_one();
+    }
+}
+
+void StlTextWriter::StopWorker() {
+    if (!worker_.joinable()) return;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        stop_ = true;
+    }
+    wake_.notify_one();
+    worker_.join();
 }
 
 int StlTextWriter::Close() {
     if (file_ == nullptr) return 0;
     Flush();
+    StopWorker();
     if (std::fclose(file_) != 0 && error_ == 0) error_ = FailureCode();
     file_ = nullptr;
     return error_;

@@ -2,10 +2,13 @@
 #ifndef ZEP3D_DRAW_STLTEXTWRITER_H_
 #define ZEP3D_DRAW_STLTEXTWRITER_H_
 
+#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <memory>
+#include <mutex>
+#include <thread>
 
 namespace zep {
 namespace draw {
@@ -14,6 +17,8 @@ namespace draw {
 // large block at a time. While the facets share nodes (as in any connected mesh), a node's vertex line
 // is kept in a small cache after its first use, so it is formatted once while it stays there; while
 // they do not (every facet with nodes of its own), lines are not kept, which would only cost time.
+// While the file is open, a worker thread writes each full block to the file while the caller's thread
+// fills the next (without a thread to be had, the caller's thread writes it); Close ends the worker.
 // A failed write or close is remembered and returned by Close.
 class StlTextWriter {
   public:
@@ -24,8 +29,10 @@ class StlTextWriter {
     StlTextWriter(const StlTextWriter&) = delete;
     StlTextWriter& operator=(const StlTextWriter&) = delete;
 
-    // Creates (or empties) `path` for writing in text mode; false when it cannot be opened.
-    bool Open(const char* path);
+    // Creates (or empties) `path` for writing in text mode; false when it cannot be opened. With
+    // `isNewEmptyFile`, `path` is a file just made empty and is opened as it is: a file emptied by its
+    // opening is written out to the disk when it is closed on some file systems, which costs time.
+    bool Open(const char* path, bool isNewEmptyFile = false);
 
     // Writes the line "solid".
     void WriteSolid();
@@ -49,17 +56,30 @@ class StlTextWriter {
     // REQUIRES: the cache exists.
     char* AppendCoordinates(char* p, int node);
     void EndWindow();
+    // Hands the filled part of the current block to the file and starts the next block.
     void Flush();
+    // The worker: writes the blocks handed to it until it is stopped.
+    void WriteBlocks();
+    // Waits for the block being written and ends the worker.
+    void StopWorker();
 
     const float* x_;
     const float* y_;
     const float* z_;
     std::FILE* file_ = nullptr;
-    int error_ = 0;  // the first failed write of the open file
-    std::unique_ptr<char[]> block_;
+    int error_ = 0;                      // the first failed write of the open file
+    std::unique_ptr<char[]> blocks_[2];  // the second only when a worker can write the first meanwhile
     char* buffer_;
     std::size_t capacity_;
     std::size_t used_ = 0;
+    std::thread worker_;
+    std::mutex mutex_;
+    std::condition_variable wake_;  // a block to write, or the end
+    std::condition_variable idle_;  // the block is written
+    // Under the lock while the worker runs:
+    const char* pending_ = nullptr;  // the block to write
+    std::size_t pendingLength_ = 0;
+    bool stop_ = false;
     // The cache: per slot the node last looked up there (0: none yet), with kLineMissing set when its
     // line was not kept, and the kept lines. The nodes are recorded in every tracked window, even while
     // no lines are kept, so that the share of repeated nodes is known either way.

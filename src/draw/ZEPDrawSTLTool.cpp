@@ -267,7 +267,7 @@ void CZEPDrawSTLTool::OutputFile(const char* path) {
         int error = file.Prepare();
         if (error == 0) {
             zep::draw::StlTextWriter out(m_pfX, m_pfY, m_pfZ, HighestNode(m_iNodeMode, m_iNNode));
-            if (out.Open(file.WritePath().c_str())) {
+            if (out.Open(file.WritePath().c_str(), !file.InPlace())) {
                 out.WriteSolid();
                 for (int i = 1; i <= m_iNFace; ++i) {
                     if (m_pbFaceSet != nullptr && m_pbFaceSet[i] == 0) continue;
