@@ -72,7 +72,8 @@ test-asan: deps servers
 	cmake --build --preset asan
 	ctest --preset asan
 
-# The programs that use threads (zep3dtool's crypt worker beside its progress bar) under ThreadSanitizer.
+# The code that uses threads under ThreadSanitizer: the crypt file work's reader and writer, the STL
+# writer's block writer, and zep3dtool's progress bar beside them.
 test-tsan: deps
 	cmake --preset tsan
 	cmake --build --preset tsan
