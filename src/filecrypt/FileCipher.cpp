@@ -39,8 +39,8 @@ int FailureCode() {
 
 // Carries the input to the caller chunk by chunk and the caller's chunks to the output, in order, on a
 // worker thread. A chunk goes from free (the worker may read into it) to filled (the caller may cipher
-// it) to ciphered (the worker may write it) and back to free. Without a worker (one could not be
-// started) the caller's thread reads and writes each chunk itself.
+// it) to ciphered (the worker may write it) and back to free. Without a worker (a file of one chunk, or
+// no thread to be had) the caller's thread reads and writes each chunk itself, in the first slot.
 class Transfer {
   public:
     // REQUIRES: both buffers are open and outlive the object.
@@ -56,11 +56,13 @@ class Transfer {
         }
     }
 
-    // Takes the chunks' memory and starts the worker. False when the memory cannot be had.
-    bool Start() {
+    // Takes the chunks' memory and, with `useWorker`, starts the worker. False when the memory cannot be
+    // had.
+    bool Start(bool useWorker) {
         for (Slot& slot : slots_) {
             slot.data.reset(new (std::nothrow) char[kChunkBytes + kPaddingRoom]);
             if (!slot.data) return false;
+            if (!useWorker) return true;
         }
         try {
             worker_ = std::thread([this] { Work(); });
@@ -74,7 +76,7 @@ class Transfer {
     // input ends with it (it may then be shorter, or empty). Null when there is none: the input has been
     // handed out whole, or reading or writing failed.
     char* Next(size_t* length, bool* last) {
-        Slot& slot = slots_[caller_ % kSlots];
+        Slot& slot = CallerSlot();
         if (!worker_.joinable()) {
             if (callerDone_ || failed_) return nullptr;
             int error = 0;
@@ -94,7 +96,8 @@ class Transfer {
 
     // The chunk that Next gave is ciphered: its first `length` bytes go to the output.
     void Put(size_t length) {
-        Slot& slot = slots_[caller_++ % kSlots];
+        Slot& slot = CallerSlot();
+        ++caller_;
         slot.length = length;
         if (slot.last) callerDone_ = true;
         if (!worker_.joinable()) {
@@ -142,6 +145,9 @@ class Transfer {
         bool last = false;
         State state = kFree;
     };
+
+    // The chunk the caller works on: without a worker always the first.
+    Slot& CallerSlot() { return slots_[worker_.joinable() ? caller_ % kSlots : 0]; }
 
     // Records the first failure (under the lock while the worker runs).
     void Fail(bool reading, int error) {
@@ -303,8 +309,12 @@ FileOutcome Run(ZEP3DICryptMethod& method, bool decipher, const std::string& inp
         written = kFingerprintBytes;
         if (options.progress != nullptr) options.progress->fetch_add(kFingerprintBytes);
     }
+    // A file of one chunk gains nothing from a worker.
+    zep::platform::FileStatus status;
+    const bool large = !zep::platform::QueryFileStatus(input.c_str(), &status) || !status.isRegular ||
+                       status.size > static_cast<int64_t>(kFingerprintBytes + kChunkBytes);
     Transfer transfer(in, out, options.progress);
-    if (!transfer.Start()) return Failure(FileResult::kOutOfMemory);
+    if (!transfer.Start(large)) return Failure(FileResult::kOutOfMemory);
 
     method.ResetChain();
     const size_t block = static_cast<size_t>(method.GetBlockSize());
