@@ -205,6 +205,10 @@ TEST(CryptFile, UnreadableInputAndUnwritableOutputAreReportedAsErrors) {
         }
     }
     if (full.empty()) GTEST_SKIP() << "no device that refuses every write";
+    // A device is written in place; one taken for a plain file would be replaced by the output.
+    zep::platform::FileStatus status;
+    ASSERT_TRUE(zep::platform::QueryFileStatus(full.c_str(), &status));
+    ASSERT_FALSE(status.isRegular);
     WriteFile(dir.File("plain"), PseudoRandomBytes(1000, 23));
     method->EncryptFile(dir.File("plain"), dir.File("cipher"));
     zep::testing::DebugOutputCapture debug;

@@ -77,6 +77,22 @@ int RemoveFile(const char* path) {
     return remove(path) == 0 ? 0 : -1;
 }
 
+namespace {
+
+// _stat64 shows some devices as plain files (under Wine, a host device reached through a drive
+// letter): a handle's file type tells them apart. No access is asked for, so a file that others have
+// open can still be asked.
+bool IsDiskFile(const char* path) {
+    HANDLE file = ::CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return true;
+    const DWORD type = ::GetFileType(file);
+    ::CloseHandle(file);
+    return type == FILE_TYPE_DISK;
+}
+
+}  // namespace
+
 bool QueryFileStatus(const char* path, FileStatus* status) {
     if (path == nullptr) return false;
     struct _stat64 info;
@@ -84,7 +100,7 @@ bool QueryFileStatus(const char* path, FileStatus* status) {
     if (status != nullptr) {
         status->size = static_cast<int64_t>(info.st_size);
         status->isDirectory = (info.st_mode & _S_IFDIR) != 0;
-        status->isRegular = (info.st_mode & _S_IFMT) == _S_IFREG;
+        status->isRegular = (info.st_mode & _S_IFMT) == _S_IFREG && IsDiskFile(path);
         status->permissions = static_cast<int>(info.st_mode & 0777);
     }
     return true;
