@@ -79,28 +79,36 @@ int RemoveFile(const char* path) {
 
 namespace {
 
-// _stat64 shows some devices as plain files (under Wine, a host device reached through a drive
-// letter): a handle's file type tells them apart. No access is asked for, so a file that others have
-// open can still be asked.
-bool IsDiskFile(const char* path) {
+// The type of the file a handle to the path has (FILE_TYPE_DISK for files and folders), or false when
+// the path cannot be opened. No access is asked for, so a file that others have open can still be
+// asked.
+bool FileTypeOf(const char* path, DWORD* type) {
     HANDLE file = ::CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                 OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return true;
-    const DWORD type = ::GetFileType(file);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    *type = ::GetFileType(file);
     ::CloseHandle(file);
-    return type == FILE_TYPE_DISK;
+    return true;
 }
 
 }  // namespace
 
 bool QueryFileStatus(const char* path, FileStatus* status) {
     if (path == nullptr) return false;
+    // _stat64 misses some devices or shows them as plain files (under Wine, a host device reached
+    // through a drive letter); the handle's file type tells them apart.
+    DWORD type = FILE_TYPE_DISK;
+    const bool opened = FileTypeOf(path, &type);
     struct _stat64 info;
-    if (_stat64(path, &info) != 0) return false;
+    if (_stat64(path, &info) != 0) {
+        if (!opened || type == FILE_TYPE_DISK) return false;
+        if (status != nullptr) *status = FileStatus();
+        return true;
+    }
     if (status != nullptr) {
         status->size = static_cast<int64_t>(info.st_size);
         status->isDirectory = (info.st_mode & _S_IFDIR) != 0;
-        status->isRegular = (info.st_mode & _S_IFMT) == _S_IFREG && IsDiskFile(path);
+        status->isRegular = (info.st_mode & _S_IFMT) == _S_IFREG && (!opened || type == FILE_TYPE_DISK);
         status->permissions = static_cast<int>(info.st_mode & 0777);
     }
     return true;
