@@ -15,7 +15,7 @@ namespace {
 
 // The file receives the text in blocks of this size: large enough that the system calls cost little,
 // small enough to stay in the processor's cache while it is filled.
-constexpr std::size_t kBlockSize = std::size_t{1} << 20;
+constexpr std::size_t kBlockSize = std::size_t{1} << 19;
 
 // Nodes whose vertex lines are kept: a mesh's faces usually come in an order in which the faces around
 // a node are near each other, so a few thousand lines catch most repeated nodes.
@@ -72,8 +72,10 @@ int FailureCode() {
 StlTextWriter::StlTextWriter(const float* x, const float* y, const float* z, int nodeCount)
     : x_(x), y_(y), z_(z), windowFacetsLeft_(kWindowFacets) {
     static_assert(sizeof(CachedLine::text) >= kCoordinatesRoom, "a cached line holds all its text touches");
-    blocks_[0].reset(new (std::nothrow) char[kBlockSize]);
-    if (blocks_[0]) blocks_[1].reset(new (std::nothrow) char[kBlockSize]);
+    for (std::unique_ptr<char[]>& block : blocks_) {
+        block.reset(new (std::nothrow) char[kBlockSize]);
+        if (!block) break;
+    }
     buffer_ = blocks_[0] ? blocks_[0].get() : fallback_;
     capacity_ = blocks_[0] ? kBlockSize : sizeof(fallback_);
     std::size_t lines = 1;
@@ -100,8 +102,11 @@ bool StlTextWriter::Open(const char* path, bool isNewEmptyFile) {
     error_ = 0;
     file_ = zep::platform::OpenStdioPlain(path, isNewEmptyFile ? "r+" : "w");
     if (file_ == nullptr) return false;
-    if (blocks_[1]) {
+    if (blocks_[kBlocks - 1]) {
         stop_ = false;
+        posted_ = 0;
+        written_ = 0;
+        buffer_ = blocks_[0].get();
         try {
             worker_ = std::thread([this] { WriteBlocks(); });
         } catch (...) {
@@ -188,25 +193,23 @@ void StlTextWriter::Flush() {
         used_ = 0;
         return;
     }
-    {
-        // Once the worker has written the block before, that block is free for the text to come.
-        std::unique_lock<std::mutex> lock(mutex_);
-        idle_.wait(lock, [this] { return pending_ == nullptr; });
-        pending_ = buffer_;
-        pendingLength_ = used_;
-    }
+    std::unique_lock<std::mutex> lock(mutex_);
+    lengths_[posted_ % kBlocks] = used_;
+    ++posted_;
     wake_.notify_one();
-    buffer_ = buffer_ == blocks_[0].get() ? blocks_[1].get() : blocks_[0].get();
+    // The next block is free once the worker has written what it held.
+    idle_.wait(lock, [this] { return posted_ - written_ < kBlocks; });
+    buffer_ = blocks_[posted_ % kBlocks].get();
     used_ = 0;
 }
 
 void StlTextWriter::WriteBlocks() {
     std::unique_lock<std::mutex> lock(mutex_);
     for (;;) {
-        wake_.wait(lock, [this] { return stop_ || pending_ != nullptr; });
-        if (pending_ == nullptr) return;
-        const char* data = pending_;
-        const std::size_t length = pendingLength_;
+        wake_.wait(lock, [this] { return stop_ || written_ < posted_; });
+        if (written_ == posted_) return;
+        const char* data = blocks_[written_ % kBlocks].get();
+        const std::size_t length = lengths_[written_ % kBlocks];
         const bool failed = error_ != 0;
         lock.unlock();
         // After a failed write the rest is not written.
@@ -214,7 +217,7 @@ void StlTextWriter::WriteBlocks() {
         if (!failed && std::fwrite(data, 1, length, file_) != length) error = FailureCode();
         lock.lock();
         if (error != 0 && error_ == 0) error_ = error;
-        pending_ = nullptr;
+        ++written_;
         idle_.notify_one();
     }
 }

@@ -67,18 +67,22 @@ class StlTextWriter {
     const float* y_;
     const float* z_;
     std::FILE* file_ = nullptr;
-    int error_ = 0;                      // the first failed write of the open file
-    std::unique_ptr<char[]> blocks_[2];  // the second only when a worker can write the first meanwhile
+    int error_ = 0;  // the first failed write of the open file
+    // A ring of blocks: the caller fills one while the worker writes those filled before it. Several
+    // in flight, so that the time the worker takes to wake up is spent filling the next ones.
+    static constexpr int kBlocks = 4;
+    std::unique_ptr<char[]> blocks_[kBlocks];  // all but the first only when there is a worker
+    std::size_t lengths_[kBlocks] = {};
     char* buffer_;
     std::size_t capacity_;
     std::size_t used_ = 0;
     std::thread worker_;
     std::mutex mutex_;
     std::condition_variable wake_;  // a block to write, or the end
-    std::condition_variable idle_;  // the block is written
+    std::condition_variable idle_;  // a block is written
     // Under the lock while the worker runs:
-    const char* pending_ = nullptr;  // the block to write
-    std::size_t pendingLength_ = 0;
+    std::size_t posted_ = 0;   // blocks handed to the worker, in order (block i is blocks_[i % kBlocks])
+    std::size_t written_ = 0;  // of those, the ones written
     bool stop_ = false;
     // The cache: per slot the node last looked up there (0: none yet), with kLineMissing set when its
     // line was not kept, and the kept lines. The nodes are recorded in every tracked window, even while
