@@ -5,8 +5,8 @@
 #include <filesystem>
 
 #include "CompanionFakes.h"
+#include "LaunchFixture.h"
 #include "RemoteCommands.h"
-#include "launch/LaunchFixture.h"
 #include "launch/StorageNode.h"
 
 namespace {

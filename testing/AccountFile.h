@@ -1,6 +1,6 @@
 // Account files for the account reader's tests.
-#ifndef ZEP3D_TOOLKIT_ACCOUNTFILE_TEST_H_
-#define ZEP3D_TOOLKIT_ACCOUNTFILE_TEST_H_
+#ifndef ZEP3D_TESTING_ACCOUNTFILE_H_
+#define ZEP3D_TESTING_ACCOUNTFILE_H_
 
 #include <string>
 
@@ -29,4 +29,4 @@ inline std::string AccountFile(const std::string& userName, const std::string& p
 }  // namespace toolkit
 }  // namespace zep
 
-#endif  // ZEP3D_TOOLKIT_ACCOUNTFILE_TEST_H_
+#endif  // ZEP3D_TESTING_ACCOUNTFILE_H_

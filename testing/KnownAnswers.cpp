@@ -1,5 +1,5 @@
 // Test support: known-answer files, hex helpers and method factories.
-#include "filecrypt/KnownAnswers_test.h"
+#include "KnownAnswers.h"
 
 #include <gtest/gtest.h>
 
