@@ -10,6 +10,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <thread>
 
 #include "CompanionSecret.h"
 #include "CompanionText.h"
@@ -35,7 +36,6 @@ using zep::companions::ParseSacctJob;
 using zep::companions::ParseSlurmConfig;
 using zep::companions::ParseSlurmFields;
 using zep::companions::ParseSubmittedJobId;
-using zep::companions::PauseMs;
 using zep::companions::SlurmHost;
 using zep::companions::Submission;
 
@@ -356,7 +356,7 @@ int CZEPHpcTool::HPC_WaitJobToFinish(const long& jobId, ZEPJobState& state, cons
                        std::chrono::milliseconds(kUnansweredLimitMs)) {
                 return rc;
             }
-            PauseMs(kPollIntervalMs);
+            std::this_thread::sleep_for(std::chrono::milliseconds(kPollIntervalMs));
         }
     } catch (...) {
         return Fail(operation, kHpcUnreadable, "out of memory");

@@ -3,7 +3,6 @@
 #include <errno.h>
 #include <stdlib.h>
 #include <string.h>
-#include <time.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -121,14 +120,6 @@ class LocalSlurmHost : public SlurmHost {
 }  // namespace
 
 std::unique_ptr<SlurmHost> NewLocalSlurmHost() { return std::unique_ptr<SlurmHost>(new LocalSlurmHost()); }
-
-void PauseMs(int ms) {
-    struct timespec request;
-    request.tv_sec = ms / 1000;
-    request.tv_nsec = static_cast<long>(ms % 1000) * 1000000L;
-    while (nanosleep(&request, &request) != 0 && errno == EINTR) {
-    }
-}
 
 }  // namespace companions
 }  // namespace zep

@@ -6,10 +6,10 @@
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
-#include <time.h>
 #include <unistd.h>
 
 #include <chrono>
+#include <thread>
 
 #include "Subprocess.h"
 
@@ -66,14 +66,6 @@ int MillisecondsLeft(std::chrono::steady_clock::time_point deadline) {
     auto left =
         std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
     return left.count() <= 0 ? 0 : static_cast<int>(left.count());
-}
-
-void PauseMs(int ms) {
-    struct timespec request;
-    request.tv_sec = ms / 1000;
-    request.tv_nsec = static_cast<long>(ms % 1000) * 1000000L;
-    while (nanosleep(&request, &request) != 0 && errno == EINTR) {
-    }
 }
 
 }  // namespace
@@ -183,7 +175,7 @@ bool Subprocess::WaitFor(int timeoutMs) {
     for (;;) {
         if (!Running()) return true;
         if (std::chrono::steady_clock::now() >= deadline) return false;
-        PauseMs(10);
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
 }
 
