@@ -4,10 +4,10 @@
 #include <vector>
 
 #include "ZEPHpcTool.h"
+#include "platform/Console.h"
 #include "platform/Platform.h"
 #include "toolkit/ZEP3DACCSecurity.h"
 #include "tools/CommandHandler.h"
-#include "tools/Console.h"
 
 namespace {
 
@@ -29,8 +29,8 @@ void ReadAccount(const std::string& installDir, char* user, char* password) {
     CZEP3DACCSecurity account;
     account.ReadAccount(path.c_str(), user, password);
     if (account.GetStatus() != kAccountOk) {
-        zep::tools::Print("Get password information from acc.ini failed.\n");
-        zep::tools::Flush();
+        zep::platform::Print("Get password information from acc.ini failed.\n");
+        zep::platform::Flush();
     }
 }
 
@@ -96,8 +96,8 @@ int CommandHandler::SubmitHPCJob(long& jobId) {
                                          stdoutFile.c_str(), stderrFile.c_str(), "localhost");
     zep::platform::SecureWipe(password.data(), password.size());
     if (result != 0) {
-        zep::tools::Print("CZEPHpcTool::HPC_CreateJob() failed. (%d)\n", result);
-        zep::tools::Flush();
+        zep::platform::Print("CZEPHpcTool::HPC_CreateJob() failed. (%d)\n", result);
+        zep::platform::Flush();
         return result;
     }
     jobId = m_lJobID;
@@ -112,22 +112,22 @@ void CommandHandler::WaitHPCJob() {
     CZEPHPCJobInfoMessage info;
     int result = hpc.HPC_GetJobInfo(m_lJobID, info, "localhost");
     if (result != 0) {
-        zep::tools::Print("CZEPHpcTool::HPC_GetJobInfo() failed. (%d)\n", result);
+        zep::platform::Print("CZEPHpcTool::HPC_GetJobInfo() failed. (%d)\n", result);
         return;
     }
     const char* start = info.PrintJobBasicStartInfo();
-    zep::tools::Print("%s\n", start != nullptr ? start : "");
+    zep::platform::Print("%s\n", start != nullptr ? start : "");
     ZEPJobState state = ZEP_JOB_UNKNOWN;
     result = hpc.HPC_WaitJobToFinish(m_lJobID, state, m_sHPCOutputFolder.c_str(), m_sHPCNodeName.c_str(),
                                      "localhost");
     if (result != 0) {
-        zep::tools::Print("CZEPHpcTool::HPC_WaitJobToFinish() failed. (%d)\n", result);
+        zep::platform::Print("CZEPHpcTool::HPC_WaitJobToFinish() failed. (%d)\n", result);
         return;
     }
     result = hpc.HPC_GetJobInfo(m_lJobID, info, "localhost");
-    if (result != 0) zep::tools::Print("CZEPHpcTool::HPC_GetJobInfo() failed. (%d)\n", result);
+    if (result != 0) zep::platform::Print("CZEPHpcTool::HPC_GetJobInfo() failed. (%d)\n", result);
     m_iHPCJobState = state;
     m_sHPCJobState = result == 0 ? info.m_sState : std::string();
     const char* end = info.PrintJobBasicEndInfo();
-    zep::tools::Print("%s\n", end != nullptr ? end : "");
+    zep::platform::Print("%s\n", end != nullptr ? end : "");
 }

@@ -1,14 +1,14 @@
 // Launch dispatch: the folder trace of the process cleaner, the launcher's argument string, and the
 // choice of the route by task mode.
+#include "platform/Console.h"
 #include "tools/CommandHandler.h"
-#include "tools/Console.h"
 
 void CommandHandler::SetProcessCleaner() {
     const bool trace = m_iDebug >= kTraceLevel;
-    if (trace) zep::tools::Stream() << "\n======In CommandHandler::SetProcessCleaner======\n";
+    if (trace) zep::platform::Stream() << "\n======In CommandHandler::SetProcessCleaner======\n";
     const std::string binFolder = m_sInstallDir + "Bin";
     if (m_bIsSMP || !trace) return;
-    std::ostream& out = zep::tools::Stream();
+    std::ostream& out = zep::platform::Stream();
     out << "     StrZEP3dBinDir=" << binFolder << '\n';
     if (m_iTaskMode == 11) {
         out << "     LinZep3DHomeDir=" << m_sLinZep3DHomeDir << '\n'
@@ -29,20 +29,20 @@ void CommandHandler::SetMPICommandLine() {
         m_sPPPName = "-configfile \"" + m_sPWFName + "\"";
     }
     if (m_iDebug >= kTraceLevel) {
-        zep::tools::Print("IsSMP     = %d\n", m_bIsSMP ? 1 : 0);
-        zep::tools::Print("MPIName   = [%s]\n", m_sMPIName.c_str());
-        zep::tools::Print("PPPName   = [%s]\n", m_sPPPName.c_str());
-        zep::tools::Print("RunPath   = [%s]\n", m_sWinRunPath.c_str());
-        zep::tools::Print("LinRunPath= [%s]\n", m_sLinRunPath.c_str());
-        zep::tools::Print("\n");
-        zep::tools::Flush();
+        zep::platform::Print("IsSMP     = %d\n", m_bIsSMP ? 1 : 0);
+        zep::platform::Print("MPIName   = [%s]\n", m_sMPIName.c_str());
+        zep::platform::Print("PPPName   = [%s]\n", m_sPPPName.c_str());
+        zep::platform::Print("RunPath   = [%s]\n", m_sWinRunPath.c_str());
+        zep::platform::Print("LinRunPath= [%s]\n", m_sLinRunPath.c_str());
+        zep::platform::Print("\n");
+        zep::platform::Flush();
     }
 }
 
 void CommandHandler::SpawnMPIProcess(long& jobId) {
     jobId = -1;
     const bool trace = m_iDebug >= kTraceLevel;
-    if (trace) zep::tools::Stream() << "\n======In CommandHandler::SpawnMPIProcess======\n";
+    if (trace) zep::platform::Stream() << "\n======In CommandHandler::SpawnMPIProcess======\n";
     SetMPICommandLine();
     m_nRemoteHost = m_bIsSMP ? 0 : static_cast<int>(m_vMachines.empty() ? 0 : m_vMachines.size() - 1);
     switch (m_iTaskMode) {
@@ -60,5 +60,5 @@ void CommandHandler::SpawnMPIProcess(long& jobId) {
         default:
             break;
     }
-    if (trace) zep::tools::Stream() << "     ===>Finish spawn process!!\n";
+    if (trace) zep::platform::Stream() << "     ===>Finish spawn process!!\n";
 }

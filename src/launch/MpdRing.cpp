@@ -1,8 +1,8 @@
 // The MPD ring boot on the storage node (task mode 11): the account, the SSH connection check, the MPD
 // configuration file, the temporary hosts file, mpdboot, and the mpdtrace check of every host.
 #include "launch/StorageNode.h"
+#include "platform/Console.h"
 #include "tools/CommandHandler.h"
-#include "tools/Console.h"
 
 namespace {
 
@@ -10,34 +10,34 @@ namespace {
 void PrintConnectionResult(int code, const std::string& host, bool trace) {
     switch (code) {
         case 0:
-            if (trace) zep::tools::Print("OK!\n");
+            if (trace) zep::platform::Print("OK!\n");
             break;
         case -1:
-            zep::tools::Print("Fail to initialize libssh2.\n");
+            zep::platform::Print("Fail to initialize libssh2.\n");
             break;
         case -2:
-            zep::tools::Print("Connect to SSH server at %s failed.\n", host.c_str());
+            zep::platform::Print("Connect to SSH server at %s failed.\n", host.c_str());
             break;
         case -3:
-            zep::tools::Print("Fail to establish SSH session.\n");
+            zep::platform::Print("Fail to establish SSH session.\n");
             break;
         case -4:
-            zep::tools::Print("Authentication method (using password) is not available.\n");
+            zep::platform::Print("Authentication method (using password) is not available.\n");
             break;
         case -5:
-            zep::tools::Print("Fail to request PTY.\n");
+            zep::platform::Print("Fail to request PTY.\n");
             break;
         case -6:
-            zep::tools::Print("Authentication for password failed.\n");
+            zep::platform::Print("Authentication for password failed.\n");
             break;
         case -7:
-            zep::tools::Print("Fail to open a session.\n");
+            zep::platform::Print("Fail to open a session.\n");
             break;
         case -8:
-            zep::tools::Print("Fail to request a shell.\n");
+            zep::platform::Print("Fail to request a shell.\n");
             break;
         default:
-            zep::tools::Print("SSH2_CheckConnection failed, but the symptom is unknown.\n");
+            zep::platform::Print("SSH2_CheckConnection failed, but the symptom is unknown.\n");
             break;
     }
 }
@@ -79,32 +79,32 @@ void CommandHandler::BootMPDRing() {
         }
     }
     if (!valid) {
-        zep::tools::Print(
+        zep::platform::Print(
             "BootMPDRing() failed: [%s] is not a valid host name; the MPD ring is not booted.\n",
             invalid.c_str());
-        zep::tools::Flush();
+        zep::platform::Flush();
         return;
     }
     // The script paths are unquoted words of the remote commands; they are escaped, and the folder they
     // start from must be one on the node.
     if (!zep::launch::IsAbsolutePosixPath(m_sLinZep3DHomeDir)) {
-        zep::tools::Print(
+        zep::platform::Print(
             "BootMPDRing() failed: [%s] is not an absolute POSIX path; the MPD ring is not booted.\n",
             m_sLinZep3DHomeDir.c_str());
-        zep::tools::Flush();
+        zep::platform::Flush();
         return;
     }
 
     zep::launch::StorageNode node(storage, m_szUserName, m_szPassword, trace);
     const int connection = node.CheckConnection();
-    if (trace) zep::tools::Print(">>> Check SSH Connection to the storage node (%s)... ", storage.c_str());
+    if (trace) zep::platform::Print(">>> Check SSH Connection to the storage node (%s)... ", storage.c_str());
     PrintConnectionResult(connection, storage, trace);
 
     const std::string mpdboot = ScriptPath(m_sLinZep3DHomeDir, "IntelMPI/mpdboot.py");
     const std::string mpdtrace = ScriptPath(m_sLinZep3DHomeDir, "IntelMPI/mpdtrace.py");
     if (trace) {
-        zep::tools::Print("mpdboot =[%s]\n", mpdboot.c_str());
-        zep::tools::Print("mpdtrace=[%s]\n", mpdtrace.c_str());
+        zep::platform::Print("mpdboot =[%s]\n", mpdboot.c_str());
+        zep::platform::Print("mpdtrace=[%s]\n", mpdtrace.c_str());
     }
 
     zep::launch::RunRemoteStep(node, trace, "touch ~/.mpd.conf", "touch ~/.mpd.conf",
@@ -137,14 +137,14 @@ void CommandHandler::BootMPDRing() {
     zep::launch::RunRemoteStep(node, trace, zep::launch::EscapeShellWord(mpdtrace), "Run mpdtrace for check",
                                ">>> Executing mpdtrace                       ... ", &traceOutput);
     for (const std::string& host : hosts) {
-        if (trace) zep::tools::Print("Check mpd of [%s] ... ", host.c_str());
+        if (trace) zep::platform::Print("Check mpd of [%s] ... ", host.c_str());
         const bool joined = host.empty() || traceOutput.find(host) != std::string::npos;
         if (joined) {
-            if (trace) zep::tools::Print("OK!\n");
+            if (trace) zep::platform::Print("OK!\n");
         } else if (trace) {
-            zep::tools::Print("Failed!\n");
+            zep::platform::Print("Failed!\n");
         } else {
-            zep::tools::Print("Check mpd of [%s] ... Failed!\n", host.c_str());
+            zep::platform::Print("Check mpd of [%s] ... Failed!\n", host.c_str());
         }
     }
 }

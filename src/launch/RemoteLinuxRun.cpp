@@ -2,9 +2,9 @@
 // storage node and the remote launcher started in the background, its console optionally captured in
 // a local file.
 #include "launch/StorageNode.h"
+#include "platform/Console.h"
 #include "platform/Platform.h"
 #include "tools/CommandHandler.h"
-#include "tools/Console.h"
 
 namespace {
 
@@ -42,24 +42,24 @@ void CommandHandler::SpawnLinuxMPIProcess() {
     BootMPDRing();
     std::string invalid;
     if (FindInvalidHost(m_ppTaskHostName, invalid)) {
-        zep::tools::Print(
+        zep::platform::Print(
             "SpawnLinuxMPIProcess() failed: [%s] is not a valid host name; the run is not started.\n",
             invalid.c_str());
-        zep::tools::Flush();
+        zep::platform::Flush();
         return;
     }
     if (!zep::launch::IsAbsolutePosixPath(m_sLinZep3DHomeDir)) {
-        zep::tools::Print(
+        zep::platform::Print(
             "SpawnLinuxMPIProcess() failed: [%s] is not an absolute POSIX path; the run is not started.\n",
             m_sLinZep3DHomeDir.c_str());
-        zep::tools::Flush();
+        zep::platform::Flush();
         return;
     }
     WriteRemoteMachineFile();
     m_sMPIName = m_sLinZep3DHomeDir + "/IntelMPI/mpiexec.py";
     if (m_iDebug >= kTraceLevel) {
-        zep::tools::Print("m_sMPIName   =[%s]\n", m_sMPIName.c_str());
-        zep::tools::Print("m_sLinRunPath=[%s]\n", m_sLinRunPath.c_str());
+        zep::platform::Print("m_sMPIName   =[%s]\n", m_sMPIName.c_str());
+        zep::platform::Print("m_sLinRunPath=[%s]\n", m_sLinRunPath.c_str());
     }
     LaunchRemoteMPIExec(m_sMPIName.c_str(), m_sLinMPIArgument.c_str(), m_sWinRunPath.c_str(),
                         m_bConsoleRedirection);
@@ -86,14 +86,14 @@ int CommandHandler::LaunchRemoteMPIExec(const char* launcher, const char* argume
     const std::string folder = localRunFolder != nullptr ? localRunFolder : "";
     std::string consoleFile;
     if (redirectConsole) {
-        zep::tools::Print(">>> Console redirection is turned on!\n");
-        zep::tools::Flush();
+        zep::platform::Print(">>> Console redirection is turned on!\n");
+        zep::platform::Flush();
         const std::string stamp = zep::launch::LocalTimeStamp("%04d-%02d-%02d_%02d-%02d-%02d");
         consoleFile = folder + "\\console_redirect_" + stamp + ".txt";
-        zep::tools::Print(">>> The content of the console screen will be redirected to\n");
-        zep::tools::Flush();
-        zep::tools::Print(">>> %s\n", consoleFile.c_str());
-        zep::tools::Flush();
+        zep::platform::Print(">>> The content of the console screen will be redirected to\n");
+        zep::platform::Flush();
+        zep::platform::Print(">>> %s\n", consoleFile.c_str());
+        zep::platform::Flush();
     }
     // Nothing of the launcher path or its arguments may reach the remote shell as code.
     const std::string command = zep::launch::EscapeShellWord(launcher != nullptr ? launcher : "") + " " +
@@ -101,8 +101,8 @@ int CommandHandler::LaunchRemoteMPIExec(const char* launcher, const char* argume
                                 " & echo \\<mpiexec\\>$!\\</mpiexec\\>";
     const bool trace = m_iDebug >= kTraceLevel;
     if (trace) {
-        zep::tools::Print("Cmd=[%s]\n", command.c_str());
-        zep::tools::Print("Press any key to continue\n");
+        zep::platform::Print("Cmd=[%s]\n", command.c_str());
+        zep::platform::Print("Press any key to continue\n");
     }
     const std::string pidFile = folder + "\\mpiexec.pid";
     zep::launch::StorageNode node(StorageHost(m_ppTaskHostName), m_szUserName, m_szPassword, trace);
@@ -111,8 +111,8 @@ int CommandHandler::LaunchRemoteMPIExec(const char* launcher, const char* argume
     m_bRemoteLaunched = true;
     m_iRemoteExitCode = exitCode;
     if (redirectConsole) {
-        zep::tools::Print(">>> Return value of mpiexec.py = %d\n", exitCode);
-        zep::tools::Flush();
+        zep::platform::Print(">>> Return value of mpiexec.py = %d\n", exitCode);
+        zep::platform::Flush();
     }
     return exitCode;
 }

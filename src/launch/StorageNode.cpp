@@ -7,8 +7,8 @@
 #include <memory>
 
 #include "ZEPSSH2Tool.h"
+#include "platform/Console.h"
 #include "platform/Platform.h"
-#include "tools/Console.h"
 
 namespace zep {
 namespace launch {
@@ -188,15 +188,15 @@ int StorageNode::RunToFile(const std::string& command, const std::string& consol
 int RunRemoteStep(StorageNode& node, bool trace, const std::string& command, const char* label,
                   const char* banner, std::string* stdoutUtf8) {
     if (trace) {
-        zep::tools::Print("strCommandLine=[%s]\n", command.c_str());
-        zep::tools::Print("%s ... ", label);
+        zep::platform::Print("strCommandLine=[%s]\n", command.c_str());
+        zep::platform::Print("%s ... ", label);
     }
     const int result = node.Run(command, stdoutUtf8);
-    if (trace) zep::tools::Print("%s", banner);
+    if (trace) zep::platform::Print("%s", banner);
     if (result != 0) {
-        zep::tools::Print("SSH2_RemoteCommandStdoutStderr(%s) failed, iErr=%d\n", label, result);
+        zep::platform::Print("SSH2_RemoteCommandStdoutStderr(%s) failed, iErr=%d\n", label, result);
     } else if (trace) {
-        zep::tools::Print("OK!\n");
+        zep::platform::Print("OK!\n");
     }
     return result;
 }

@@ -8,8 +8,8 @@
 
 #include "ZEPMPITool.h"
 #include "ZEPUnicodeTool.h"
+#include "platform/Console.h"
 #include "platform/Platform.h"
-#include "tools/Console.h"
 
 namespace {
 
@@ -78,10 +78,10 @@ const char* CommandHandler::GetHostIP() {
         return m_sLocalHostName.c_str();
     }
     if (m_iDebug >= kTraceLevel) {
-        zep::tools::Stream() << "\n======In CommandHandler::GetHostIP======\n"
-                             << "     Host IP Name=[" << m_sLocalHostName << "]" << '\n'
-                             << '\n';
-        zep::tools::Flush();
+        zep::platform::Stream() << "\n======In CommandHandler::GetHostIP======\n"
+                                << "     Host IP Name=[" << m_sLocalHostName << "]" << '\n'
+                                << '\n';
+        zep::platform::Flush();
     }
     return m_sLocalHostName.c_str();
 }

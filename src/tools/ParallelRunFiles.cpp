@@ -5,9 +5,9 @@
 #include <iostream>
 #include <iterator>
 
+#include "platform/Console.h"
 #include "platform/Platform.h"
 #include "tools/CommandHandler.h"
-#include "tools/Console.h"
 
 namespace {
 
@@ -24,7 +24,7 @@ std::string CannotCreate(const std::string& path) {
 int CommandHandler::WriteParallelFile() {
     if (m_iStatus < 1) return m_iStatus;
     const bool trace = m_iDebug >= kTraceLevel;
-    if (trace) zep::tools::Stream() << "\n======In CommandHandler::WriteParallelFile======\n";
+    if (trace) zep::platform::Stream() << "\n======In CommandHandler::WriteParallelFile======\n";
 
     m_pFileIO->RemoveFile(m_sPPPName.c_str(), kRemoveWaitMs);
     m_pFileIO->RemoveFile(m_sPWFName.c_str(), kRemoveWaitMs);
@@ -49,10 +49,10 @@ int CommandHandler::WriteParallelFile() {
 
     const bool onLinuxNode = m_iTaskMode == 11;
     const size_t machines = m_vMachines.empty() ? 0 : m_vMachines.size() - 1;
-    if (trace) zep::tools::Stream() << "     Step 1. Command line is " << m_sCommandLine << '\n';
+    if (trace) zep::platform::Stream() << "     Step 1. Command line is " << m_sCommandLine << '\n';
     const std::string configuration = IntelMPIConfigurationText(m_sWinRunPath);
     pwf << configuration;
-    if (trace) zep::tools::Print("IMPIString=[%s]\n", configuration.c_str());
+    if (trace) zep::platform::Print("IMPIString=[%s]\n", configuration.c_str());
     if (onLinuxNode) {
         pwf << "-machinefile " << '"' << m_sLinRunPath << "/machines.txt" << '"' << " -n " << m_nproc << ' ';
     } else {
@@ -61,7 +61,7 @@ int CommandHandler::WriteParallelFile() {
     }
     // A refused command line leaves both files as they stand.
     if (!RewriteCommandLine()) return m_iStatus;
-    if (trace) zep::tools::Stream() << "     Step 2. Command line is " << m_sCommandLine << "\n\n";
+    if (trace) zep::platform::Stream() << "     Step 2. Command line is " << m_sCommandLine << "\n\n";
 
     std::vector<std::string> items;
     if (!onLinuxNode && !MachineItems(items)) return m_iStatus;

@@ -8,8 +8,8 @@
 #include <fstream>
 #include <iostream>
 
+#include "platform/Console.h"
 #include "tools/CommandHandler.h"
-#include "tools/Console.h"
 
 namespace {
 
@@ -332,25 +332,25 @@ int CommandHandler::CheckMachineTaskCount() {
 
 void CommandHandler::TraceTaskManager() {
     if (m_iDebug < kTraceLevel) return;
-    zep::tools::Print("\n======In CommandHandler::ReadCMX4TaskManager======\n");
-    zep::tools::Print("\n     Return vale=%d\n", m_iStatus);
-    zep::tools::Print("     sCMXName=%s, IsSMP=%d, IdTaskModeValue=%d\n", m_sCMXName.c_str(),
-                      m_bIsSMP ? 1 : 0, m_iTaskMode);
-    zep::tools::Print("     sMapDrive=%s, sSharedDriveName=%s\n", m_sMapDrive.c_str(),
-                      m_sSharedDriveName.c_str());
-    zep::tools::Print("     m_sLocalHostName=%s\n", m_sLocalHostName.c_str());
-    zep::tools::Print("     m_sParallelWorkingFolderName=%s, m_nproc=%d\n",
-                      m_sParallelWorkingFolderName.c_str(), m_nproc);
-    for (size_t i = 1; i < m_vMachines.size(); ++i) zep::tools::Print("     %s\n", m_vMachines[i].c_str());
-    for (size_t i = 1; i < m_vWeightFactor.size(); ++i) zep::tools::Print("     %f\n", m_vWeightFactor[i]);
-    zep::tools::Print("\n");
-    zep::tools::Flush();
+    zep::platform::Print("\n======In CommandHandler::ReadCMX4TaskManager======\n");
+    zep::platform::Print("\n     Return vale=%d\n", m_iStatus);
+    zep::platform::Print("     sCMXName=%s, IsSMP=%d, IdTaskModeValue=%d\n", m_sCMXName.c_str(),
+                         m_bIsSMP ? 1 : 0, m_iTaskMode);
+    zep::platform::Print("     sMapDrive=%s, sSharedDriveName=%s\n", m_sMapDrive.c_str(),
+                         m_sSharedDriveName.c_str());
+    zep::platform::Print("     m_sLocalHostName=%s\n", m_sLocalHostName.c_str());
+    zep::platform::Print("     m_sParallelWorkingFolderName=%s, m_nproc=%d\n",
+                         m_sParallelWorkingFolderName.c_str(), m_nproc);
+    for (size_t i = 1; i < m_vMachines.size(); ++i) zep::platform::Print("     %s\n", m_vMachines[i].c_str());
+    for (size_t i = 1; i < m_vWeightFactor.size(); ++i) zep::platform::Print("     %f\n", m_vWeightFactor[i]);
+    zep::platform::Print("\n");
+    zep::platform::Flush();
     if (m_iTaskMode == 11) {
-        zep::tools::Stream() << "     SharedTarvik3DName=" << m_sSharedTarvik3DName << '\n'
-                             << "     LinZep3DHomeDir=" << m_sLinZep3DHomeDir << '\n'
-                             << "     WinRunPath=" << m_sWinRunPath << '\n'
-                             << "     LinRunPath=" << m_sLinRunPath << '\n'
-                             << "     nproc=" << m_nproc << '\n';
+        zep::platform::Stream() << "     SharedTarvik3DName=" << m_sSharedTarvik3DName << '\n'
+                                << "     LinZep3DHomeDir=" << m_sLinZep3DHomeDir << '\n'
+                                << "     WinRunPath=" << m_sWinRunPath << '\n'
+                                << "     LinRunPath=" << m_sLinRunPath << '\n'
+                                << "     nproc=" << m_nproc << '\n';
     }
-    zep::tools::Stream() << '\n';
+    zep::platform::Stream() << '\n';
 }
