@@ -36,7 +36,7 @@ std::string LaunchFailure(const CommandHandler& handler, long jobId) {
         return "the cluster job " + std::to_string(jobId) +
                (state.empty() ? " could not be followed to its end" : " ended " + state);
     }
-    if (handler.m_iTaskMode != 11) return std::string();
+    if (handler.m_iTaskMode != CommandHandler::kLinuxMachines) return std::string();
     const std::string node =
         "the run on the storage node " +
         (handler.m_ppTaskHostName.empty() ? std::string("(none)") : handler.m_ppTaskHostName[0]);
@@ -89,12 +89,13 @@ int RunCommand(const std::vector<std::string>& args) {
     } catch (...) {
         return Fail(kCommand, "out of memory while setting up the run");
     }
-    if (status < 0 || status > 2) {
+    if (!CommandHandler::IsRunStatus(status)) {
         // A run whose set-up failed is not started: its files are missing or wrong.
         std::printf("Status: %d (%s)\n%s", status, StatusMeaning(status).c_str(), handler->m_sErrMsg.c_str());
-        return Fail(kCommand, "set-up failed with status " + std::to_string(status) + ": " +
-                                  StatusMeaning(status) +
-                                  (status == -3301 ? " (" + run.RunFile(".cmx") + ")" : ""));
+        return Fail(
+            kCommand,
+            "set-up failed with status " + std::to_string(status) + ": " + StatusMeaning(status) +
+                (status == CommandHandler::kNoTaskManagerFile ? " (" + run.RunFile(".cmx") + ")" : ""));
     }
 
     FlushStdout();
@@ -127,7 +128,8 @@ int RunCommand(const std::vector<std::string>& args) {
                  "the launched processes failed (exit code " + std::to_string(ended.firstFailure) + ")");
             return kExitRunFailed;
         }
-    } else if (status >= 1 && jobId == -1 && handler->m_iTaskMode != 11) {
+    } else if (status >= CommandHandler::kSingleMachineRun && jobId == -1 &&
+               handler->m_iTaskMode != CommandHandler::kLinuxMachines) {
         std::printf("Launched processes: none\n");
         FlushStdout();
         Fail(kCommand, "the run was not started: no launcher process and no cluster job");

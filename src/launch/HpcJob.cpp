@@ -43,7 +43,7 @@ int CommandHandler::SubmitHPCJob(long& jobId) {
     const std::string jobName = "Tarvik3D HPC Job - " + m_sExeName;
     const std::string share = "\\\\" + m_sLocalHostName + "\\" + m_sSharedDriveName;
     m_sHPCOutputFolder = m_sWinRunPath;
-    if (m_iTaskMode == 13) {
+    if (m_iTaskMode == kClusterNodes) {
         const size_t found = m_sHPCOutputFolder.find(m_sParallelWorkingFolderName);
         if (found != std::string::npos) {
             m_sHPCOutputFolder.replace(found, m_sParallelWorkingFolderName.size(), share);
@@ -58,7 +58,7 @@ int CommandHandler::SubmitHPCJob(long& jobId) {
     // often than that; consecutive tasks on one host form one node.
     std::vector<Node> nodes(static_cast<size_t>(m_nRemoteHost > 0 ? m_nRemoteHost : 1));
     std::string exePath;
-    if (m_iTaskMode == 12) {
+    if (m_iTaskMode == kClusterOneNode) {
         exePath = m_sExeFullPath;
         nodes[0].name = "127.0.0.1";
         nodes[0].tasks = m_nproc;
@@ -89,7 +89,8 @@ int CommandHandler::SubmitHPCJob(long& jobId) {
     std::vector<char> user(kAccountBuffer);
     std::vector<char> password(kAccountBuffer);
     ReadAccount(m_sInstallDir, user.data(), password.data());
-    const ComputingMode mode = m_iTaskMode == 12 ? ZEP_COMPUTING_SINGLE_NODE : ZEP_COMPUTING_MULTI_NODE;
+    const ComputingMode mode =
+        m_iTaskMode == kClusterOneNode ? ZEP_COMPUTING_SINGLE_NODE : ZEP_COMPUTING_MULTI_NODE;
     const int result = hpc.HPC_CreateJob(m_lJobID, user.data(), password.data(), jobName.c_str(), mode,
                                          static_cast<int>(nodes.size()), names.data(), counts.data(),
                                          exePath.c_str(), m_sCommandLine.c_str(), m_sHPCOutputFolder.c_str(),

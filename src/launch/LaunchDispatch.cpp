@@ -10,7 +10,7 @@ void CommandHandler::SetProcessCleaner() {
     if (m_bIsSMP || !trace) return;
     std::ostream& out = zep::platform::Stream();
     out << "     StrZEP3dBinDir=" << binFolder << '\n';
-    if (m_iTaskMode == 11) {
+    if (m_iTaskMode == kLinuxMachines) {
         out << "     LinZep3DHomeDir=" << m_sLinZep3DHomeDir << '\n'
             << "     WinRunPath=" << m_sWinRunPath << '\n'
             << "     LinRunPath=" << m_sLinRunPath << '\n';
@@ -46,15 +46,15 @@ void CommandHandler::SpawnMPIProcess(long& jobId) {
     SetMPICommandLine();
     m_nRemoteHost = m_bIsSMP ? 0 : static_cast<int>(m_vMachines.empty() ? 0 : m_vMachines.size() - 1);
     switch (m_iTaskMode) {
-        case 0:
-        case 1:
+        case kLocalMachine:
+        case kWindowsMachines:
             SpawnLocalMPIProcess();
             break;
-        case 11:
+        case kLinuxMachines:
             SpawnLinuxMPIProcess();
             break;
-        case 12:
-        case 13:
+        case kClusterOneNode:
+        case kClusterNodes:
             SubmitHPCJob(jobId);
             break;
         default:

@@ -73,7 +73,7 @@ void CommandHandler::SetLinuxProjectDir(const char* projectDir) {
 }
 
 const char* CommandHandler::GetHostIP() {
-    if (m_iTaskMode == 0 || m_iTaskMode == 12) {
+    if (IsSingleMachineMode(m_iTaskMode)) {
         m_sLocalHostName = "127.0.0.1";
         return m_sLocalHostName.c_str();
     }

@@ -13,17 +13,40 @@
 
 class CommandHandler {
   public:
-    // Status codes of the run (see CZEPTools).
-    static constexpr int kSerialRun = 0;
-    static constexpr int kSingleMachineRun = 1;
-    static constexpr int kMultiMachineRun = 2;
-    static constexpr int kNoTaskManagerFile = -3301;
-    static constexpr int kOldTaskManagerFile = -3302;
-    static constexpr int kBadMachineLine = -3303;
-    static constexpr int kNoPartitionFile = -3304;
-    static constexpr int kNoLauncherFile = -3305;
-    static constexpr int kNotUnderWorkingFolder = -3306;
-    static constexpr int kBadTaskMode = -3307;
+    // Status codes of a run, as CZEPTools returns them: the three kinds of run that set-up found, then
+    // the set-up failures, each stored with its message in m_sErrMsg. The launch never changes them.
+    enum Status : int {
+        kSerialRun = 0,                  // at most one task, in a task mode other than 1 and 11
+        kSingleMachineRun = 1,           // task mode 0 or 12
+        kMultiMachineRun = 2,            // task mode 1, 11 or 13
+        kNoRun = -3300,                  // the façade has no run (no command yet, or out of memory)
+        kNoTaskManagerFile = -3301,      // the task-manager file cannot be opened (or is no such file)
+        kOldTaskManagerFile = -3302,     // its machine block's version is below 1003
+        kBadMachineLine = -3303,         // a machine entry or the task counts are wrong
+        kNoPartitionFile = -3304,        // the partition file cannot be written
+        kNoLauncherFile = -3305,         // the launcher file cannot be written
+        kNotUnderWorkingFolder = -3306,  // the command line does not fit the parallel working folder
+        kBadTaskMode = -3307,            // a parallel run in none of the task modes below
+    };
+
+    // True for the statuses of a run that was set up (0 to 2).
+    static bool IsRunStatus(int status) { return status >= kSerialRun && status <= kMultiMachineRun; }
+
+    // Task modes: the task-manager file's "IDTaskMode", which chooses the launch route. m_iTaskMode
+    // keeps whatever number the file gives; only these are launched.
+    enum TaskMode : int {
+        kNoTaskMode = -1,      // the file has no task block
+        kLocalMachine = 0,     // MPI processes on this machine
+        kWindowsMachines = 1,  // MPI processes over several Windows machines
+        kLinuxMachines = 11,   // MPI processes on Linux machines, started over SSH on the storage node
+        kClusterOneNode = 12,  // a cluster job on one node
+        kClusterNodes = 13,    // a cluster job over several nodes
+    };
+
+    // True for the task modes of a run on one machine (0 and 12), whose file has no machine block.
+    static bool IsSingleMachineMode(int taskMode) {
+        return taskMode == kLocalMachine || taskMode == kClusterOneNode;
+    }
 
     // The largest number of tasks a run may have; a task-manager file asking for more is refused.
     static constexpr int kMaxTasks = 1 << 20;
@@ -108,7 +131,7 @@ class CommandHandler {
 
     std::unique_ptr<CZEPFileIO> m_pFileIO;
     int m_iNoPathMapping = 0;
-    int m_iStatus = 0;
+    int m_iStatus = kSerialRun;
     int m_iDebug;
     std::string m_sErrMsg;
     int m_iCommand = 0;
@@ -116,7 +139,7 @@ class CommandHandler {
     int m_nproc = -1;
     int m_nRemoteHost = -1;
     bool m_bIsSMP = true;
-    int m_iTaskMode = -1;
+    int m_iTaskMode = kNoTaskMode;
     int m_nMachine = -1;
     std::vector<std::string> m_vMachines;
     // Host name of each task, in task order (at most kMaxMachineField characters; empty when no machine

@@ -22,7 +22,7 @@ std::string CannotCreate(const std::string& path) {
 }  // namespace
 
 int CommandHandler::WriteParallelFile() {
-    if (m_iStatus < 1) return m_iStatus;
+    if (m_iStatus < kSingleMachineRun) return m_iStatus;
     const bool trace = m_iDebug >= kTraceLevel;
     if (trace) zep::platform::Stream() << "\n======In CommandHandler::WriteParallelFile======\n";
 
@@ -47,7 +47,7 @@ int CommandHandler::WriteParallelFile() {
         return FinishRunFiles(ppp, pwf) ? 0 : m_iStatus;
     }
 
-    const bool onLinuxNode = m_iTaskMode == 11;
+    const bool onLinuxNode = m_iTaskMode == kLinuxMachines;
     const size_t machines = m_vMachines.empty() ? 0 : m_vMachines.size() - 1;
     if (trace) zep::platform::Stream() << "     Step 1. Command line is " << m_sCommandLine << '\n';
     const std::string configuration = IntelMPIConfigurationText(m_sWinRunPath);
@@ -113,7 +113,7 @@ bool CommandHandler::FinishRunFiles(std::ofstream& ppp, std::ofstream& pwf) {
 
 bool CommandHandler::RewriteCommandLine() {
     const std::string& folder = m_sParallelWorkingFolderName;
-    const bool onLinuxNode = m_iTaskMode == 11;
+    const bool onLinuxNode = m_iTaskMode == kLinuxMachines;
     std::string& line = m_sCommandLine;
     auto refuse = [this]() {
         SetWorkingFolderFailure();

@@ -151,8 +151,8 @@ int CommandHandler::ReadCMX4TaskManager() {
     std::string line;
     while (reader.Next(line)) {
         if (line.find("<TASKMANAGER>") != std::string::npos) ReadTaskBlock(reader);
-        if (m_iTaskMode < 0) continue;
-        if (m_iTaskMode == 0 || m_iTaskMode == 12) {
+        if (m_iTaskMode < 0) continue;  // no task mode yet
+        if (IsSingleMachineMode(m_iTaskMode)) {
             m_bIsSMP = true;
             m_vMachines.assign(1, std::string());
             m_iMachineEntriesExpected = 1;
@@ -171,18 +171,19 @@ int CommandHandler::ReadCMX4TaskManager() {
     if (CheckMachineTaskCount() < 0) return m_iStatus;
     in.close();
 
-    if (m_nproc <= 1 && m_iTaskMode != 1 && m_iTaskMode != 11) {
+    if (m_nproc <= 1 && m_iTaskMode != kWindowsMachines && m_iTaskMode != kLinuxMachines) {
         m_iStatus = kSerialRun;
-    } else if (m_iTaskMode == 0 || m_iTaskMode == 12) {
+    } else if (IsSingleMachineMode(m_iTaskMode)) {
         m_iStatus = kSingleMachineRun;
-    } else if (m_iTaskMode == 1 || m_iTaskMode == 11 || m_iTaskMode == 13) {
+    } else if (m_iTaskMode == kWindowsMachines || m_iTaskMode == kLinuxMachines ||
+               m_iTaskMode == kClusterNodes) {
         m_iStatus = kMultiMachineRun;
     } else {
         SetFailure(kBadTaskMode,
                    "Symptom:\nWrong Computing mode number setting in CMX.\n\nSolution:\n"
                    "1. Please check the IDTaskMode in .cmx file \n");
     }
-    if (m_iTaskMode == 11) {
+    if (m_iTaskMode == kLinuxMachines) {
         m_sLinZep3DHomeDir = m_sSharedTarvik3DName;
         m_sLinMPIName = m_sLinZep3DHomeDir + "/MPICH/mpiexec";
         m_sLinExeFullPath = m_sLinZep3DHomeDir + "/" + m_sExeName;
@@ -345,7 +346,7 @@ void CommandHandler::TraceTaskManager() {
     for (size_t i = 1; i < m_vWeightFactor.size(); ++i) zep::platform::Print("     %f\n", m_vWeightFactor[i]);
     zep::platform::Print("\n");
     zep::platform::Flush();
-    if (m_iTaskMode == 11) {
+    if (m_iTaskMode == kLinuxMachines) {
         zep::platform::Stream() << "     SharedTarvik3DName=" << m_sSharedTarvik3DName << '\n'
                                 << "     LinZep3DHomeDir=" << m_sLinZep3DHomeDir << '\n'
                                 << "     WinRunPath=" << m_sWinRunPath << '\n'
