@@ -4,51 +4,15 @@
 
 #include <cstdio>
 #include <cstring>
-#include <memory>
 
 #include "ZEPSSH2Tool.h"
 #include "platform/Console.h"
 #include "platform/Platform.h"
+#include "tools/CompanionText.h"
 
 namespace zep {
 namespace launch {
 namespace {
-
-// The text companion converts into a fixed buffer of 32768 units; longer texts are converted piece by
-// piece, each piece ending on a character boundary.
-constexpr size_t kPieceBytes = 16384;
-
-struct WideBuffer {
-    wchar_t text[32768];
-};
-
-std::wstring WideTextOf(CZEPUnicodeTool& unicode, const std::string& text, bool secret) {
-    auto buffer = std::make_unique<WideBuffer>();
-    std::wstring wide;
-    // One allocation, so that no shorter copy of a secret is left behind in released memory.
-    wide.reserve(text.size() + 1);
-    std::string piece;
-    size_t start = 0;
-    do {
-        size_t end = start;
-        while (end < text.size() && end - start < kPieceBytes) {
-            wchar_t c = 0;
-            size_t used = zep::platform::DecodeCharacter(text.data() + end, text.size() - end, &c);
-            end += used == 0 ? 1 : used;
-        }
-        piece.assign(text, start, end - start);
-        *buffer = WideBuffer();
-        unicode.AnsiToUtf16(piece.c_str(), buffer->text);
-        buffer->text[32767] = 0;
-        wide += buffer->text;
-        start = end;
-    } while (start < text.size());
-    if (secret) {
-        zep::platform::SecureWipe(buffer->text, sizeof(buffer->text));
-        zep::platform::SecureWipe(piece);
-    }
-    return wide;
-}
 
 // Characters that a POSIX shell takes as themselves anywhere in an unquoted word.
 bool IsPlainShellCharacter(char c) {
@@ -140,7 +104,7 @@ StorageNode::StorageNode(const std::string& host, const char* user, const char* 
 StorageNode::~StorageNode() { zep::platform::SecureWipe(widePassword_); }
 
 std::wstring StorageNode::Wide(const std::string& text, bool secret) {
-    return WideTextOf(unicode_, text, secret);
+    return zep::tools::WideText(unicode_, text, secret);
 }
 
 int StorageNode::CheckConnection() {
