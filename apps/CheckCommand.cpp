@@ -56,9 +56,7 @@ std::vector<MachineRow> Machines(const CommandHandler& handler) {
     std::vector<MachineRow> rows;
     size_t factor = 1;
     for (size_t i = 1; i < handler.m_vMachines.size(); ++i) {
-        std::string entry = handler.m_vMachines[i];
-        std::replace(entry.begin(), entry.end(), '\t', ' ');
-        std::istringstream fields(entry);
+        std::istringstream fields(handler.MachineEntryWithSpaces(i));
         MachineRow row;
         row.number = std::to_string(i);
         fields >> row.host >> row.tasks;

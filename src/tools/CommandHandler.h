@@ -80,6 +80,10 @@ class CommandHandler {
     // returns m_iStatus.
     int CheckMachineTaskCount();
 
+    // Machine entry i of m_vMachines (empty past its end) with every tab made a space, as its fields
+    // are cut.
+    std::string MachineEntryWithSpaces(size_t i) const;
+
     // Writes the partition and launcher files of a parallel run and rewrites m_sCommandLine; returns
     // m_iStatus (0 for a single-machine run). Does nothing when the status is below 1. A file that
     // cannot be created, or whose writing or closing fails, gives -3304 (partition file) or -3305

@@ -167,10 +167,7 @@ bool CommandHandler::MachineItems(std::vector<std::string>& items) {
     const size_t machines = m_vMachines.empty() ? 0 : m_vMachines.size() - 1;
     items.clear();
     for (size_t i = 1; i <= machines; ++i) {
-        std::string entry = m_vMachines[i];
-        for (char& c : entry) {
-            if (c == '\t') c = ' ';
-        }
+        const std::string entry = MachineEntryWithSpaces(i);
         // Host and task count end at the last space before the installation's share name (the last
         // space of the entry when the name is not in it); an entry without one cannot be cut.
         const size_t name = entry.rfind(m_sSharedTarvik3DName);

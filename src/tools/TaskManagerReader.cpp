@@ -305,14 +305,10 @@ int CommandHandler::CheckMachineTaskCount() {
     const size_t entries = std::max(m_vMachines.size(), m_iMachineEntriesExpected);
     for (size_t i = 1; i < entries; ++i) {
         const std::string entry = i < m_vMachines.size() ? m_vMachines[i] : std::string();
-        std::string copy = entry;
-        for (char& c : copy) {
-            if (c == '\t') c = ' ';
-        }
         std::string host;
         int tasks = 0;
         folder.clear();
-        int fields = ScanMachineEntry(copy, host, tasks, folder);
+        int fields = ScanMachineEntry(MachineEntryWithSpaces(i), host, tasks, folder);
         if (fields < 2 || host.size() > kMaxMachineField || folder.size() > kMaxMachineField) {
             SetMachineLineFailure(entry);
             return m_iStatus;
@@ -329,6 +325,14 @@ int CommandHandler::CheckMachineTaskCount() {
     m_sLinExeFullPath = folder + m_sExeName;
     m_ppTaskHostName.swap(hosts);
     return m_iStatus;
+}
+
+std::string CommandHandler::MachineEntryWithSpaces(size_t i) const {
+    std::string entry = i < m_vMachines.size() ? m_vMachines[i] : std::string();
+    for (char& c : entry) {
+        if (c == '\t') c = ' ';
+    }
+    return entry;
 }
 
 void CommandHandler::TraceTaskManager() {
