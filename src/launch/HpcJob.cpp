@@ -14,12 +14,6 @@ namespace {
 constexpr int kAccountOk = 1000;
 constexpr size_t kAccountBuffer = 1024;
 
-// One node of the job: a host and the number of consecutive tasks on it.
-struct Node {
-    std::string name;
-    int tasks = 0;
-};
-
 // Reads the account of "<install>\Bin\acc.ini" into the two 1024-byte buffers; prints a line when it
 // cannot. The buffers hold empty texts on failure.
 void ReadAccount(const std::string& installDir, char* user, char* password) {
@@ -54,9 +48,8 @@ int CommandHandler::SubmitHPCJob(long& jobId) {
     const std::string stdoutFile = m_sHPCOutputFolder + "\\zephpc_stdout.txt";
     const std::string stderrFile = m_sHPCOutputFolder + "\\zephpc_stderr.txt";
 
-    // The table has one node per machine (at least one), and grows when the tasks change host more
-    // often than that; consecutive tasks on one host form one node.
-    std::vector<Node> nodes(static_cast<size_t>(m_nRemoteHost > 0 ? m_nRemoteHost : 1));
+    // One node per group of consecutive tasks on one host; a single-node job runs every task here.
+    std::vector<HostGroup> nodes = TaskHostGroups();
     std::string exePath;
     if (m_iTaskMode == kClusterOneNode) {
         exePath = m_sExeFullPath;
@@ -64,24 +57,11 @@ int CommandHandler::SubmitHPCJob(long& jobId) {
         nodes[0].tasks = m_nproc;
     } else {
         exePath = "\\\\" + m_sLocalHostName + "\\" + m_sSharedTarvik3DName + "\\Bin\\" + m_sExeName;
-        size_t current = 0;
-        for (size_t k = 0; k < m_ppTaskHostName.size(); ++k) {
-            if (k == 0) {
-                nodes[0].name = m_ppTaskHostName[0];
-                nodes[0].tasks = 1;
-            } else if (m_ppTaskHostName[k] != m_ppTaskHostName[k - 1]) {
-                if (++current == nodes.size()) nodes.emplace_back();
-                nodes[current].name = m_ppTaskHostName[k];
-                nodes[current].tasks = 1;
-            } else {
-                ++nodes[current].tasks;
-            }
-        }
     }
     m_sHPCNodeName = nodes[0].name;
     std::vector<char*> names;
     std::vector<int> counts;
-    for (Node& node : nodes) {
+    for (HostGroup& node : nodes) {
         names.push_back(node.name.data());
         counts.push_back(node.tasks);
     }

@@ -1,5 +1,5 @@
-// Launch dispatch: the folder trace of the process cleaner, the launcher's argument string, and the
-// choice of the route by task mode.
+// Launch dispatch: the folder trace of the process cleaner, the launcher's argument string, the choice
+// of the route by task mode, and the grouping of the tasks by host that the routes share.
 #include "platform/Console.h"
 #include "tools/CommandHandler.h"
 
@@ -37,6 +37,18 @@ void CommandHandler::SetMPICommandLine() {
         zep::platform::Print("\n");
         zep::platform::Flush();
     }
+}
+
+std::vector<CommandHandler::HostGroup> CommandHandler::TaskHostGroups() const {
+    std::vector<HostGroup> groups(static_cast<size_t>(m_nRemoteHost > 0 ? m_nRemoteHost : 1));
+    size_t current = 0;
+    for (size_t k = 0; k < m_ppTaskHostName.size(); ++k) {
+        if (k > 0 && m_ppTaskHostName[k] != m_ppTaskHostName[k - 1] && ++current == groups.size())
+            groups.emplace_back();
+        groups[current].name = m_ppTaskHostName[k];
+        ++groups[current].tasks;
+    }
+    return groups;
 }
 
 void CommandHandler::SpawnMPIProcess(long& jobId) {

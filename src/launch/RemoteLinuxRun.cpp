@@ -6,28 +6,6 @@
 #include "platform/Platform.h"
 #include "tools/CommandHandler.h"
 
-namespace {
-
-// The storage node is the host of the first task.
-std::string StorageHost(const std::vector<std::string>& taskHosts) {
-    return taskHosts.empty() ? std::string() : taskHosts[0];
-}
-
-// Host names go into remote commands: the storage node must be a valid host name, and so must every
-// other task's host (a task that no machine claimed has an empty one). Finds the first that is not.
-bool FindInvalidHost(const std::vector<std::string>& taskHosts, std::string& invalid) {
-    for (size_t k = 0; k < taskHosts.size() || k == 0; ++k) {
-        const std::string host = k < taskHosts.size() ? taskHosts[k] : std::string();
-        if ((k == 0 || !host.empty()) && !zep::launch::IsValidHostName(host)) {
-            invalid = host;
-            return true;
-        }
-    }
-    return false;
-}
-
-}  // namespace
-
 void CommandHandler::SpawnLinuxMPIProcess() {
     m_bRemoteLaunched = false;
     m_iRemoteLaunchResult = 0;
@@ -40,21 +18,9 @@ void CommandHandler::SpawnLinuxMPIProcess() {
     } wipe{m_szPassword, sizeof(m_szPassword)};
 
     BootMPDRing();
-    std::string invalid;
-    if (FindInvalidHost(m_ppTaskHostName, invalid)) {
-        zep::platform::Print(
-            "SpawnLinuxMPIProcess() failed: [%s] is not a valid host name; the run is not started.\n",
-            invalid.c_str());
-        zep::platform::Flush();
+    if (!zep::launch::CheckRemoteTargets(m_ppTaskHostName, m_sLinZep3DHomeDir, "SpawnLinuxMPIProcess()",
+                                         "the run is not started"))
         return;
-    }
-    if (!zep::launch::IsAbsolutePosixPath(m_sLinZep3DHomeDir)) {
-        zep::platform::Print(
-            "SpawnLinuxMPIProcess() failed: [%s] is not an absolute POSIX path; the run is not started.\n",
-            m_sLinZep3DHomeDir.c_str());
-        zep::platform::Flush();
-        return;
-    }
     WriteRemoteMachineFile();
     m_sMPIName = m_sLinZep3DHomeDir + "/IntelMPI/mpiexec.py";
     if (m_iDebug >= kTraceLevel) {
@@ -67,7 +33,8 @@ void CommandHandler::SpawnLinuxMPIProcess() {
 
 void CommandHandler::WriteRemoteMachineFile() {
     const bool trace = m_iDebug >= kTraceLevel;
-    zep::launch::StorageNode node(StorageHost(m_ppTaskHostName), m_szUserName, m_szPassword, trace);
+    zep::launch::StorageNode node(zep::launch::StorageHostOf(m_ppTaskHostName), m_szUserName, m_szPassword,
+                                  trace);
     const std::string runPath = zep::launch::EscapeForDoubleQuotes(m_sLinRunPath);
     zep::launch::RunRemoteStep(node, trace, "touch \"" + runPath + "/machines.txt\"",
                                "touch machines.txt in current run folder",
@@ -105,7 +72,8 @@ int CommandHandler::LaunchRemoteMPIExec(const char* launcher, const char* argume
         zep::platform::Print("Press any key to continue\n");
     }
     const std::string pidFile = folder + "\\mpiexec.pid";
-    zep::launch::StorageNode node(StorageHost(m_ppTaskHostName), m_szUserName, m_szPassword, trace);
+    zep::launch::StorageNode node(zep::launch::StorageHostOf(m_ppTaskHostName), m_szUserName, m_szPassword,
+                                  trace);
     const int exitCode =
         node.RunToFile(command, consoleFile, pidFile, redirectConsole, &m_iRemoteLaunchResult);
     m_bRemoteLaunched = true;

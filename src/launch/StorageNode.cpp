@@ -233,6 +233,31 @@ bool IsValidHostName(const std::string& name) {
     return true;
 }
 
+std::string StorageHostOf(const std::vector<std::string>& taskHosts) {
+    return taskHosts.empty() ? std::string() : taskHosts[0];
+}
+
+bool CheckRemoteTargets(const std::vector<std::string>& taskHosts, const std::string& nodeFolder,
+                        const char* operation, const char* outcome) {
+    const char* problem = nullptr;
+    std::string value;
+    for (size_t k = 0; k < taskHosts.size() || k == 0; ++k) {
+        value = k < taskHosts.size() ? taskHosts[k] : std::string();
+        if ((k == 0 || !value.empty()) && !IsValidHostName(value)) {
+            problem = "a valid host name";
+            break;
+        }
+    }
+    if (problem == nullptr && !IsAbsolutePosixPath(nodeFolder)) {
+        problem = "an absolute POSIX path";
+        value = nodeFolder;
+    }
+    if (problem == nullptr) return true;
+    zep::platform::Print("%s failed: [%s] is not %s; %s.\n", operation, value.c_str(), problem, outcome);
+    zep::platform::Flush();
+    return false;
+}
+
 std::string LocalTimeStamp(const char* format) {
     const zep::platform::LocalTime now = zep::platform::GetLocalTime();
     char text[64] = {0};

@@ -106,6 +106,16 @@ class CommandHandler {
     // Builds the launcher's argument string into m_sPPPName.
     void SetMPICommandLine();
 
+    // Consecutive tasks on one host: the host and how many tasks run there.
+    struct HostGroup {
+        std::string name;
+        int tasks = 0;
+    };
+    // The per-task host table as the routes hand it on (the cluster job's nodes, the MPD ring's hosts):
+    // consecutive tasks on one host form one group. There are at least m_nRemoteHost groups (at least
+    // one), those that no task reached empty; more when the tasks change host more often than that.
+    std::vector<HostGroup> TaskHostGroups() const;
+
     // Prepares the installation's account (at most 10 tries) and starts the launcher; returns 0.
     int SpawnLocalMPIProcess();
 
