@@ -1,7 +1,6 @@
 // zep3dtool run: sets up a run as the library's façade does, starts it, waits for what it started and
 // reports the run status and how the launch ended.
 #include <cstdio>
-#include <iostream>
 #include <memory>
 
 #include "Commands.h"
@@ -9,6 +8,7 @@
 #include "RunArguments.h"
 #include "System.h"
 #include "ZEPHpcTool.h"
+#include "platform/Console.h"
 #include "tools/CommandHandler.h"
 
 namespace zep {
@@ -16,11 +16,6 @@ namespace apps {
 namespace {
 
 const char kCommand[] = "run";
-
-void FlushStdout() {
-    std::cout.flush();
-    std::fflush(stdout);
-}
 
 std::string FirstWord(const std::string& text) {
     const size_t begin = text.find_first_not_of(' ');
@@ -98,7 +93,7 @@ int RunCommand(const std::vector<std::string>& args) {
                 (status == CommandHandler::kNoTaskManagerFile ? " (" + run.RunFile(".cmx") + ")" : ""));
     }
 
-    FlushStdout();
+    platform::Flush();
     long jobId = -1;
     try {
         handler->SetProcessCleaner();
@@ -106,13 +101,13 @@ int RunCommand(const std::vector<std::string>& args) {
     } catch (...) {
         // Out of memory while launching: what was started is still waited for below.
     }
-    FlushStdout();
+    platform::Flush();
     LaunchedProcesses::Result ended = launched.WaitForAll();
     try {
         handler->WaitHPCJob();
     } catch (...) {
     }
-    FlushStdout();
+    platform::Flush();
 
     std::printf("Status: %d (%s)\n", status, StatusMeaning(status).c_str());
     if (!handler->m_sErrMsg.empty()) std::printf("%s", handler->m_sErrMsg.c_str());
@@ -123,7 +118,7 @@ int RunCommand(const std::vector<std::string>& args) {
         } else {
             std::printf("Launched processes: %d, %d failed (exit code %d)\n", ended.processes, ended.failed,
                         ended.firstFailure);
-            FlushStdout();
+            platform::Flush();
             Fail(kCommand,
                  "the launched processes failed (exit code " + std::to_string(ended.firstFailure) + ")");
             return kExitRunFailed;
@@ -131,11 +126,11 @@ int RunCommand(const std::vector<std::string>& args) {
     } else if (status >= CommandHandler::kSingleMachineRun && jobId == -1 &&
                handler->m_iTaskMode != CommandHandler::kLinuxMachines) {
         std::printf("Launched processes: none\n");
-        FlushStdout();
+        platform::Flush();
         Fail(kCommand, "the run was not started: no launcher process and no cluster job");
         return kExitRunFailed;
     }
-    FlushStdout();
+    platform::Flush();
     const std::string failure = LaunchFailure(*handler, jobId);
     if (!failure.empty()) {
         Fail(kCommand, failure);

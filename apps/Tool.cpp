@@ -1,10 +1,10 @@
 // zep3dtool's entry: the list of subcommands, the top-level help and the shared helpers.
 #include <cstdio>
 #include <exception>
-#include <iostream>
 #include <new>
 
 #include "Commands.h"
+#include "platform/Console.h"
 #include "platform/Platform.h"
 #include "tools/CommandHandler.h"
 
@@ -54,8 +54,7 @@ int Dispatch(int argc, char** argv) {
 }  // namespace
 
 int Fail(const std::string& command, const std::string& text) {
-    std::cout.flush();
-    std::fflush(stdout);
+    platform::Flush();
     std::fprintf(stderr, "zep3dtool %s: %s\n", command.c_str(), text.c_str());
     return kExitFailure;
 }
@@ -114,8 +113,7 @@ std::string StatusMeaning(int status) {
 int Main(int argc, char** argv) {
     try {
         int code = Dispatch(argc, argv);
-        std::cout.flush();
-        std::fflush(stdout);
+        platform::Flush();
         return code;
     } catch (const std::bad_alloc&) {
         std::fprintf(stderr, "zep3dtool: out of memory\n");
