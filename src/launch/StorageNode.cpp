@@ -240,12 +240,12 @@ std::string StorageHostOf(const std::vector<std::string>& taskHosts) {
 bool CheckRemoteTargets(const std::vector<std::string>& taskHosts, const std::string& nodeFolder,
                         const char* operation, const char* outcome) {
     const char* problem = nullptr;
-    std::string value;
-    for (size_t k = 0; k < taskHosts.size() || k == 0; ++k) {
-        value = k < taskHosts.size() ? taskHosts[k] : std::string();
-        if ((k == 0 || !value.empty()) && !IsValidHostName(value)) {
+    std::string value = StorageHostOf(taskHosts);
+    if (!IsValidHostName(value)) problem = "a valid host name";
+    for (size_t k = 1; problem == nullptr && k < taskHosts.size(); ++k) {
+        if (!taskHosts[k].empty() && !IsValidHostName(taskHosts[k])) {
             problem = "a valid host name";
-            break;
+            value = taskHosts[k];
         }
     }
     if (problem == nullptr && !IsAbsolutePosixPath(nodeFolder)) {
