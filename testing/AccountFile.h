@@ -4,18 +4,17 @@
 
 #include <string>
 
+#include "filecrypt/ZEP3DCryptKit.h"
+
 namespace zep {
 namespace toolkit {
 namespace testing {
 
 // Bytes as upper-case hexadecimal digits, two per byte.
 inline std::string Hex(const std::string& bytes) {
-    static const char kDigits[] = "0123456789ABCDEF";
-    std::string text;
-    for (unsigned char c : bytes) {
-        text += kDigits[c >> 4];
-        text += kDigits[c & 0x0F];
-    }
+    std::string text(2 * bytes.size(), '\0');
+    ZEP3DFileCrypt::detail::EncodeHexPairs(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(),
+                                           &text[0]);
     return text;
 }
 
