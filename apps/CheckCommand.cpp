@@ -17,17 +17,17 @@ const char kCommand[] = "check";
 
 std::string TaskModeMeaning(int mode) {
     switch (mode) {
-        case -1:
+        case CommandHandler::kNoTaskMode:
             return "none: the file has no task block";
-        case 0:
+        case CommandHandler::kLocalMachine:
             return "MPI processes on this machine";
-        case 1:
+        case CommandHandler::kWindowsMachines:
             return "MPI processes on several Windows machines";
-        case 11:
+        case CommandHandler::kLinuxMachines:
             return "a run on Linux machines through a storage node over SSH";
-        case 12:
+        case CommandHandler::kClusterOneNode:
             return "a cluster job on one node";
-        case 13:
+        case CommandHandler::kClusterNodes:
             return "a cluster job over several nodes";
         default:
             return "unknown";
@@ -56,15 +56,13 @@ std::vector<MachineRow> Machines(const CommandHandler& handler) {
     std::vector<MachineRow> rows;
     size_t factor = 1;
     for (size_t i = 1; i < handler.m_vMachines.size(); ++i) {
-        std::string entry = handler.m_vMachines[i];
-        std::replace(entry.begin(), entry.end(), '\t', ' ');
-        std::istringstream fields(entry);
+        std::istringstream fields(handler.MachineEntryWithSpaces(i));
         MachineRow row;
         row.number = std::to_string(i);
         fields >> row.host >> row.tasks;
         std::getline(fields >> std::ws, row.folder);
         long tasks = 0;
-        if (ParseInteger(row.tasks, 1, 1 << 20, &tasks) &&
+        if (ParseInteger(row.tasks, 1, CommandHandler::kMaxTasks, &tasks) &&
             factor + static_cast<size_t>(tasks) <= handler.m_vWeightFactor.size()) {
             double weight = 0.0;
             for (long k = 0; k < tasks; ++k) weight += handler.m_vWeightFactor[factor++];
@@ -118,10 +116,12 @@ int CheckCommand(const std::vector<std::string>& args) {
                                 run.base.c_str(), run.solver.c_str(), run.runId.c_str());
     int status = handler.ReadCMX4TaskManager();
     std::fflush(stdout);
-    if (status < 0 || status > 2) {
+    if (!CommandHandler::IsRunStatus(status)) {
         std::printf("Status: %d (%s)\n%s", status, StatusMeaning(status).c_str(), handler.m_sErrMsg.c_str());
-        return Fail(kCommand, "status " + std::to_string(status) + ": " + StatusMeaning(status) +
-                                  (status == -3301 ? " (" + handler.m_sCMXName + ")" : ""));
+        return Fail(
+            kCommand,
+            "status " + std::to_string(status) + ": " + StatusMeaning(status) +
+                (status == CommandHandler::kNoTaskManagerFile ? " (" + handler.m_sCMXName + ")" : ""));
     }
 
     Row("Task-manager file", handler.m_sCMXName);

@@ -1,7 +1,6 @@
 // zep3dtool run: sets up a run as the library's façade does, starts it, waits for what it started and
 // reports the run status and how the launch ended.
 #include <cstdio>
-#include <iostream>
 #include <memory>
 
 #include "Commands.h"
@@ -9,6 +8,7 @@
 #include "RunArguments.h"
 #include "System.h"
 #include "ZEPHpcTool.h"
+#include "platform/Console.h"
 #include "tools/CommandHandler.h"
 
 namespace zep {
@@ -16,11 +16,6 @@ namespace apps {
 namespace {
 
 const char kCommand[] = "run";
-
-void FlushStdout() {
-    std::cout.flush();
-    std::fflush(stdout);
-}
 
 std::string FirstWord(const std::string& text) {
     const size_t begin = text.find_first_not_of(' ');
@@ -36,7 +31,7 @@ std::string LaunchFailure(const CommandHandler& handler, long jobId) {
         return "the cluster job " + std::to_string(jobId) +
                (state.empty() ? " could not be followed to its end" : " ended " + state);
     }
-    if (handler.m_iTaskMode != 11) return std::string();
+    if (handler.m_iTaskMode != CommandHandler::kLinuxMachines) return std::string();
     const std::string node =
         "the run on the storage node " +
         (handler.m_ppTaskHostName.empty() ? std::string("(none)") : handler.m_ppTaskHostName[0]);
@@ -89,15 +84,16 @@ int RunCommand(const std::vector<std::string>& args) {
     } catch (...) {
         return Fail(kCommand, "out of memory while setting up the run");
     }
-    if (status < 0 || status > 2) {
+    if (!CommandHandler::IsRunStatus(status)) {
         // A run whose set-up failed is not started: its files are missing or wrong.
         std::printf("Status: %d (%s)\n%s", status, StatusMeaning(status).c_str(), handler->m_sErrMsg.c_str());
-        return Fail(kCommand, "set-up failed with status " + std::to_string(status) + ": " +
-                                  StatusMeaning(status) +
-                                  (status == -3301 ? " (" + run.RunFile(".cmx") + ")" : ""));
+        return Fail(
+            kCommand,
+            "set-up failed with status " + std::to_string(status) + ": " + StatusMeaning(status) +
+                (status == CommandHandler::kNoTaskManagerFile ? " (" + run.RunFile(".cmx") + ")" : ""));
     }
 
-    FlushStdout();
+    platform::Flush();
     long jobId = -1;
     try {
         handler->SetProcessCleaner();
@@ -105,13 +101,13 @@ int RunCommand(const std::vector<std::string>& args) {
     } catch (...) {
         // Out of memory while launching: what was started is still waited for below.
     }
-    FlushStdout();
+    platform::Flush();
     LaunchedProcesses::Result ended = launched.WaitForAll();
     try {
         handler->WaitHPCJob();
     } catch (...) {
     }
-    FlushStdout();
+    platform::Flush();
 
     std::printf("Status: %d (%s)\n", status, StatusMeaning(status).c_str());
     if (!handler->m_sErrMsg.empty()) std::printf("%s", handler->m_sErrMsg.c_str());
@@ -122,18 +118,19 @@ int RunCommand(const std::vector<std::string>& args) {
         } else {
             std::printf("Launched processes: %d, %d failed (exit code %d)\n", ended.processes, ended.failed,
                         ended.firstFailure);
-            FlushStdout();
+            platform::Flush();
             Fail(kCommand,
                  "the launched processes failed (exit code " + std::to_string(ended.firstFailure) + ")");
             return kExitRunFailed;
         }
-    } else if (status >= 1 && jobId == -1 && handler->m_iTaskMode != 11) {
+    } else if (status >= CommandHandler::kSingleMachineRun && jobId == -1 &&
+               handler->m_iTaskMode != CommandHandler::kLinuxMachines) {
         std::printf("Launched processes: none\n");
-        FlushStdout();
+        platform::Flush();
         Fail(kCommand, "the run was not started: no launcher process and no cluster job");
         return kExitRunFailed;
     }
-    FlushStdout();
+    platform::Flush();
     const std::string failure = LaunchFailure(*handler, jobId);
     if (!failure.empty()) {
         Fail(kCommand, failure);

@@ -1,11 +1,12 @@
 // zep3dtool's entry: the list of subcommands, the top-level help and the shared helpers.
 #include <cstdio>
 #include <exception>
-#include <iostream>
 #include <new>
 
 #include "Commands.h"
+#include "platform/Console.h"
 #include "platform/Platform.h"
+#include "tools/CommandHandler.h"
 
 namespace zep {
 namespace apps {
@@ -53,8 +54,7 @@ int Dispatch(int argc, char** argv) {
 }  // namespace
 
 int Fail(const std::string& command, const std::string& text) {
-    std::cout.flush();
-    std::fflush(stdout);
+    platform::Flush();
     std::fprintf(stderr, "zep3dtool %s: %s\n", command.c_str(), text.c_str());
     return kExitFailure;
 }
@@ -83,27 +83,27 @@ bool IsFolder(const std::string& path) {
 
 std::string StatusMeaning(int status) {
     switch (status) {
-        case 0:
+        case CommandHandler::kSerialRun:
             return "serial run";
-        case 1:
+        case CommandHandler::kSingleMachineRun:
             return "parallel run on one machine";
-        case 2:
+        case CommandHandler::kMultiMachineRun:
             return "parallel run over several machines";
-        case -3300:
+        case CommandHandler::kNoRun:
             return "no run could be set up";
-        case -3301:
+        case CommandHandler::kNoTaskManagerFile:
             return "the task-manager file cannot be opened";
-        case -3302:
+        case CommandHandler::kOldTaskManagerFile:
             return "the task-manager file's version is too old";
-        case -3303:
+        case CommandHandler::kBadMachineLine:
             return "a machine line of the task-manager file is wrong";
-        case -3304:
+        case CommandHandler::kNoPartitionFile:
             return "the partition file cannot be created";
-        case -3305:
+        case CommandHandler::kNoLauncherFile:
             return "the launcher file cannot be created";
-        case -3306:
+        case CommandHandler::kNotUnderWorkingFolder:
             return "the project path is not under the parallel working folder";
-        case -3307:
+        case CommandHandler::kBadTaskMode:
             return "the task mode is unknown";
         default:
             return "unknown status";
@@ -113,8 +113,7 @@ std::string StatusMeaning(int status) {
 int Main(int argc, char** argv) {
     try {
         int code = Dispatch(argc, argv);
-        std::cout.flush();
-        std::fflush(stdout);
+        platform::Flush();
         return code;
     } catch (const std::bad_alloc&) {
         std::fprintf(stderr, "zep3dtool: out of memory\n");

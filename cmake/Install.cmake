@@ -3,21 +3,20 @@
 # gives the imported target ZEP3DTool::ZEP3DTool) and a pkg-config file (zep3dtool.pc).
 include(CMakePackageConfigHelpers)
 
-set(ZEP3D_PACKAGE_COMPANIONS ZEPUnicodeTool ZEPSSH2Tool ZEPMPITool ZEPHpcTool ZEPNetSession ZEPLocale)
 set(ZEP3D_CMAKE_PACKAGE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/ZEP3DTool)
 
 # Users of the installed library find its headers under the prefix; the build tree keeps the sources'.
 set_property(TARGET ZEP3DTool PROPERTY INTERFACE_INCLUDE_DIRECTORIES
              "$<BUILD_INTERFACE:${PROJECT_SOURCE_DIR}/include>")
 # The companions' headers are not installed: the library's users call only the library.
-foreach(companion ${ZEP3D_PACKAGE_COMPANIONS})
+foreach(companion ${ZEP3D_COMPANIONS})
     set_property(TARGET ${companion} PROPERTY INTERFACE_INCLUDE_DIRECTORIES
                  "$<BUILD_INTERFACE:${PROJECT_SOURCE_DIR}/companions/include>")
 endforeach()
 set_target_properties(ZEP3DTool PROPERTIES VERSION ${PROJECT_VERSION} SOVERSION ${PROJECT_VERSION_MAJOR})
 if(NOT WIN32)
     # The library finds its companions beside itself.
-    set_target_properties(ZEP3DTool ${ZEP3D_PACKAGE_COMPANIONS} PROPERTIES INSTALL_RPATH "$ORIGIN")
+    set_target_properties(ZEP3DTool ${ZEP3D_COMPANIONS} PROPERTIES INSTALL_RPATH "$ORIGIN")
 endif()
 
 # The README: at the top of the Windows ZIP, with the documentation on Linux.
@@ -45,7 +44,7 @@ if(NOT WIN32 AND NOT CMAKE_CROSSCOMPILING)
 endif()
 
 # The companions are in the export too: the library's users link them only through it.
-install(TARGETS ZEP3DTool ${ZEP3D_PACKAGE_COMPANIONS} EXPORT ZEP3DToolTargets
+install(TARGETS ZEP3DTool ${ZEP3D_COMPANIONS} EXPORT ZEP3DToolTargets
         RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR}
         LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
         ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}

@@ -119,9 +119,6 @@ class SlurmHost {
 // Slurm on this machine, or null where this build has none (Windows).
 std::unique_ptr<SlurmHost> NewLocalSlurmHost();
 
-// Pauses the calling thread.
-void PauseMs(int ms);
-
 }  // namespace companions
 }  // namespace zep
 

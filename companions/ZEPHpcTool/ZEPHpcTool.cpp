@@ -10,6 +10,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <thread>
 
 #include "CompanionSecret.h"
 #include "CompanionText.h"
@@ -35,7 +36,6 @@ using zep::companions::ParseSacctJob;
 using zep::companions::ParseSlurmConfig;
 using zep::companions::ParseSlurmFields;
 using zep::companions::ParseSubmittedJobId;
-using zep::companions::PauseMs;
 using zep::companions::SlurmHost;
 using zep::companions::Submission;
 
@@ -112,24 +112,28 @@ int NamedHeadNode(const char* operation, HeadNode* node) {
     return 1;
 }
 
-// Slurm on this machine, or the code (reported) when there is none here.
-std::unique_ptr<SlurmHost> LocalHost(const char* operation, int* code) {
-    std::unique_ptr<SlurmHost> host = zep::companions::NewLocalSlurmHost();
-    if (host == nullptr)
+// Where a call goes: true with `node` set when a head node is named. Otherwise false with `local` set to
+// Slurm on this machine, or left null with `code` set (and reported) when there is none here or the
+// named head node is not one.
+bool HeadNodeOrLocal(const char* operation, HeadNode* node, std::unique_ptr<SlurmHost>* local, int* code) {
+    int named = NamedHeadNode(operation, node);
+    if (named > 0) return true;
+    if (named < 0) {
+        *code = kHpcNoScheduler;
+        return false;
+    }
+    *local = zep::companions::NewLocalSlurmHost();
+    if (*local == nullptr)
         *code = Fail(operation, kHpcNoScheduler, std::string("no cluster head node is named: ") + kHowToName);
-    return host;
+    return false;
 }
 
 // The host that submits a new job, logged in with the job's account when it is the head node.
 std::unique_ptr<SlurmHost> HostForNewJob(const char* operation, const char* user, const char* password,
                                          std::shared_ptr<const HeadNodeAccount>* account, int* code) {
     HeadNode node;
-    int named = NamedHeadNode(operation, &node);
-    if (named < 0) {
-        *code = kHpcNoScheduler;
-        return nullptr;
-    }
-    if (named == 0) return LocalHost(operation, code);
+    std::unique_ptr<SlurmHost> local;
+    if (!HeadNodeOrLocal(operation, &node, &local, code)) return local;
     auto own = std::make_shared<HeadNodeAccount>();
     own->node = node;
     own->user = zep::companions::WideToUtf8(zep::companions::SystemToWide(user));
@@ -141,12 +145,8 @@ std::unique_ptr<SlurmHost> HostForNewJob(const char* operation, const char* user
 // The host that knows a job: the head node with the account the job was created with, or this machine.
 std::unique_ptr<SlurmHost> HostForJob(const char* operation, long jobId, int* code) {
     HeadNode node;
-    int named = NamedHeadNode(operation, &node);
-    if (named < 0) {
-        *code = kHpcNoScheduler;
-        return nullptr;
-    }
-    if (named == 0) return LocalHost(operation, code);
+    std::unique_ptr<SlurmHost> local;
+    if (!HeadNodeOrLocal(operation, &node, &local, code)) return local;
     std::shared_ptr<const HeadNodeAccount> account;
     {
         std::lock_guard<std::mutex> lock(g_mutex);
@@ -356,7 +356,7 @@ int CZEPHpcTool::HPC_WaitJobToFinish(const long& jobId, ZEPJobState& state, cons
                        std::chrono::milliseconds(kUnansweredLimitMs)) {
                 return rc;
             }
-            PauseMs(kPollIntervalMs);
+            std::this_thread::sleep_for(std::chrono::milliseconds(kPollIntervalMs));
         }
     } catch (...) {
         return Fail(operation, kHpcUnreadable, "out of memory");

@@ -1,14 +1,8 @@
-// Slurm on this machine (POSIX): its commands run with posix_spawnp, their output read through pipes
+// Slurm on this machine (POSIX): its commands run as child processes, their output read through pipes
 // within a time limit; the batch script is handed to sbatch in a private temporary file.
 #include <errno.h>
-#include <fcntl.h>
-#include <poll.h>
-#include <signal.h>
-#include <spawn.h>
 #include <stdlib.h>
 #include <string.h>
-#include <sys/wait.h>
-#include <time.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -17,8 +11,7 @@
 
 #include "CompanionText.h"
 #include "SlurmJob.h"
-
-extern char** environ;
+#include "Subprocess.h"
 
 namespace zep {
 namespace companions {
@@ -26,115 +19,31 @@ namespace {
 
 constexpr size_t kOutputCap = 1 << 20;
 
-class Fd {
-  public:
-    Fd() = default;
-    ~Fd() { Close(); }
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    void Close() {
-        if (fd_ >= 0) close(fd_);
-        fd_ = -1;
-    }
-    int& get() { return fd_; }
-
-  private:
-    int fd_ = -1;
-};
-
-bool MakePipe(Fd& readEnd, Fd& writeEnd) {
-    int fds[2];
-    if (pipe2(fds, O_CLOEXEC) != 0) return false;
-    readEnd.get() = fds[0];
-    writeEnd.get() = fds[1];
-    return true;
-}
-
-void ReadSome(Fd& fd, std::string& into) {
-    char buffer[4096];
-    ssize_t n = read(fd.get(), buffer, sizeof(buffer));
-    if (n > 0) {
-        size_t room = into.size() < kOutputCap ? kOutputCap - into.size() : 0;
-        into.append(buffer, static_cast<size_t>(n) < room ? static_cast<size_t>(n) : room);
-    } else if (n == 0 || (errno != EINTR && errno != EAGAIN)) {
-        fd.Close();
-    }
-}
-
 CommandResult RunCommand(const std::vector<std::string>& argv, int timeoutMs) {
     CommandResult result;
-    if (argv.empty()) {
-        result.startError = strerror(EINVAL);
-        return result;
-    }
-    Fd outRead, outWrite, errRead, errWrite;
-    if (!MakePipe(outRead, outWrite) || !MakePipe(errRead, errWrite)) {
-        result.startError = strerror(errno);
-        return result;
-    }
-    posix_spawn_file_actions_t actions;
-    if (posix_spawn_file_actions_init(&actions) != 0) {
-        result.startError = strerror(ENOMEM);
-        return result;
-    }
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_adddup2(&actions, outWrite.get(), 1);
-    posix_spawn_file_actions_adddup2(&actions, errWrite.get(), 2);
-    std::vector<std::string> args = argv;
-    std::vector<char*> cargs;
-    for (std::string& arg : args) cargs.push_back(&arg[0]);
-    cargs.push_back(nullptr);
-    pid_t pid = 0;
-    int rc = posix_spawnp(&pid, cargs[0], &actions, nullptr, cargs.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
+    Subprocess child;
+    SpawnOptions options;
+    options.inputFromNull = true;
+    options.captureOutput = true;
+    int rc = child.Start(argv, options);
     if (rc != 0) {
         result.startError = strerror(rc);
         return result;
     }
     result.started = true;
-    outWrite.Close();
-    errWrite.Close();
-
     auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (outRead.get() >= 0 || errRead.get() >= 0) {
+    result.timedOut = !child.ReadOutput(&result.out, &result.err, kOutputCap, timeoutMs);
+    // Both outputs are closed: the program has ended or is about to. Past the limit it is killed.
+    if (!result.timedOut) {
         auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline -
                                                                           std::chrono::steady_clock::now());
-        if (left.count() <= 0) {
-            result.timedOut = true;
-            break;
-        }
-        struct pollfd fds[2];
-        nfds_t count = 0;
-        Fd* owners[2];
-        if (outRead.get() >= 0) {
-            fds[count] = {outRead.get(), POLLIN, 0};
-            owners[count++] = &outRead;
-        }
-        if (errRead.get() >= 0) {
-            fds[count] = {errRead.get(), POLLIN, 0};
-            owners[count++] = &errRead;
-        }
-        int ready = poll(fds, count, static_cast<int>(left.count()));
-        if (ready < 0 && errno != EINTR) break;
-        for (nfds_t i = 0; ready > 0 && i < count; ++i) {
-            if (fds[i].revents != 0) ReadSome(*owners[i], owners[i] == &outRead ? result.out : result.err);
-        }
+        result.timedOut = !child.WaitFor(left.count() > 0 ? static_cast<int>(left.count()) : 0);
     }
-    // Both outputs are closed: the program has ended or is about to. Past the limit it is killed.
-    int status = 0;
-    for (;;) {
-        pid_t done = waitpid(pid, &status, WNOHANG);
-        if (done == pid || (done < 0 && errno != EINTR)) break;
-        if (result.timedOut || std::chrono::steady_clock::now() >= deadline) {
-            result.timedOut = true;
-            kill(pid, SIGKILL);
-            while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-            }
-            break;
-        }
-        PauseMs(10);
+    if (result.timedOut) {
+        child.Kill();
+    } else {
+        result.exitStatus = child.ExitCode();
     }
-    if (!result.timedOut && WIFEXITED(status)) result.exitStatus = WEXITSTATUS(status);
     return result;
 }
 
@@ -211,14 +120,6 @@ class LocalSlurmHost : public SlurmHost {
 }  // namespace
 
 std::unique_ptr<SlurmHost> NewLocalSlurmHost() { return std::unique_ptr<SlurmHost>(new LocalSlurmHost()); }
-
-void PauseMs(int ms) {
-    struct timespec request;
-    request.tv_sec = ms / 1000;
-    request.tv_nsec = static_cast<long>(ms % 1000) * 1000000L;
-    while (nanosleep(&request, &request) != 0 && errno == EINTR) {
-    }
-}
 
 }  // namespace companions
 }  // namespace zep

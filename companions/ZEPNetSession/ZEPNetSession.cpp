@@ -4,7 +4,7 @@
 
 #include <cstdio>
 
-#include "ConsoleFileName.h"
+#include "SessionCommon.h"
 
 CZEPNetSession::CZEPNetSession() {}
 CZEPNetSession::~CZEPNetSession() {}
@@ -17,6 +17,12 @@ std::string ConsoleFileName(int year, int month, int day, int hour, int minute, 
     std::snprintf(name, sizeof(name), "console_redirect_%04d-%02d-%02d_%02d-%02d-%02d.txt", year, month, day,
                   hour, minute, second);
     return name;
+}
+
+void ReportStartFailure(const std::string& launcher, const std::string& why) {
+    std::fprintf(stderr, "CZEPNetSession::SpawnMPIProcess()-Cannot start \"%s\": %s\n", launcher.c_str(),
+                 why.c_str());
+    std::fflush(stderr);
 }
 
 }  // namespace companions

@@ -2,20 +2,18 @@
 // line, the run folder as its working folder, optionally its console in a file there.
 #include <windows.h>
 
-#include <cstdio>
 #include <string>
 #include <vector>
 
 #include "CompanionText.h"
-#include "ConsoleFileName.h"
+#include "SessionCommon.h"
 #include "ZEPNetSession.h"
 
 namespace {
 
 int Report(const char* launcher, DWORD error) {
-    std::fprintf(stderr, "CZEPNetSession::SpawnMPIProcess()-Cannot start \"%s\": error %lu\n",
-                 launcher != nullptr ? launcher : "", static_cast<unsigned long>(error));
-    std::fflush(stderr);
+    zep::companions::ReportStartFailure(launcher != nullptr ? launcher : "",
+                                        "error " + std::to_string(static_cast<unsigned long>(error)));
     return error != 0 ? static_cast<int>(error) : -1;
 }
 

@@ -13,9 +13,9 @@
 
 #include "draw/DrawMemory.h"
 #include "draw/StlTextWriter.h"
+#include "platform/Console.h"
 #include "platform/Platform.h"
 #include "platform/ReplacementFile.h"
-#include "tools/Console.h"
 
 namespace {
 
@@ -163,7 +163,8 @@ bool CZEPDrawSTLTool::SetNode(float*& x, float*& y, float*& z) {
 
 bool CZEPDrawSTLTool::SetNode(int i, float x, float y, float z) {
     if (m_iNodeMode != 1) {
-        zep::tools::Print("Error! SetNode(). You have to set node dimension first by SetNNode(int NNode)\n");
+        zep::platform::Print(
+            "Error! SetNode(). You have to set node dimension first by SetNNode(int NNode)\n");
     }
     if (i < 1 || i > m_iNNode) return false;
     if (m_pfX == nullptr || m_pfY == nullptr || m_pfZ == nullptr) return false;

@@ -6,8 +6,8 @@
 #include <cstring>
 
 #include "draw/DrawMemory.h"
+#include "platform/Console.h"
 #include "platform/Platform.h"
-#include "tools/Console.h"
 
 namespace {
 
@@ -142,7 +142,7 @@ bool CZEPDrawVectorTool::SetLine10(int iStart, int iEnd) {
 
 bool CZEPDrawVectorTool::SetLine10(float x1, float y1, float z1, float x2, float y2, float z2) {
     if (m_iNodeMode == 2) return false;
-    if (m_iTrace != 0) zep::tools::Print("SetLine10(x,y,z, x,y,z)\n");
+    if (m_iTrace != 0) zep::platform::Print("SetLine10(x,y,z, x,y,z)\n");
     int n = m_iNNode;
     if (n > INT_MAX - 2 || m_vLine.size() >= static_cast<std::size_t>(INT_MAX)) return false;
     try {
@@ -271,7 +271,7 @@ bool CZEPDrawVectorTool::BuildArrows(CZEPDrawSTLTool& stl) {
 
 void CZEPDrawVectorTool::OutputFile_STL(const char* path) {
     if (m_iTrace != 0)
-        zep::tools::Print("OutputFile_STL() nTotalLine=%d\n", static_cast<int>(m_vLine.size()));
+        zep::platform::Print("OutputFile_STL() nTotalLine=%d\n", static_cast<int>(m_vLine.size()));
     // A fresh member tool every time: the arrows of an earlier call do not stay ahead of these.
     CZEPDrawSTLTool stl;
     if (BuildArrows(stl)) {

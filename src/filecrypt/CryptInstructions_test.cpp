@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "filecrypt/KnownAnswers_test.h"
+#include "KnownAnswers.h"
 #include "filecrypt/ZEP3DCryptRijndael.h"
 #include "filecrypt/ZEP3DMessageDigestSHA.h"
 #include "platform/CpuFeatures.h"

@@ -6,7 +6,7 @@
 
 #include <random>
 
-#include "filecrypt/KnownAnswers_test.h"
+#include "KnownAnswers.h"
 #include "filecrypt/ZEP3DCryptBlowFish.h"
 #include "filecrypt/ZEP3DCryptRijndael.h"
 #include "filecrypt/ZEP3DMessageDigestSHA.h"

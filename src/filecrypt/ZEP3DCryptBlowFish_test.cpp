@@ -6,9 +6,9 @@
 
 #include <vector>
 
+#include "KnownAnswers.h"
 #include "TestUtil.h"
 #include "filecrypt/CryptTables.h"
-#include "filecrypt/KnownAnswers_test.h"
 
 namespace ZEP3DFileCrypt {
 namespace {

@@ -91,6 +91,14 @@ size_t DecodeHexPairs(const char* text, size_t count, unsigned char* out) {
     return count;
 }
 
+void EncodeHexPairs(const unsigned char* bytes, size_t count, char* out) {
+    static const char kDigits[] = "0123456789ABCDEF";
+    for (size_t i = 0; i < count; ++i) {
+        out[2 * i] = kDigits[bytes[i] >> 4];
+        out[2 * i + 1] = kDigits[bytes[i] & 0x0F];
+    }
+}
+
 }  // namespace detail
 
 CZEP3DCryptKit::CZEP3DCryptKit()
@@ -225,12 +233,8 @@ bool CZEP3DCryptKit::DecryptionString(const char* hexText, char* plainText, char
 
         // A refused length leaves the plaintext unwritten: both outputs are then empty.
         const bool refused = n == 0 || n % static_cast<size_t>(m_iBlockSize) != 0;
-        static const char kDigits[] = "0123456789ABCDEF";
         if (!refused) {
-            for (size_t i = 0; i < n; ++i) {
-                echo.data()[2 * i] = static_cast<unsigned char>(kDigits[plain.data()[i] >> 4]);
-                echo.data()[2 * i + 1] = static_cast<unsigned char>(kDigits[plain.data()[i] & 0x0F]);
-            }
+            detail::EncodeHexPairs(plain.data(), n, reinterpret_cast<char*>(echo.data()));
             echo.data()[2 * n] = 0;
         } else {
             echo.data()[0] = 0;

@@ -80,6 +80,10 @@ namespace detail {
 // the number of bytes decoded; the rest of `out` is not touched.
 size_t DecodeHexPairs(const char* text, size_t count, unsigned char* out);
 
+// Writes each of the `count` bytes as two upper-case hexadecimal digits to `out` (2 * count characters,
+// no terminating zero): the form that DecodeHexPairs reads.
+void EncodeHexPairs(const unsigned char* bytes, size_t count, char* out);
+
 }  // namespace detail
 
 }  // namespace ZEP3DFileCrypt

@@ -7,9 +7,9 @@
 #include <array>
 #include <cstring>
 
+#include "KnownAnswers.h"
 #include "TestUtil.h"
 #include "filecrypt/CryptTables.h"
-#include "filecrypt/KnownAnswers_test.h"
 #include "filecrypt/ZEP3DMessageDigestSHA.h"
 
 namespace ZEP3DFileCrypt {

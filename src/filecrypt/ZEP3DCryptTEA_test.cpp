@@ -3,8 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include "KnownAnswers.h"
 #include "TestUtil.h"
-#include "filecrypt/KnownAnswers_test.h"
 #include "filecrypt/ZEP3DMessageDigestSHA.h"
 
 namespace ZEP3DFileCrypt {

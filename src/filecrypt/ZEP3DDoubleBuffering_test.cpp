@@ -6,8 +6,8 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "KnownAnswers.h"
 #include "TestUtil.h"
-#include "filecrypt/KnownAnswers_test.h"
 #include "filecrypt/ZEP3DCryptRijndael.h"
 #include "filecrypt/ZEP3DICryptMethod.h"
 

@@ -6,8 +6,8 @@
 
 #include <cstring>
 
+#include "KnownAnswers.h"
 #include "TestUtil.h"
-#include "filecrypt/KnownAnswers_test.h"
 #include "filecrypt/ZEP3DCryptRijndael.h"
 
 namespace ZEP3DFileCrypt {

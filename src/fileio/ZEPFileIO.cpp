@@ -7,8 +7,8 @@
 #include <string>
 
 #include "ZEPLocale.h"
+#include "platform/Console.h"
 #include "platform/Platform.h"
-#include "tools/Console.h"
 
 namespace {
 
@@ -127,8 +127,8 @@ CZEPFileIO::~CZEPFileIO() {}
 
 void CZEPFileIO::PrintErrnoMessage(int code) {
     if (code == 0) return;
-    zep::tools::Print("%s", ErrnoText(code));
-    zep::tools::Flush();
+    zep::platform::Print("%s", ErrnoText(code));
+    zep::platform::Flush();
 }
 
 int CZEPFileIO::OpenFile(FILE*& fp, const char* path, const char* mode, int waitMs) {
@@ -146,20 +146,20 @@ int CZEPFileIO::OpenFile(FILE*& fp, const char* path, const char* mode, int wait
             PrintErrnoMessage(result);
             std::string text = zep::platform::SystemErrorText(systemError);
             if (systemError != 0) {
-                zep::tools::Print("SystemError:%d (%s)\n", systemError, text.c_str());
-                zep::tools::Flush();
+                zep::platform::Print("SystemError:%d (%s)\n", systemError, text.c_str());
+                zep::platform::Flush();
             }
-            zep::tools::Stream() << "m_imyid = " << m_imyid << ", Error message = " << text << std::endl;
-            zep::tools::Stream() << "m_imyid=" << m_imyid << " , fopen_s() trying open file = " << Text(path)
-                                 << std::endl;
+            zep::platform::Stream() << "m_imyid = " << m_imyid << ", Error message = " << text << std::endl;
+            zep::platform::Stream() << "m_imyid=" << m_imyid
+                                    << " , fopen_s() trying open file = " << Text(path) << std::endl;
         }
         status = result;
         zep::platform::SleepMs(waitMs);
     }
     if (!opened) {
         if (m_iDebug >= kTraceLevel) {
-            zep::tools::Stream() << "m_imyid= " << m_imyid << ",error=" << status
-                                 << ",filename=" << Text(path) << std::endl;
+            zep::platform::Stream() << "m_imyid= " << m_imyid << ",error=" << status
+                                    << ",filename=" << Text(path) << std::endl;
         }
         for (int attempt = 0; attempt < kAttempts; ++attempt) {
             fp = zep::platform::OpenStdioPlain(path, mode);
@@ -168,8 +168,8 @@ int CZEPFileIO::OpenFile(FILE*& fp, const char* path, const char* mode, int wait
                 break;
             }
             if (m_iDebug >= kTraceLevel) {
-                zep::tools::Stream() << "m_imyid=" << m_imyid
-                                     << " , fopen() trying open file = " << Text(path) << std::endl;
+                zep::platform::Stream()
+                    << "m_imyid=" << m_imyid << " , fopen() trying open file = " << Text(path) << std::endl;
             }
             zep::platform::SleepMs(waitMs);
         }
@@ -177,8 +177,8 @@ int CZEPFileIO::OpenFile(FILE*& fp, const char* path, const char* mode, int wait
     if (opened) {
         status = 0;
         if (m_iDebug >= kTraceLevel) {
-            zep::tools::Stream() << "m_imyid= " << m_imyid << ",succeeded in opening file:" << Text(path)
-                                 << std::endl;
+            zep::platform::Stream() << "m_imyid= " << m_imyid << ",succeeded in opening file:" << Text(path)
+                                    << std::endl;
         }
     }
     m_iStatus = status;
@@ -203,14 +203,14 @@ int CZEPFileIO::OpenStream(Stream& stream, const char* path, unsigned int openMo
                 opened = true;
                 break;
             }
-            if (m_iDebug >= kTraceLevel) zep::tools::Print("open %s error=%d\n", Text(path), 1);
+            if (m_iDebug >= kTraceLevel) zep::platform::Print("open %s error=%d\n", Text(path), 1);
             zep::platform::SleepMs(waitMs);
         }
     }
     std::locale::global(classic);
     if (opened && m_iDebug >= kTraceLevel) {
-        zep::tools::Stream() << "m_imyid= " << m_imyid << ",succeeded in opening file:" << Text(path)
-                             << std::endl;
+        zep::platform::Stream() << "m_imyid= " << m_imyid << ",succeeded in opening file:" << Text(path)
+                                << std::endl;
     }
     m_iStatus = opened ? 0 : 1;
     return m_iStatus;
@@ -234,10 +234,11 @@ int CZEPFileIO::CloseFile(FILE*& fp, const char* path) {
     m_iStatus = result;
     if (m_iDebug >= kTraceLevel) {
         if (result == 0) {
-            zep::tools::Stream() << "m_imyid= " << m_imyid << ",succeeded in closing file:" << Text(path)
-                                 << std::endl;
+            zep::platform::Stream() << "m_imyid= " << m_imyid << ",succeeded in closing file:" << Text(path)
+                                    << std::endl;
         } else {
-            zep::tools::Stream() << Text(path) << " can not be closed. Error code = " << result << std::endl;
+            zep::platform::Stream() << Text(path) << " can not be closed. Error code = " << result
+                                    << std::endl;
         }
     }
     return result;
@@ -247,7 +248,8 @@ int CZEPFileIO::RemoveFile(const char* path, int waitMs) {
     zep::platform::SleepMs(waitMs);
     int result = zep::platform::RemoveFile(path);
     if (result == 0 && m_iDebug >= kTraceLevel) {
-        zep::tools::Stream() << "iStatus= " << 0 << ",succeeded in deleting file:" << Text(path) << std::endl;
+        zep::platform::Stream() << "iStatus= " << 0 << ",succeeded in deleting file:" << Text(path)
+                                << std::endl;
     }
     m_iStatus = result;
     return result;

@@ -4,21 +4,15 @@
 #include <vector>
 
 #include "ZEPHpcTool.h"
+#include "platform/Console.h"
 #include "platform/Platform.h"
 #include "toolkit/ZEP3DACCSecurity.h"
 #include "tools/CommandHandler.h"
-#include "tools/Console.h"
 
 namespace {
 
 constexpr int kAccountOk = 1000;
 constexpr size_t kAccountBuffer = 1024;
-
-// One node of the job: a host and the number of consecutive tasks on it.
-struct Node {
-    std::string name;
-    int tasks = 0;
-};
 
 // Reads the account of "<install>\Bin\acc.ini" into the two 1024-byte buffers; prints a line when it
 // cannot. The buffers hold empty texts on failure.
@@ -29,8 +23,8 @@ void ReadAccount(const std::string& installDir, char* user, char* password) {
     CZEP3DACCSecurity account;
     account.ReadAccount(path.c_str(), user, password);
     if (account.GetStatus() != kAccountOk) {
-        zep::tools::Print("Get password information from acc.ini failed.\n");
-        zep::tools::Flush();
+        zep::platform::Print("Get password information from acc.ini failed.\n");
+        zep::platform::Flush();
     }
 }
 
@@ -43,7 +37,7 @@ int CommandHandler::SubmitHPCJob(long& jobId) {
     const std::string jobName = "Tarvik3D HPC Job - " + m_sExeName;
     const std::string share = "\\\\" + m_sLocalHostName + "\\" + m_sSharedDriveName;
     m_sHPCOutputFolder = m_sWinRunPath;
-    if (m_iTaskMode == 13) {
+    if (m_iTaskMode == kClusterNodes) {
         const size_t found = m_sHPCOutputFolder.find(m_sParallelWorkingFolderName);
         if (found != std::string::npos) {
             m_sHPCOutputFolder.replace(found, m_sParallelWorkingFolderName.size(), share);
@@ -54,34 +48,20 @@ int CommandHandler::SubmitHPCJob(long& jobId) {
     const std::string stdoutFile = m_sHPCOutputFolder + "\\zephpc_stdout.txt";
     const std::string stderrFile = m_sHPCOutputFolder + "\\zephpc_stderr.txt";
 
-    // The table has one node per machine (at least one), and grows when the tasks change host more
-    // often than that; consecutive tasks on one host form one node.
-    std::vector<Node> nodes(static_cast<size_t>(m_nRemoteHost > 0 ? m_nRemoteHost : 1));
+    // One node per group of consecutive tasks on one host; a single-node job runs every task here.
+    std::vector<HostGroup> nodes = TaskHostGroups();
     std::string exePath;
-    if (m_iTaskMode == 12) {
+    if (m_iTaskMode == kClusterOneNode) {
         exePath = m_sExeFullPath;
         nodes[0].name = "127.0.0.1";
         nodes[0].tasks = m_nproc;
     } else {
         exePath = "\\\\" + m_sLocalHostName + "\\" + m_sSharedTarvik3DName + "\\Bin\\" + m_sExeName;
-        size_t current = 0;
-        for (size_t k = 0; k < m_ppTaskHostName.size(); ++k) {
-            if (k == 0) {
-                nodes[0].name = m_ppTaskHostName[0];
-                nodes[0].tasks = 1;
-            } else if (m_ppTaskHostName[k] != m_ppTaskHostName[k - 1]) {
-                if (++current == nodes.size()) nodes.emplace_back();
-                nodes[current].name = m_ppTaskHostName[k];
-                nodes[current].tasks = 1;
-            } else {
-                ++nodes[current].tasks;
-            }
-        }
     }
     m_sHPCNodeName = nodes[0].name;
     std::vector<char*> names;
     std::vector<int> counts;
-    for (Node& node : nodes) {
+    for (HostGroup& node : nodes) {
         names.push_back(node.name.data());
         counts.push_back(node.tasks);
     }
@@ -89,15 +69,16 @@ int CommandHandler::SubmitHPCJob(long& jobId) {
     std::vector<char> user(kAccountBuffer);
     std::vector<char> password(kAccountBuffer);
     ReadAccount(m_sInstallDir, user.data(), password.data());
-    const ComputingMode mode = m_iTaskMode == 12 ? ZEP_COMPUTING_SINGLE_NODE : ZEP_COMPUTING_MULTI_NODE;
+    const ComputingMode mode =
+        m_iTaskMode == kClusterOneNode ? ZEP_COMPUTING_SINGLE_NODE : ZEP_COMPUTING_MULTI_NODE;
     const int result = hpc.HPC_CreateJob(m_lJobID, user.data(), password.data(), jobName.c_str(), mode,
                                          static_cast<int>(nodes.size()), names.data(), counts.data(),
                                          exePath.c_str(), m_sCommandLine.c_str(), m_sHPCOutputFolder.c_str(),
                                          stdoutFile.c_str(), stderrFile.c_str(), "localhost");
     zep::platform::SecureWipe(password.data(), password.size());
     if (result != 0) {
-        zep::tools::Print("CZEPHpcTool::HPC_CreateJob() failed. (%d)\n", result);
-        zep::tools::Flush();
+        zep::platform::Print("CZEPHpcTool::HPC_CreateJob() failed. (%d)\n", result);
+        zep::platform::Flush();
         return result;
     }
     jobId = m_lJobID;
@@ -112,22 +93,22 @@ void CommandHandler::WaitHPCJob() {
     CZEPHPCJobInfoMessage info;
     int result = hpc.HPC_GetJobInfo(m_lJobID, info, "localhost");
     if (result != 0) {
-        zep::tools::Print("CZEPHpcTool::HPC_GetJobInfo() failed. (%d)\n", result);
+        zep::platform::Print("CZEPHpcTool::HPC_GetJobInfo() failed. (%d)\n", result);
         return;
     }
     const char* start = info.PrintJobBasicStartInfo();
-    zep::tools::Print("%s\n", start != nullptr ? start : "");
+    zep::platform::Print("%s\n", start != nullptr ? start : "");
     ZEPJobState state = ZEP_JOB_UNKNOWN;
     result = hpc.HPC_WaitJobToFinish(m_lJobID, state, m_sHPCOutputFolder.c_str(), m_sHPCNodeName.c_str(),
                                      "localhost");
     if (result != 0) {
-        zep::tools::Print("CZEPHpcTool::HPC_WaitJobToFinish() failed. (%d)\n", result);
+        zep::platform::Print("CZEPHpcTool::HPC_WaitJobToFinish() failed. (%d)\n", result);
         return;
     }
     result = hpc.HPC_GetJobInfo(m_lJobID, info, "localhost");
-    if (result != 0) zep::tools::Print("CZEPHpcTool::HPC_GetJobInfo() failed. (%d)\n", result);
+    if (result != 0) zep::platform::Print("CZEPHpcTool::HPC_GetJobInfo() failed. (%d)\n", result);
     m_iHPCJobState = state;
     m_sHPCJobState = result == 0 ? info.m_sState : std::string();
     const char* end = info.PrintJobBasicEndInfo();
-    zep::tools::Print("%s\n", end != nullptr ? end : "");
+    zep::platform::Print("%s\n", end != nullptr ? end : "");
 }

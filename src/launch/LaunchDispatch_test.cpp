@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "CompanionFakes.h"
-#include "launch/LaunchFixture.h"
+#include "LaunchFixture.h"
 #include "zep3d/ZEPTools.h"
 
 namespace {

@@ -1,43 +1,51 @@
-// The MPD ring boot on the storage node (task mode 11): the account, the SSH connection check, the MPD
-// configuration file, the temporary hosts file, mpdboot, and the mpdtrace check of every host.
+// The MPD ring boot on the storage node (task mode 11), in the steps of the boot: the account, the SSH
+// connection check, the MPD configuration file, mpdboot from a temporary hosts file, and the mpdtrace
+// check of every host.
 #include "launch/StorageNode.h"
+#include "platform/Console.h"
 #include "tools/CommandHandler.h"
-#include "tools/Console.h"
 
 namespace {
 
-// What the caller prints for each result of the connection check (0 only when tracing).
-void PrintConnectionResult(int code, const std::string& host, bool trace) {
+using zep::launch::RunRemoteStep;
+using zep::launch::StorageNode;
+using zep::platform::Print;
+
+// Checks that an SSH shell can be opened on the storage node and prints what the check gave (0 only
+// when tracing); the boot goes on whatever it gave.
+void CheckConnection(StorageNode& node, bool trace) {
+    const int code = node.CheckConnection();
+    if (trace) Print(">>> Check SSH Connection to the storage node (%s)... ", node.host().c_str());
     switch (code) {
         case 0:
-            if (trace) zep::tools::Print("OK!\n");
+            if (trace) Print("OK!\n");
             break;
         case -1:
-            zep::tools::Print("Fail to initialize libssh2.\n");
+            Print("Fail to initialize libssh2.\n");
             break;
         case -2:
-            zep::tools::Print("Connect to SSH server at %s failed.\n", host.c_str());
+            Print("Connect to SSH server at %s failed.\n", node.host().c_str());
             break;
         case -3:
-            zep::tools::Print("Fail to establish SSH session.\n");
+            Print("Fail to establish SSH session.\n");
             break;
         case -4:
-            zep::tools::Print("Authentication method (using password) is not available.\n");
+            Print("Authentication method (using password) is not available.\n");
             break;
         case -5:
-            zep::tools::Print("Fail to request PTY.\n");
+            Print("Fail to request PTY.\n");
             break;
         case -6:
-            zep::tools::Print("Authentication for password failed.\n");
+            Print("Authentication for password failed.\n");
             break;
         case -7:
-            zep::tools::Print("Fail to open a session.\n");
+            Print("Fail to open a session.\n");
             break;
         case -8:
-            zep::tools::Print("Fail to request a shell.\n");
+            Print("Fail to request a shell.\n");
             break;
         default:
-            zep::tools::Print("SSH2_CheckConnection failed, but the symptom is unknown.\n");
+            Print("SSH2_CheckConnection failed, but the symptom is unknown.\n");
             break;
     }
 }
@@ -50,101 +58,80 @@ std::string ScriptPath(const std::string& home, const char* script) {
     return path;
 }
 
+// The MPD configuration file in the remote user's home folder, with the ring's port range.
+void WriteConfiguration(StorageNode& node, bool trace, int minPort, int maxPort) {
+    RunRemoteStep(node, trace, "touch ~/.mpd.conf", "touch ~/.mpd.conf",
+                  ">>> Create MPD config file at storage node   ... ");
+    RunRemoteStep(node, trace,
+                  "echo \"MPD_PORT_RANGE=" + std::to_string(minPort) + ":" + std::to_string(maxPort) +
+                      "\" > ~/.mpd.conf",
+                  "set MPD_PORT_RANGE to ~/.mpd.conf", ">>> Write MPD config file at storage node    ... ");
+    RunRemoteStep(node, trace, "chmod 600 ~/.mpd.conf", "chmod 600 ~/.mpd.conf",
+                  ">>> Secure MPD config file at storage node   ... ");
+}
+
+// mpdboot over the hosts, from a hosts file under "/tmp" that is removed afterwards.
+void StartRing(StorageNode& node, bool trace, const std::string& mpdboot,
+               const std::vector<std::string>& hosts) {
+    const std::string stamp =
+        zep::launch::EscapeForDoubleQuotes(zep::launch::LocalTimeStamp("%4d%02d%02d_%02d%02d%02d"));
+    const std::string hostsFile = "\"/tmp/mpdhosts_" + stamp + ".txt\"";
+    // One line per host; the remote "echo -e" turns the four characters \r\n into CR LF.
+    std::string hostsText;
+    for (const std::string& host : hosts) hostsText += zep::launch::EscapeForDoubleQuotes(host) + "\\r\\n";
+    RunRemoteStep(node, trace, "touch " + hostsFile, "touch mpdhosts.txt in tmp folder",
+                  ">>> Create MPD hosts file at storage node    ... ");
+    RunRemoteStep(node, trace, "echo -e \"" + hostsText + "\" > " + hostsFile,
+                  "Modify mpdhosts.txt in tmp folder", ">>> Modify MPD hosts file at storage node    ... ");
+    RunRemoteStep(node, trace,
+                  zep::launch::EscapeShellWord(mpdboot) + " -n " + std::to_string(hosts.size()) + " -f " +
+                      hostsFile + " -r rsh",
+                  "Run mpdboot", ">>> Executing mpdboot                        ... ");
+    node.Run("rm " + hostsFile);
+}
+
+// mpdtrace, and a check that every host has joined the ring (named anywhere in its output; an empty
+// entry passes).
+void CheckRing(StorageNode& node, bool trace, const std::string& mpdtrace,
+               const std::vector<std::string>& hosts) {
+    std::string traceOutput;
+    RunRemoteStep(node, trace, zep::launch::EscapeShellWord(mpdtrace), "Run mpdtrace for check",
+                  ">>> Executing mpdtrace                       ... ", &traceOutput);
+    for (const std::string& host : hosts) {
+        if (trace) Print("Check mpd of [%s] ... ", host.c_str());
+        const bool joined = host.empty() || traceOutput.find(host) != std::string::npos;
+        if (joined) {
+            if (trace) Print("OK!\n");
+        } else if (trace) {
+            Print("Failed!\n");
+        } else {
+            Print("Check mpd of [%s] ... Failed!\n", host.c_str());
+        }
+    }
+}
+
 }  // namespace
 
 void CommandHandler::BootMPDRing() {
     ReadAccountInfo();
     const bool trace = m_iDebug >= kTraceLevel;
-
-    // One entry per machine (at least one), more when the tasks change host more often than that.
-    std::vector<std::string> hosts(static_cast<size_t>(m_nRemoteHost > 0 ? m_nRemoteHost : 1));
-    size_t current = 0;
-    for (size_t k = 0; k < m_ppTaskHostName.size(); ++k) {
-        if (k == 0) {
-            hosts[0] = m_ppTaskHostName[0];
-        } else if (m_ppTaskHostName[k] != m_ppTaskHostName[k - 1]) {
-            if (++current == hosts.size()) hosts.emplace_back();
-            hosts[current] = m_ppTaskHostName[k];
-        }
-    }
-    // Host names go into remote commands: a name that is not one stops the remote steps (entries that no
-    // task reached stay empty and are allowed).
-    const std::string storage = m_ppTaskHostName.empty() ? std::string() : m_ppTaskHostName[0];
-    std::string invalid = storage;
-    bool valid = zep::launch::IsValidHostName(storage);
-    for (size_t i = 0; valid && i < hosts.size(); ++i) {
-        if (!hosts[i].empty() && !zep::launch::IsValidHostName(hosts[i])) {
-            valid = false;
-            invalid = hosts[i];
-        }
-    }
-    if (!valid) {
-        zep::tools::Print(
-            "BootMPDRing() failed: [%s] is not a valid host name; the MPD ring is not booted.\n",
-            invalid.c_str());
-        zep::tools::Flush();
+    // Host names and the script paths go into remote commands.
+    if (!zep::launch::CheckRemoteTargets(m_ppTaskHostName, m_sLinZep3DHomeDir, "BootMPDRing()",
+                                         "the MPD ring is not booted"))
         return;
-    }
-    // The script paths are unquoted words of the remote commands; they are escaped, and the folder they
-    // start from must be one on the node.
-    if (!zep::launch::IsAbsolutePosixPath(m_sLinZep3DHomeDir)) {
-        zep::tools::Print(
-            "BootMPDRing() failed: [%s] is not an absolute POSIX path; the MPD ring is not booted.\n",
-            m_sLinZep3DHomeDir.c_str());
-        zep::tools::Flush();
-        return;
-    }
-
-    zep::launch::StorageNode node(storage, m_szUserName, m_szPassword, trace);
-    const int connection = node.CheckConnection();
-    if (trace) zep::tools::Print(">>> Check SSH Connection to the storage node (%s)... ", storage.c_str());
-    PrintConnectionResult(connection, storage, trace);
+    StorageNode node(zep::launch::StorageHostOf(m_ppTaskHostName), m_szUserName, m_szPassword, trace);
+    CheckConnection(node, trace);
 
     const std::string mpdboot = ScriptPath(m_sLinZep3DHomeDir, "IntelMPI/mpdboot.py");
     const std::string mpdtrace = ScriptPath(m_sLinZep3DHomeDir, "IntelMPI/mpdtrace.py");
     if (trace) {
-        zep::tools::Print("mpdboot =[%s]\n", mpdboot.c_str());
-        zep::tools::Print("mpdtrace=[%s]\n", mpdtrace.c_str());
+        Print("mpdboot =[%s]\n", mpdboot.c_str());
+        Print("mpdtrace=[%s]\n", mpdtrace.c_str());
     }
+    WriteConfiguration(node, trace, m_iMinPort, m_iMaxPort);
 
-    zep::launch::RunRemoteStep(node, trace, "touch ~/.mpd.conf", "touch ~/.mpd.conf",
-                               ">>> Create MPD config file at storage node   ... ");
-    zep::launch::RunRemoteStep(node, trace,
-                               "echo \"MPD_PORT_RANGE=" + std::to_string(m_iMinPort) + ":" +
-                                   std::to_string(m_iMaxPort) + "\" > ~/.mpd.conf",
-                               "set MPD_PORT_RANGE to ~/.mpd.conf",
-                               ">>> Write MPD config file at storage node    ... ");
-    zep::launch::RunRemoteStep(node, trace, "chmod 600 ~/.mpd.conf", "chmod 600 ~/.mpd.conf",
-                               ">>> Secure MPD config file at storage node   ... ");
-
-    const std::string stamp =
-        zep::launch::EscapeForDoubleQuotes(zep::launch::LocalTimeStamp("%4d%02d%02d_%02d%02d%02d"));
-    const std::string hostsFile = "\"/tmp/mpdhosts_" + stamp + ".txt\"";
-    std::string hostsText;
-    for (const std::string& host : hosts) hostsText += zep::launch::EscapeForDoubleQuotes(host) + "\\r\\n";
-    zep::launch::RunRemoteStep(node, trace, "touch " + hostsFile, "touch mpdhosts.txt in tmp folder",
-                               ">>> Create MPD hosts file at storage node    ... ");
-    zep::launch::RunRemoteStep(node, trace, "echo -e \"" + hostsText + "\" > " + hostsFile,
-                               "Modify mpdhosts.txt in tmp folder",
-                               ">>> Modify MPD hosts file at storage node    ... ");
-    zep::launch::RunRemoteStep(node, trace,
-                               zep::launch::EscapeShellWord(mpdboot) + " -n " + std::to_string(hosts.size()) +
-                                   " -f " + hostsFile + " -r rsh",
-                               "Run mpdboot", ">>> Executing mpdboot                        ... ");
-    node.Run("rm " + hostsFile);
-
-    std::string traceOutput;
-    zep::launch::RunRemoteStep(node, trace, zep::launch::EscapeShellWord(mpdtrace), "Run mpdtrace for check",
-                               ">>> Executing mpdtrace                       ... ", &traceOutput);
-    for (const std::string& host : hosts) {
-        if (trace) zep::tools::Print("Check mpd of [%s] ... ", host.c_str());
-        const bool joined = host.empty() || traceOutput.find(host) != std::string::npos;
-        if (joined) {
-            if (trace) zep::tools::Print("OK!\n");
-        } else if (trace) {
-            zep::tools::Print("Failed!\n");
-        } else {
-            zep::tools::Print("Check mpd of [%s] ... Failed!\n", host.c_str());
-        }
-    }
+    std::vector<std::string> hosts;
+    for (const HostGroup& group : TaskHostGroups()) hosts.push_back(group.name);
+    StartRing(node, trace, mpdboot, hosts);
+    CheckRing(node, trace, mpdtrace, hosts);
 }

@@ -2,31 +2,9 @@
 // storage node and the remote launcher started in the background, its console optionally captured in
 // a local file.
 #include "launch/StorageNode.h"
+#include "platform/Console.h"
 #include "platform/Platform.h"
 #include "tools/CommandHandler.h"
-#include "tools/Console.h"
-
-namespace {
-
-// The storage node is the host of the first task.
-std::string StorageHost(const std::vector<std::string>& taskHosts) {
-    return taskHosts.empty() ? std::string() : taskHosts[0];
-}
-
-// Host names go into remote commands: the storage node must be a valid host name, and so must every
-// other task's host (a task that no machine claimed has an empty one). Finds the first that is not.
-bool FindInvalidHost(const std::vector<std::string>& taskHosts, std::string& invalid) {
-    for (size_t k = 0; k < taskHosts.size() || k == 0; ++k) {
-        const std::string host = k < taskHosts.size() ? taskHosts[k] : std::string();
-        if ((k == 0 || !host.empty()) && !zep::launch::IsValidHostName(host)) {
-            invalid = host;
-            return true;
-        }
-    }
-    return false;
-}
-
-}  // namespace
 
 void CommandHandler::SpawnLinuxMPIProcess() {
     m_bRemoteLaunched = false;
@@ -40,26 +18,14 @@ void CommandHandler::SpawnLinuxMPIProcess() {
     } wipe{m_szPassword, sizeof(m_szPassword)};
 
     BootMPDRing();
-    std::string invalid;
-    if (FindInvalidHost(m_ppTaskHostName, invalid)) {
-        zep::tools::Print(
-            "SpawnLinuxMPIProcess() failed: [%s] is not a valid host name; the run is not started.\n",
-            invalid.c_str());
-        zep::tools::Flush();
+    if (!zep::launch::CheckRemoteTargets(m_ppTaskHostName, m_sLinZep3DHomeDir, "SpawnLinuxMPIProcess()",
+                                         "the run is not started"))
         return;
-    }
-    if (!zep::launch::IsAbsolutePosixPath(m_sLinZep3DHomeDir)) {
-        zep::tools::Print(
-            "SpawnLinuxMPIProcess() failed: [%s] is not an absolute POSIX path; the run is not started.\n",
-            m_sLinZep3DHomeDir.c_str());
-        zep::tools::Flush();
-        return;
-    }
     WriteRemoteMachineFile();
     m_sMPIName = m_sLinZep3DHomeDir + "/IntelMPI/mpiexec.py";
     if (m_iDebug >= kTraceLevel) {
-        zep::tools::Print("m_sMPIName   =[%s]\n", m_sMPIName.c_str());
-        zep::tools::Print("m_sLinRunPath=[%s]\n", m_sLinRunPath.c_str());
+        zep::platform::Print("m_sMPIName   =[%s]\n", m_sMPIName.c_str());
+        zep::platform::Print("m_sLinRunPath=[%s]\n", m_sLinRunPath.c_str());
     }
     LaunchRemoteMPIExec(m_sMPIName.c_str(), m_sLinMPIArgument.c_str(), m_sWinRunPath.c_str(),
                         m_bConsoleRedirection);
@@ -67,7 +33,8 @@ void CommandHandler::SpawnLinuxMPIProcess() {
 
 void CommandHandler::WriteRemoteMachineFile() {
     const bool trace = m_iDebug >= kTraceLevel;
-    zep::launch::StorageNode node(StorageHost(m_ppTaskHostName), m_szUserName, m_szPassword, trace);
+    zep::launch::StorageNode node(zep::launch::StorageHostOf(m_ppTaskHostName), m_szUserName, m_szPassword,
+                                  trace);
     const std::string runPath = zep::launch::EscapeForDoubleQuotes(m_sLinRunPath);
     zep::launch::RunRemoteStep(node, trace, "touch \"" + runPath + "/machines.txt\"",
                                "touch machines.txt in current run folder",
@@ -86,14 +53,14 @@ int CommandHandler::LaunchRemoteMPIExec(const char* launcher, const char* argume
     const std::string folder = localRunFolder != nullptr ? localRunFolder : "";
     std::string consoleFile;
     if (redirectConsole) {
-        zep::tools::Print(">>> Console redirection is turned on!\n");
-        zep::tools::Flush();
+        zep::platform::Print(">>> Console redirection is turned on!\n");
+        zep::platform::Flush();
         const std::string stamp = zep::launch::LocalTimeStamp("%04d-%02d-%02d_%02d-%02d-%02d");
         consoleFile = folder + "\\console_redirect_" + stamp + ".txt";
-        zep::tools::Print(">>> The content of the console screen will be redirected to\n");
-        zep::tools::Flush();
-        zep::tools::Print(">>> %s\n", consoleFile.c_str());
-        zep::tools::Flush();
+        zep::platform::Print(">>> The content of the console screen will be redirected to\n");
+        zep::platform::Flush();
+        zep::platform::Print(">>> %s\n", consoleFile.c_str());
+        zep::platform::Flush();
     }
     // Nothing of the launcher path or its arguments may reach the remote shell as code.
     const std::string command = zep::launch::EscapeShellWord(launcher != nullptr ? launcher : "") + " " +
@@ -101,18 +68,19 @@ int CommandHandler::LaunchRemoteMPIExec(const char* launcher, const char* argume
                                 " & echo \\<mpiexec\\>$!\\</mpiexec\\>";
     const bool trace = m_iDebug >= kTraceLevel;
     if (trace) {
-        zep::tools::Print("Cmd=[%s]\n", command.c_str());
-        zep::tools::Print("Press any key to continue\n");
+        zep::platform::Print("Cmd=[%s]\n", command.c_str());
+        zep::platform::Print("Press any key to continue\n");
     }
     const std::string pidFile = folder + "\\mpiexec.pid";
-    zep::launch::StorageNode node(StorageHost(m_ppTaskHostName), m_szUserName, m_szPassword, trace);
+    zep::launch::StorageNode node(zep::launch::StorageHostOf(m_ppTaskHostName), m_szUserName, m_szPassword,
+                                  trace);
     const int exitCode =
         node.RunToFile(command, consoleFile, pidFile, redirectConsole, &m_iRemoteLaunchResult);
     m_bRemoteLaunched = true;
     m_iRemoteExitCode = exitCode;
     if (redirectConsole) {
-        zep::tools::Print(">>> Return value of mpiexec.py = %d\n", exitCode);
-        zep::tools::Flush();
+        zep::platform::Print(">>> Return value of mpiexec.py = %d\n", exitCode);
+        zep::platform::Flush();
     }
     return exitCode;
 }

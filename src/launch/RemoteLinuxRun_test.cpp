@@ -5,8 +5,8 @@
 #include <filesystem>
 
 #include "CompanionFakes.h"
+#include "LaunchFixture.h"
 #include "RemoteCommands.h"
-#include "launch/LaunchFixture.h"
 #include "launch/StorageNode.h"
 
 namespace {
@@ -339,6 +339,29 @@ TEST(StorageNode, HostNamesAndEscapes) {
     EXPECT_FALSE(zep::launch::IsValidHostName("h\xc3\xa9"));
     EXPECT_EQ(zep::launch::EscapeForDoubleQuotes("plain/path"), "plain/path");
     EXPECT_EQ(zep::launch::EscapeForDoubleQuotes("\"$`\\"), "\\\"\\$\\`\\\\");
+}
+
+// The first value that may not reach the node's shell stops the remote steps and is named.
+TEST(StorageNode, RemoteTargetsNeedAStorageNodeValidHostsAndAnAbsoluteFolder) {
+    const std::string host = "op failed: [%] is not a valid host name; not done.\n";
+    const std::string path = "op failed: [%] is not an absolute POSIX path; not done.\n";
+    struct Case {
+        std::vector<std::string> hosts;
+        std::string folder, printed, value;
+    } cases[] = {{{"a", "", "b"}, "/opt/T/", "", ""},  // a task that no machine claimed has no host
+                 {{}, "/opt/T/", host, ""},
+                 {{"", "b"}, "/opt/T/", host, ""},
+                 {{"a;b", "c d"}, "opt/", host, "a;b"},
+                 {{"a", "", "c d"}, "opt/", host, "c d"},
+                 {{"a"}, "opt/", path, "opt/"}};
+    for (const Case& c : cases) {
+        StdoutCapture out;
+        const bool passed = zep::launch::CheckRemoteTargets(c.hosts, c.folder, "op", "not done");
+        std::string expected = c.printed;
+        if (!expected.empty()) expected.replace(expected.find('%'), 1, c.value);
+        EXPECT_EQ(out.Stop(), expected) << c.folder;
+        EXPECT_EQ(passed, expected.empty());
+    }
 }
 
 }  // namespace

@@ -4,51 +4,15 @@
 
 #include <cstdio>
 #include <cstring>
-#include <memory>
 
 #include "ZEPSSH2Tool.h"
+#include "platform/Console.h"
 #include "platform/Platform.h"
-#include "tools/Console.h"
+#include "tools/CompanionText.h"
 
 namespace zep {
 namespace launch {
 namespace {
-
-// The text companion converts into a fixed buffer of 32768 units; longer texts are converted piece by
-// piece, each piece ending on a character boundary.
-constexpr size_t kPieceBytes = 16384;
-
-struct WideBuffer {
-    wchar_t text[32768];
-};
-
-std::wstring WideTextOf(CZEPUnicodeTool& unicode, const std::string& text, bool secret) {
-    auto buffer = std::make_unique<WideBuffer>();
-    std::wstring wide;
-    // One allocation, so that no shorter copy of a secret is left behind in released memory.
-    wide.reserve(text.size() + 1);
-    std::string piece;
-    size_t start = 0;
-    do {
-        size_t end = start;
-        while (end < text.size() && end - start < kPieceBytes) {
-            wchar_t c = 0;
-            size_t used = zep::platform::DecodeCharacter(text.data() + end, text.size() - end, &c);
-            end += used == 0 ? 1 : used;
-        }
-        piece.assign(text, start, end - start);
-        *buffer = WideBuffer();
-        unicode.AnsiToUtf16(piece.c_str(), buffer->text);
-        buffer->text[32767] = 0;
-        wide += buffer->text;
-        start = end;
-    } while (start < text.size());
-    if (secret) {
-        zep::platform::SecureWipe(buffer->text, sizeof(buffer->text));
-        zep::platform::SecureWipe(piece);
-    }
-    return wide;
-}
 
 // Characters that a POSIX shell takes as themselves anywhere in an unquoted word.
 bool IsPlainShellCharacter(char c) {
@@ -140,7 +104,7 @@ StorageNode::StorageNode(const std::string& host, const char* user, const char* 
 StorageNode::~StorageNode() { zep::platform::SecureWipe(widePassword_); }
 
 std::wstring StorageNode::Wide(const std::string& text, bool secret) {
-    return WideTextOf(unicode_, text, secret);
+    return zep::tools::WideText(unicode_, text, secret);
 }
 
 int StorageNode::CheckConnection() {
@@ -188,15 +152,15 @@ int StorageNode::RunToFile(const std::string& command, const std::string& consol
 int RunRemoteStep(StorageNode& node, bool trace, const std::string& command, const char* label,
                   const char* banner, std::string* stdoutUtf8) {
     if (trace) {
-        zep::tools::Print("strCommandLine=[%s]\n", command.c_str());
-        zep::tools::Print("%s ... ", label);
+        zep::platform::Print("strCommandLine=[%s]\n", command.c_str());
+        zep::platform::Print("%s ... ", label);
     }
     const int result = node.Run(command, stdoutUtf8);
-    if (trace) zep::tools::Print("%s", banner);
+    if (trace) zep::platform::Print("%s", banner);
     if (result != 0) {
-        zep::tools::Print("SSH2_RemoteCommandStdoutStderr(%s) failed, iErr=%d\n", label, result);
+        zep::platform::Print("SSH2_RemoteCommandStdoutStderr(%s) failed, iErr=%d\n", label, result);
     } else if (trace) {
-        zep::tools::Print("OK!\n");
+        zep::platform::Print("OK!\n");
     }
     return result;
 }
@@ -267,6 +231,31 @@ bool IsValidHostName(const std::string& name) {
         if (!letter && !digit && c != '.' && c != '-' && c != '_') return false;
     }
     return true;
+}
+
+std::string StorageHostOf(const std::vector<std::string>& taskHosts) {
+    return taskHosts.empty() ? std::string() : taskHosts[0];
+}
+
+bool CheckRemoteTargets(const std::vector<std::string>& taskHosts, const std::string& nodeFolder,
+                        const char* operation, const char* outcome) {
+    const char* problem = nullptr;
+    std::string value = StorageHostOf(taskHosts);
+    if (!IsValidHostName(value)) problem = "a valid host name";
+    for (size_t k = 1; problem == nullptr && k < taskHosts.size(); ++k) {
+        if (!taskHosts[k].empty() && !IsValidHostName(taskHosts[k])) {
+            problem = "a valid host name";
+            value = taskHosts[k];
+        }
+    }
+    if (problem == nullptr && !IsAbsolutePosixPath(nodeFolder)) {
+        problem = "an absolute POSIX path";
+        value = nodeFolder;
+    }
+    if (problem == nullptr) return true;
+    zep::platform::Print("%s failed: [%s] is not %s; %s.\n", operation, value.c_str(), problem, outcome);
+    zep::platform::Flush();
+    return false;
 }
 
 std::string LocalTimeStamp(const char* format) {

@@ -5,6 +5,7 @@
 #define ZEP3D_LAUNCH_STORAGENODE_H_
 
 #include <string>
+#include <vector>
 
 #include "ZEPUnicodeTool.h"
 
@@ -76,6 +77,17 @@ bool IsAbsolutePosixPath(const std::string& path);
 
 // True for a non-empty name of letters, digits, ".", "-" and "_" only.
 bool IsValidHostName(const std::string& name);
+
+// The storage node: the host of the first task (empty when there is no task).
+std::string StorageHostOf(const std::vector<std::string>& taskHosts);
+
+// The check of what the Linux route puts into the storage node's shell commands, before any remote
+// step: the storage node and every other task's host must be valid host names (a task that no machine
+// claimed has an empty one, which is allowed), and the installation folder on the node an absolute
+// POSIX path. For the first value that is not, prints "<operation> failed: [<value>] is not a valid
+// host name; <outcome>.\n" (or "... is not an absolute POSIX path; ...") and returns false.
+bool CheckRemoteTargets(const std::vector<std::string>& taskHosts, const std::string& nodeFolder,
+                        const char* operation, const char* outcome);
 
 // The local time formatted by a printf format of year, month, day, hour, minute and second.
 std::string LocalTimeStamp(const char* format);

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "filecrypt/SecureWipe.h"
+#include "filecrypt/ZEP3DCryptKit.h"
 #include "filecrypt/ZEP3DCryptRijndael.h"
 
 namespace zep {
@@ -23,12 +24,9 @@ std::string EncipherAccountPassword(const std::string& password) {
     std::string cipher(padded.size(), '\0');
     method.Encrypt(padded.data(), &cipher[0], padded.size());
     zep::filecrypt::SecureWipe(padded);
-    static const char kDigits[] = "0123456789ABCDEF";
-    std::string text;
-    for (unsigned char c : cipher) {
-        text += kDigits[c >> 4];
-        text += kDigits[c & 0x0F];
-    }
+    std::string text(2 * cipher.size(), '\0');
+    ZEP3DFileCrypt::detail::EncodeHexPairs(reinterpret_cast<const unsigned char*>(cipher.data()),
+                                           cipher.size(), &text[0]);
     return text;
 }
 

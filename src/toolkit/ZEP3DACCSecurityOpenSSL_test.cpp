@@ -7,9 +7,9 @@
 #include <memory>
 #include <string>
 
+#include "AccountFile.h"
 #include "TestUtil.h"
 #include "filecrypt/ZEP3DCryptRijndael.h"
-#include "toolkit/AccountFile_test.h"
 #include "toolkit/ZEP3DACCSecurity.h"
 
 namespace {

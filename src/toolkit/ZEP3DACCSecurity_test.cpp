@@ -9,10 +9,10 @@
 #include <string>
 #include <vector>
 
+#include "AccountFile.h"
+#include "AllocationFailure.h"
 #include "TestUtil.h"
 #include "filecrypt/ZEP3DCryptRijndael.h"
-#include "toolkit/AccountFile_test.h"
-#include "toolkit/AllocationFailure_test.h"
 
 namespace {
 

@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "AllocationFailure.h"
 #include "TestUtil.h"
-#include "toolkit/AllocationFailure_test.h"
 
 namespace {
 

@@ -4,24 +4,16 @@
 
 #include <cstdio>
 #include <iostream>
-#include <memory>
 
 #include "ZEPMPITool.h"
 #include "ZEPUnicodeTool.h"
+#include "platform/Console.h"
 #include "platform/Platform.h"
-#include "tools/Console.h"
+#include "tools/CompanionText.h"
 
 namespace {
 
 std::string Text(const char* text) { return text != nullptr ? std::string(text) : std::string(); }
-
-// The fixed-size conversion buffers of the text companion, zero-filled.
-struct WideBuffer {
-    wchar_t text[32768];
-};
-struct NarrowBuffer {
-    char text[32768];
-};
 
 }  // namespace
 
@@ -73,30 +65,24 @@ void CommandHandler::SetLinuxProjectDir(const char* projectDir) {
 }
 
 const char* CommandHandler::GetHostIP() {
-    if (m_iTaskMode == 0 || m_iTaskMode == 12) {
+    if (IsSingleMachineMode(m_iTaskMode)) {
         m_sLocalHostName = "127.0.0.1";
         return m_sLocalHostName.c_str();
     }
     if (m_iDebug >= kTraceLevel) {
-        zep::tools::Stream() << "\n======In CommandHandler::GetHostIP======\n"
-                             << "     Host IP Name=[" << m_sLocalHostName << "]" << '\n'
-                             << '\n';
-        zep::tools::Flush();
+        zep::platform::Stream() << "\n======In CommandHandler::GetHostIP======\n"
+                                << "     Host IP Name=[" << m_sLocalHostName << "]" << '\n'
+                                << '\n';
+        zep::platform::Flush();
     }
     return m_sLocalHostName.c_str();
 }
 
 std::string CommandHandler::IntelMPIConfigurationText(const std::string& runFolder) {
-    auto wide = std::make_unique<WideBuffer>();
-    auto narrow = std::make_unique<NarrowBuffer>();
     CZEPUnicodeTool unicode;
-    unicode.AnsiToUtf16(runFolder.c_str(), wide->text);
-    wide->text[32767] = 0;
+    const std::wstring folder = zep::tools::WideText(unicode, runFolder);
     CZEPMPITool mpi;
-    const wchar_t* configuration = mpi.GetIntelMPIConfigurationStringForMpiexec(wide->text);
-    unicode.Utf16ToUtf8(configuration != nullptr ? configuration : L"", narrow->text);
-    narrow->text[32767] = 0;
-    return std::string(narrow->text);
+    return zep::tools::Utf8Text(unicode, mpi.GetIntelMPIConfigurationStringForMpiexec(folder.c_str()));
 }
 
 void CommandHandler::SetFailure(int status, const std::string& message) {

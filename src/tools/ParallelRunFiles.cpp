@@ -5,9 +5,9 @@
 #include <iostream>
 #include <iterator>
 
+#include "platform/Console.h"
 #include "platform/Platform.h"
 #include "tools/CommandHandler.h"
-#include "tools/Console.h"
 
 namespace {
 
@@ -22,9 +22,9 @@ std::string CannotCreate(const std::string& path) {
 }  // namespace
 
 int CommandHandler::WriteParallelFile() {
-    if (m_iStatus < 1) return m_iStatus;
+    if (m_iStatus < kSingleMachineRun) return m_iStatus;
     const bool trace = m_iDebug >= kTraceLevel;
-    if (trace) zep::tools::Stream() << "\n======In CommandHandler::WriteParallelFile======\n";
+    if (trace) zep::platform::Stream() << "\n======In CommandHandler::WriteParallelFile======\n";
 
     m_pFileIO->RemoveFile(m_sPPPName.c_str(), kRemoveWaitMs);
     m_pFileIO->RemoveFile(m_sPWFName.c_str(), kRemoveWaitMs);
@@ -47,12 +47,12 @@ int CommandHandler::WriteParallelFile() {
         return FinishRunFiles(ppp, pwf) ? 0 : m_iStatus;
     }
 
-    const bool onLinuxNode = m_iTaskMode == 11;
+    const bool onLinuxNode = m_iTaskMode == kLinuxMachines;
     const size_t machines = m_vMachines.empty() ? 0 : m_vMachines.size() - 1;
-    if (trace) zep::tools::Stream() << "     Step 1. Command line is " << m_sCommandLine << '\n';
+    if (trace) zep::platform::Stream() << "     Step 1. Command line is " << m_sCommandLine << '\n';
     const std::string configuration = IntelMPIConfigurationText(m_sWinRunPath);
     pwf << configuration;
-    if (trace) zep::tools::Print("IMPIString=[%s]\n", configuration.c_str());
+    if (trace) zep::platform::Print("IMPIString=[%s]\n", configuration.c_str());
     if (onLinuxNode) {
         pwf << "-machinefile " << '"' << m_sLinRunPath << "/machines.txt" << '"' << " -n " << m_nproc << ' ';
     } else {
@@ -61,7 +61,7 @@ int CommandHandler::WriteParallelFile() {
     }
     // A refused command line leaves both files as they stand.
     if (!RewriteCommandLine()) return m_iStatus;
-    if (trace) zep::tools::Stream() << "     Step 2. Command line is " << m_sCommandLine << "\n\n";
+    if (trace) zep::platform::Stream() << "     Step 2. Command line is " << m_sCommandLine << "\n\n";
 
     std::vector<std::string> items;
     if (!onLinuxNode && !MachineItems(items)) return m_iStatus;
@@ -113,7 +113,7 @@ bool CommandHandler::FinishRunFiles(std::ofstream& ppp, std::ofstream& pwf) {
 
 bool CommandHandler::RewriteCommandLine() {
     const std::string& folder = m_sParallelWorkingFolderName;
-    const bool onLinuxNode = m_iTaskMode == 11;
+    const bool onLinuxNode = m_iTaskMode == kLinuxMachines;
     std::string& line = m_sCommandLine;
     auto refuse = [this]() {
         SetWorkingFolderFailure();
@@ -167,10 +167,7 @@ bool CommandHandler::MachineItems(std::vector<std::string>& items) {
     const size_t machines = m_vMachines.empty() ? 0 : m_vMachines.size() - 1;
     items.clear();
     for (size_t i = 1; i <= machines; ++i) {
-        std::string entry = m_vMachines[i];
-        for (char& c : entry) {
-            if (c == '\t') c = ' ';
-        }
+        const std::string entry = MachineEntryWithSpaces(i);
         // Host and task count end at the last space before the installation's share name (the last
         // space of the entry when the name is not in it); an entry without one cannot be cut.
         const size_t name = entry.rfind(m_sSharedTarvik3DName);

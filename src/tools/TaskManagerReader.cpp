@@ -8,8 +8,8 @@
 #include <fstream>
 #include <iostream>
 
+#include "platform/Console.h"
 #include "tools/CommandHandler.h"
-#include "tools/Console.h"
 
 namespace {
 
@@ -151,8 +151,8 @@ int CommandHandler::ReadCMX4TaskManager() {
     std::string line;
     while (reader.Next(line)) {
         if (line.find("<TASKMANAGER>") != std::string::npos) ReadTaskBlock(reader);
-        if (m_iTaskMode < 0) continue;
-        if (m_iTaskMode == 0 || m_iTaskMode == 12) {
+        if (m_iTaskMode < 0) continue;  // no task mode yet
+        if (IsSingleMachineMode(m_iTaskMode)) {
             m_bIsSMP = true;
             m_vMachines.assign(1, std::string());
             m_iMachineEntriesExpected = 1;
@@ -171,18 +171,19 @@ int CommandHandler::ReadCMX4TaskManager() {
     if (CheckMachineTaskCount() < 0) return m_iStatus;
     in.close();
 
-    if (m_nproc <= 1 && m_iTaskMode != 1 && m_iTaskMode != 11) {
+    if (m_nproc <= 1 && m_iTaskMode != kWindowsMachines && m_iTaskMode != kLinuxMachines) {
         m_iStatus = kSerialRun;
-    } else if (m_iTaskMode == 0 || m_iTaskMode == 12) {
+    } else if (IsSingleMachineMode(m_iTaskMode)) {
         m_iStatus = kSingleMachineRun;
-    } else if (m_iTaskMode == 1 || m_iTaskMode == 11 || m_iTaskMode == 13) {
+    } else if (m_iTaskMode == kWindowsMachines || m_iTaskMode == kLinuxMachines ||
+               m_iTaskMode == kClusterNodes) {
         m_iStatus = kMultiMachineRun;
     } else {
         SetFailure(kBadTaskMode,
                    "Symptom:\nWrong Computing mode number setting in CMX.\n\nSolution:\n"
                    "1. Please check the IDTaskMode in .cmx file \n");
     }
-    if (m_iTaskMode == 11) {
+    if (m_iTaskMode == kLinuxMachines) {
         m_sLinZep3DHomeDir = m_sSharedTarvik3DName;
         m_sLinMPIName = m_sLinZep3DHomeDir + "/MPICH/mpiexec";
         m_sLinExeFullPath = m_sLinZep3DHomeDir + "/" + m_sExeName;
@@ -304,14 +305,10 @@ int CommandHandler::CheckMachineTaskCount() {
     const size_t entries = std::max(m_vMachines.size(), m_iMachineEntriesExpected);
     for (size_t i = 1; i < entries; ++i) {
         const std::string entry = i < m_vMachines.size() ? m_vMachines[i] : std::string();
-        std::string copy = entry;
-        for (char& c : copy) {
-            if (c == '\t') c = ' ';
-        }
         std::string host;
         int tasks = 0;
         folder.clear();
-        int fields = ScanMachineEntry(copy, host, tasks, folder);
+        int fields = ScanMachineEntry(MachineEntryWithSpaces(i), host, tasks, folder);
         if (fields < 2 || host.size() > kMaxMachineField || folder.size() > kMaxMachineField) {
             SetMachineLineFailure(entry);
             return m_iStatus;
@@ -330,27 +327,35 @@ int CommandHandler::CheckMachineTaskCount() {
     return m_iStatus;
 }
 
+std::string CommandHandler::MachineEntryWithSpaces(size_t i) const {
+    std::string entry = i < m_vMachines.size() ? m_vMachines[i] : std::string();
+    for (char& c : entry) {
+        if (c == '\t') c = ' ';
+    }
+    return entry;
+}
+
 void CommandHandler::TraceTaskManager() {
     if (m_iDebug < kTraceLevel) return;
-    zep::tools::Print("\n======In CommandHandler::ReadCMX4TaskManager======\n");
-    zep::tools::Print("\n     Return vale=%d\n", m_iStatus);
-    zep::tools::Print("     sCMXName=%s, IsSMP=%d, IdTaskModeValue=%d\n", m_sCMXName.c_str(),
-                      m_bIsSMP ? 1 : 0, m_iTaskMode);
-    zep::tools::Print("     sMapDrive=%s, sSharedDriveName=%s\n", m_sMapDrive.c_str(),
-                      m_sSharedDriveName.c_str());
-    zep::tools::Print("     m_sLocalHostName=%s\n", m_sLocalHostName.c_str());
-    zep::tools::Print("     m_sParallelWorkingFolderName=%s, m_nproc=%d\n",
-                      m_sParallelWorkingFolderName.c_str(), m_nproc);
-    for (size_t i = 1; i < m_vMachines.size(); ++i) zep::tools::Print("     %s\n", m_vMachines[i].c_str());
-    for (size_t i = 1; i < m_vWeightFactor.size(); ++i) zep::tools::Print("     %f\n", m_vWeightFactor[i]);
-    zep::tools::Print("\n");
-    zep::tools::Flush();
-    if (m_iTaskMode == 11) {
-        zep::tools::Stream() << "     SharedTarvik3DName=" << m_sSharedTarvik3DName << '\n'
-                             << "     LinZep3DHomeDir=" << m_sLinZep3DHomeDir << '\n'
-                             << "     WinRunPath=" << m_sWinRunPath << '\n'
-                             << "     LinRunPath=" << m_sLinRunPath << '\n'
-                             << "     nproc=" << m_nproc << '\n';
+    zep::platform::Print("\n======In CommandHandler::ReadCMX4TaskManager======\n");
+    zep::platform::Print("\n     Return vale=%d\n", m_iStatus);
+    zep::platform::Print("     sCMXName=%s, IsSMP=%d, IdTaskModeValue=%d\n", m_sCMXName.c_str(),
+                         m_bIsSMP ? 1 : 0, m_iTaskMode);
+    zep::platform::Print("     sMapDrive=%s, sSharedDriveName=%s\n", m_sMapDrive.c_str(),
+                         m_sSharedDriveName.c_str());
+    zep::platform::Print("     m_sLocalHostName=%s\n", m_sLocalHostName.c_str());
+    zep::platform::Print("     m_sParallelWorkingFolderName=%s, m_nproc=%d\n",
+                         m_sParallelWorkingFolderName.c_str(), m_nproc);
+    for (size_t i = 1; i < m_vMachines.size(); ++i) zep::platform::Print("     %s\n", m_vMachines[i].c_str());
+    for (size_t i = 1; i < m_vWeightFactor.size(); ++i) zep::platform::Print("     %f\n", m_vWeightFactor[i]);
+    zep::platform::Print("\n");
+    zep::platform::Flush();
+    if (m_iTaskMode == kLinuxMachines) {
+        zep::platform::Stream() << "     SharedTarvik3DName=" << m_sSharedTarvik3DName << '\n'
+                                << "     LinZep3DHomeDir=" << m_sLinZep3DHomeDir << '\n'
+                                << "     WinRunPath=" << m_sWinRunPath << '\n'
+                                << "     LinRunPath=" << m_sLinRunPath << '\n'
+                                << "     nproc=" << m_nproc << '\n';
     }
-    zep::tools::Stream() << '\n';
+    zep::platform::Stream() << '\n';
 }

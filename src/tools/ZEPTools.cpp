@@ -6,13 +6,6 @@
 
 #include "tools/CommandHandler.h"
 
-namespace {
-
-// The status of a façade without a run.
-constexpr int kNoRun = -3300;
-
-}  // namespace
-
 CZEPTools::CZEPTools() : m_pHandler(nullptr), m_pFileIO(nullptr) {}
 
 CZEPTools::~CZEPTools() {
@@ -38,7 +31,7 @@ int CZEPTools::SetUp(bool writeFiles, int iCommand, const char* commandLine, con
         // Out of memory while setting up: no run is left half made.
         delete m_pHandler;
         m_pHandler = nullptr;
-        return kNoRun;
+        return CommandHandler::kNoRun;
     }
 }
 
@@ -65,7 +58,7 @@ int CZEPTools::GetCommand(int iCommand, const char* commandLine, const char* ins
 
 int CZEPTools::ExecuteCommand(long& jobId) {
     jobId = -1;
-    if (m_pHandler == nullptr) return kNoRun;
+    if (m_pHandler == nullptr) return CommandHandler::kNoRun;
     try {
         m_pHandler->SetProcessCleaner();
         m_pHandler->SpawnMPIProcess(jobId);
@@ -76,7 +69,7 @@ int CZEPTools::ExecuteCommand(long& jobId) {
 }
 
 int CZEPTools::WaitCommand() {
-    if (m_pHandler == nullptr) return kNoRun;
+    if (m_pHandler == nullptr) return CommandHandler::kNoRun;
     try {
         m_pHandler->WaitHPCJob();
     } catch (...) {

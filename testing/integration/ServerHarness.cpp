@@ -7,7 +7,6 @@
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <signal.h>
-#include <spawn.h>
 #include <stdlib.h>
 #include <string.h>
 #include <sys/socket.h>
@@ -17,8 +16,6 @@
 #include <chrono>
 #include <cstdio>
 #include <thread>
-
-extern char** environ;
 
 namespace zep {
 namespace testing {
@@ -126,46 +123,21 @@ bool WaitUntil(const std::function<bool()>& ready, int timeoutMs) {
 // ---- ChildProcess ---------------------------------------------------------------------------------
 
 bool ChildProcess::Start(const std::vector<std::string>& argv, const std::string& logPath, std::string* why) {
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 1, logPath.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
-    posix_spawn_file_actions_adddup2(&actions, 1, 2);
-    std::vector<std::string> args = argv;
-    std::vector<char*> cargs;
-    for (std::string& arg : args) cargs.push_back(&arg[0]);
-    cargs.push_back(nullptr);
-    int rc = posix_spawn(&pid_, cargs[0], &actions, nullptr, cargs.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
+    companions::SpawnOptions options;
+    options.searchPath = false;
+    options.inputFromNull = true;
+    options.outputFile = logPath;
+    int rc = process_.Start(argv, options);
     if (rc != 0) {
-        pid_ = -1;
-        *why = argv[0] + ": " + strerror(rc);
-        return false;
-    }
-    return true;
-}
-
-bool ChildProcess::Running() {
-    if (pid_ <= 0) return false;
-    int status = 0;
-    pid_t done = waitpid(pid_, &status, WNOHANG);
-    if (done == pid_ || (done < 0 && errno == ECHILD)) {
-        pid_ = -1;
+        *why = (argv.empty() ? std::string() : argv[0]) + ": " + strerror(rc);
         return false;
     }
     return true;
 }
 
 void ChildProcess::Stop(int timeoutMs) {
-    if (!Running()) return;
-    kill(pid_, SIGTERM);
-    if (!WaitUntil([this] { return !Running(); }, timeoutMs)) {
-        kill(pid_, SIGKILL);
-        int status = 0;
-        while (waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
-        }
-    }
-    pid_ = -1;
+    process_.Signal(SIGTERM);
+    if (!process_.WaitFor(timeoutMs)) process_.Kill();
 }
 
 // ---- SshServer ------------------------------------------------------------------------------------
@@ -286,9 +258,7 @@ bool SlurmCluster::Start(const std::string& folder, std::string* why) {
 
 void SlurmCluster::Stop() {
     // Each daemon takes a second or two to stop: ask them all first.
-    for (ChildProcess* daemon : {&slurmd_, &slurmctld_, &munged_}) {
-        if (daemon->Running()) kill(daemon->pid(), SIGTERM);
-    }
+    for (ChildProcess* daemon : {&slurmd_, &slurmctld_, &munged_}) daemon->Signal(SIGTERM);
     slurmd_.Stop();
     slurmctld_.Stop();
     munged_.Stop();

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "Subprocess.h"
 #include "TestUtil.h"
 
 namespace zep {
@@ -42,7 +43,8 @@ int FreeLoopbackPort();
 // True when a TCP connection to 127.0.0.1:port is accepted.
 bool CanConnect(int port);
 
-// A daemon started as this process's child, its output in a log file; stopped by its process id.
+// A daemon started as this process's child, its output in a log file; stopped by its process id when
+// the object ends.
 class ChildProcess {
   public:
     ChildProcess() = default;
@@ -55,15 +57,18 @@ class ChildProcess {
     bool Start(const std::vector<std::string>& argv, const std::string& logPath, std::string* why);
 
     // True while the child has not ended.
-    bool Running();
+    bool Running() { return process_.Running(); }
+
+    // Sends the signal while the child runs.
+    void Signal(int signal) { process_.Signal(signal); }
 
     // Sends SIGTERM and reaps the child, SIGKILL after timeoutMs. Does nothing when not running.
     void Stop(int timeoutMs = 15000);
 
-    pid_t pid() const { return pid_; }
+    pid_t pid() const { return process_.pid(); }
 
   private:
-    pid_t pid_ = -1;
+    companions::Subprocess process_;
 };
 
 // Polls `ready` every 50 ms until it is true or timeoutMs have passed; returns its last answer.

@@ -1,12 +1,12 @@
 // Standard output in program order for formatted printing and stream output.
-#include "tools/Console.h"
+#include "platform/Console.h"
 
 #include <cstdarg>
 #include <cstdio>
 #include <iostream>
 
 namespace zep {
-namespace tools {
+namespace platform {
 
 void Print(const char* format, ...) {
     std::cout.flush();
@@ -26,5 +26,5 @@ void Flush() {
     std::fflush(stdout);
 }
 
-}  // namespace tools
+}  // namespace platform
 }  // namespace zep

@@ -1,7 +1,7 @@
 // Test support: reading the known-answer files of testing/data, hex helpers, and making initialised
 // method objects of every kind for the tests that all methods share.
-#ifndef ZEP3D_FILECRYPT_KNOWNANSWERS_TEST_H_
-#define ZEP3D_FILECRYPT_KNOWNANSWERS_TEST_H_
+#ifndef ZEP3D_TESTING_KNOWNANSWERS_H_
+#define ZEP3D_TESTING_KNOWNANSWERS_H_
 
 #include <cstddef>
 #include <memory>
@@ -51,4 +51,4 @@ std::string PseudoRandomBytes(size_t count, unsigned int seed);
 }  // namespace filecrypt
 }  // namespace zep
 
-#endif  // ZEP3D_FILECRYPT_KNOWNANSWERS_TEST_H_
+#endif  // ZEP3D_TESTING_KNOWNANSWERS_H_

@@ -1,5 +1,5 @@
 // Test support: known-answer files, hex helpers and method factories.
-#include "filecrypt/KnownAnswers_test.h"
+#include "KnownAnswers.h"
 
 #include <gtest/gtest.h>
 
@@ -9,6 +9,7 @@
 
 #include "TestUtil.h"
 #include "filecrypt/ZEP3DCryptBlowFish.h"
+#include "filecrypt/ZEP3DCryptKit.h"
 #include "filecrypt/ZEP3DCryptRijndael.h"
 #include "filecrypt/ZEP3DCryptTEA.h"
 
@@ -36,12 +37,9 @@ std::string FromHex(const std::string& hex) {
 }
 
 std::string ToHex(const std::string& bytes) {
-    static const char kDigits[] = "0123456789ABCDEF";
-    std::string hex;
-    for (unsigned char c : bytes) {
-        hex.push_back(kDigits[c >> 4]);
-        hex.push_back(kDigits[c & 15]);
-    }
+    std::string hex(2 * bytes.size(), '\0');
+    ZEP3DFileCrypt::detail::EncodeHexPairs(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(),
+                                           &hex[0]);
     return hex;
 }
 

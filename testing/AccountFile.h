@@ -1,8 +1,10 @@
 // Account files for the account reader's tests.
-#ifndef ZEP3D_TOOLKIT_ACCOUNTFILE_TEST_H_
-#define ZEP3D_TOOLKIT_ACCOUNTFILE_TEST_H_
+#ifndef ZEP3D_TESTING_ACCOUNTFILE_H_
+#define ZEP3D_TESTING_ACCOUNTFILE_H_
 
 #include <string>
+
+#include "filecrypt/ZEP3DCryptKit.h"
 
 namespace zep {
 namespace toolkit {
@@ -10,12 +12,9 @@ namespace testing {
 
 // Bytes as upper-case hexadecimal digits, two per byte.
 inline std::string Hex(const std::string& bytes) {
-    static const char kDigits[] = "0123456789ABCDEF";
-    std::string text;
-    for (unsigned char c : bytes) {
-        text += kDigits[c >> 4];
-        text += kDigits[c & 0x0F];
-    }
+    std::string text(2 * bytes.size(), '\0');
+    ZEP3DFileCrypt::detail::EncodeHexPairs(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(),
+                                           &text[0]);
     return text;
 }
 
@@ -29,4 +28,4 @@ inline std::string AccountFile(const std::string& userName, const std::string& p
 }  // namespace toolkit
 }  // namespace zep
 
-#endif  // ZEP3D_TOOLKIT_ACCOUNTFILE_TEST_H_
+#endif  // ZEP3D_TESTING_ACCOUNTFILE_H_

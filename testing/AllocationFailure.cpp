@@ -1,5 +1,5 @@
 // The test program's replacement of the global operator new and delete, with a one-shot failure.
-#include "toolkit/AllocationFailure_test.h"
+#include "AllocationFailure.h"
 
 #include <cstdlib>
 #include <new>

@@ -1,7 +1,7 @@
 // A run set up from a task-manager file in a temporary project, for the launch tests: the handler is
 // built as CZEPTools::SetCommand builds it and stays for inspection.
-#ifndef ZEP3D_LAUNCH_LAUNCHFIXTURE_H_
-#define ZEP3D_LAUNCH_LAUNCHFIXTURE_H_
+#ifndef ZEP3D_TESTING_LAUNCHFIXTURE_H_
+#define ZEP3D_TESTING_LAUNCHFIXTURE_H_
 
 #include <gtest/gtest.h>
 
@@ -66,4 +66,4 @@ class LaunchTest : public ::testing::Test {
 }  // namespace testing
 }  // namespace zep
 
-#endif  // ZEP3D_LAUNCH_LAUNCHFIXTURE_H_
+#endif  // ZEP3D_TESTING_LAUNCHFIXTURE_H_

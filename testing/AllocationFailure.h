@@ -1,6 +1,6 @@
 // Test seam for running out of memory: the test program's operator new can be told to fail once.
-#ifndef ZEP3D_TOOLKIT_ALLOCATIONFAILURE_TEST_H_
-#define ZEP3D_TOOLKIT_ALLOCATIONFAILURE_TEST_H_
+#ifndef ZEP3D_TESTING_ALLOCATIONFAILURE_H_
+#define ZEP3D_TESTING_ALLOCATIONFAILURE_H_
 
 namespace zep {
 namespace toolkit {
@@ -25,4 +25,4 @@ class FailNthAllocation {
 }  // namespace toolkit
 }  // namespace zep
 
-#endif  // ZEP3D_TOOLKIT_ALLOCATIONFAILURE_TEST_H_
+#endif  // ZEP3D_TESTING_ALLOCATIONFAILURE_H_

@@ -1,7 +1,7 @@
 // Test helper on POSIX: sets or clears environment variables for the life of the object and puts the
 // earlier values back afterwards.
-#ifndef ZEP3D_COMPANIONS_COMMON_SCOPEDENVIRONMENT_H_
-#define ZEP3D_COMPANIONS_COMMON_SCOPEDENVIRONMENT_H_
+#ifndef ZEP3D_TESTING_SCOPEDENVIRONMENT_H_
+#define ZEP3D_TESTING_SCOPEDENVIRONMENT_H_
 
 #include <stdlib.h>
 
@@ -54,4 +54,4 @@ class ScopedEnvironment {
 }  // namespace testing
 }  // namespace zep
 
-#endif  // ZEP3D_COMPANIONS_COMMON_SCOPEDENVIRONMENT_H_
+#endif  // ZEP3D_TESTING_SCOPEDENVIRONMENT_H_
