@@ -147,23 +147,12 @@ void BM_SingleFwrite(benchmark::State& state) {
 // blocks to a thread of its own, so the times are wall-clock times and the processor times those of
 // the whole process (every thread); repetitions give medians on a machine shared with other work.
 BENCHMARK(BM_StreamWriter)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond)->MinTime(2.0);
-BENCHMARK(BM_OutputFile)
-    ->Arg(1)
-    ->Arg(0)
-    ->Unit(benchmark::kMillisecond)
-    ->MinTime(1.0)
-    ->Repetitions(5)
-    ->ReportAggregatesOnly(true)
-    ->UseRealTime()
-    ->MeasureProcessCPUTime();
-BENCHMARK(BM_SingleFwrite)
-    ->Arg(1)
-    ->Arg(0)
-    ->Unit(benchmark::kMillisecond)
-    ->MinTime(1.0)
-    ->Repetitions(5)
-    ->ReportAggregatesOnly(true)
-    ->UseRealTime()
-    ->MeasureProcessCPUTime();
+// Both file benchmarks: each kind of mesh, five repetitions, wall clock and the whole process's time.
+static void OnFile(benchmark::internal::Benchmark* b) {
+    b->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond)->MinTime(1.0)->Repetitions(5);
+    b->ReportAggregatesOnly(true)->UseRealTime()->MeasureProcessCPUTime();
+}
+BENCHMARK(BM_OutputFile)->Apply(OnFile);
+BENCHMARK(BM_SingleFwrite)->Apply(OnFile);
 
 BENCHMARK_MAIN();
