@@ -1,5 +1,6 @@
-// Tests of the processor paths: the switch, and the AES and SHA instructions against the table code on
-// the same objects (every other crypt test runs on both paths through the test registration).
+// Tests of the processor paths: the switch, and the AES instructions against the table code on the same
+// objects (every other crypt test, the digest's among them, runs on both paths through the test
+// registration).
 #include "filecrypt/CryptInstructions.h"
 
 #include <gtest/gtest.h>
@@ -9,7 +10,6 @@
 
 #include "KnownAnswers.h"
 #include "filecrypt/ZEP3DCryptRijndael.h"
-#include "filecrypt/ZEP3DMessageDigestSHA.h"
 #include "platform/CpuFeatures.h"
 
 namespace zep {
@@ -107,26 +107,6 @@ TEST(CryptInstructions, AesGivesTheTableCodesBytesInEveryModeKeyLengthAndLength)
                     EXPECT_EQ(ToHex(tableBlock), ToHex(expected));
                 }
             }
-        }
-    }
-}
-
-TEST(CryptInstructions, ShaGivesTheTableCodesDigestForEveryLengthAndPiece) {
-    if (!zep::platform::GetCpuFeatures().sha) GTEST_SKIP() << "the processor has no SHA instructions";
-    const std::string message = PseudoRandomBytes(1000, 7);
-    for (size_t length = 1; length <= message.size(); length += 37) {
-        for (size_t piece : {size_t{1}, size_t{64}, size_t{200}, length}) {
-            std::string digests[2];
-            for (int portable = 0; portable < 2; ++portable) {
-                ScopedPortable path(portable != 0);
-                ZEP3DFileCrypt::CZEP3DMessageDigestSHA sha;
-                for (size_t pos = 0; pos < length; pos += piece) {
-                    sha.AddData(message.data() + pos, static_cast<int>(std::min(piece, length - pos)));
-                }
-                digests[portable].assign(32, '\0');
-                sha.FinalDigest(&digests[portable][0]);
-            }
-            EXPECT_EQ(ToHex(digests[0]), ToHex(digests[1])) << "length " << length << " piece " << piece;
         }
     }
 }
