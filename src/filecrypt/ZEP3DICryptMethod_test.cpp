@@ -1,6 +1,6 @@
-// Tests of what every method shares: the published answers, the refusals before and in Initialize, key
-// forming and fingerprints, padding, Xor, the chaining modes across calls, refused lengths and working in
-// place.
+// Tests of the block-cipher methods, most of them over every method: the published answers, the refusals
+// before and in Initialize, re-initialisation, key forming and fingerprints, padding, Xor, the chaining modes
+// across calls, refused lengths and working in place.
 #include "filecrypt/ZEP3DICryptMethod.h"
 
 #include <gtest/gtest.h>
@@ -194,6 +194,54 @@ TEST(CryptMethod, AnUninitialisedMethodRefusesEveryOperationWithItsOwnMessage) {
         EXPECT_EQ(std::string(in, 6), std::string("\x01\0\0\0\0\0", 6));
         EXPECT_FALSE(zep::testing::FileExists(dir.File("cipher")));
     }
+}
+
+TEST(CryptMethod, AReinitialisationTakesChainModesAndKeyAndARefusedOneChangesNothing) {
+    for (const Kind& kind : kKinds) {
+        SCOPED_TRACE(kind.name);
+        const size_t bs = static_cast<size_t>(kind.blockSize);
+        const std::string key = PseudoRandomBytes(kind.keyBytes, 3),
+                          other = PseudoRandomBytes(kind.keyBytes, 7);
+        const std::string chainA = PseudoRandomBytes(32, 5), chainB = PseudoRandomBytes(32, 6);
+        const std::string plain = PseudoRandomBytes(2 * bs, 4);
+        auto init = [&kind](ZEP3DICryptMethod& method, const std::string& k, const std::string& chain,
+                            unsigned int mode, unsigned int padding) {
+            method.Initialize(k.data(), static_cast<int>(k.size()), chain.data(), static_cast<int>(k.size()),
+                              kind.blockSize, mode, padding);
+        };
+        auto fresh = [&](const std::string& k) {
+            auto method = NewMethod(kind.method);
+            init(*method, k, chainB, CFB, PADCOUNT);
+            return method;
+        };
+        // One block of a longer chain block is taken (Blowfish always starts from zeros).
+        auto reused = NewMethod(kind.method);
+        init(*reused, key, chainA, CBC, ZEROES);
+        std::string mixed = plain.substr(0, bs);
+        for (size_t i = 0; i < bs && kind.method != BLOWFISH; ++i)
+            mixed[i] = static_cast<char>(mixed[i] ^ chainA[i]);
+        EXPECT_EQ(Apply(*reused, true, plain.substr(0, bs)),
+                  Apply(*MakeMethod(kind.method, key, kind.blockSize, ECB), true, mixed));
+
+        init(*reused, key, chainB, CFB, PADCOUNT);  // the same key: the new chain and modes
+        EXPECT_EQ(reused->GetOperationMode(), unsigned(CFB));
+        EXPECT_EQ(reused->GetPaddingMode(), unsigned(PADCOUNT));
+        EXPECT_EQ(Apply(*reused, true, plain), Apply(*fresh(key), true, plain));
+        init(*reused, other, chainB, CFB, PADCOUNT);  // a new key, taken in full
+        auto twin = fresh(other);
+        EXPECT_EQ(Apply(*reused, true, plain.substr(0, bs)), Apply(*twin, true, plain.substr(0, bs)));
+        zep::testing::DebugOutputCapture debug;
+        init(*reused, key, chainA, 3, ZEROES);
+        EXPECT_EQ(debug.Messages().size(), 1u);
+        EXPECT_EQ(reused->GetOperationMode(), unsigned(CFB));
+        EXPECT_EQ(Apply(*reused, true, plain.substr(bs)), Apply(*twin, true, plain.substr(bs)));
+    }
+    // TEA's key length and block size are fixed, whatever is given.
+    CZEP3DCryptTEA tea;
+    tea.Initialize("k", 1, nullptr, 7, 99, CBC, BLANKS);
+    EXPECT_EQ(tea.IsInitialized(), 1);
+    EXPECT_EQ(tea.GetBlockSize(), 8);
+    EXPECT_EQ(tea.GetKeyLength(), 16);
 }
 
 TEST(CryptMethod, ShortKeyDataIsRepeatedToTheKeyLength) {
