@@ -80,6 +80,12 @@ void CheckCipherAnswer(const KnownAnswer& answer, unsigned int method) {
         EXPECT_EQ(ToHex(block), ToHex(answer.out)) << "EncryptBlock";
         rijndael->DecryptBlock(answer.out.data(), &block[0]);
         EXPECT_EQ(ToHex(block), ToHex(answer.in)) << "DecryptBlock";
+        if (blockSize == 16) {
+            rijndael->DefEncryptBlock(answer.in.data(), &block[0]);
+            EXPECT_EQ(ToHex(block), ToHex(answer.out)) << "DefEncryptBlock";
+            rijndael->DefDecryptBlock(answer.out.data(), &block[0]);
+            EXPECT_EQ(ToHex(block), ToHex(answer.in)) << "DefDecryptBlock";
+        }
     }
     // CBC from a zero chain: C1 = E(P) = Out, C2 = E(Out ^ P).
     std::string second = answer.out;
