@@ -5,7 +5,6 @@
 
 #include <fstream>
 #include <random>
-#include <sstream>
 
 #include "TestUtil.h"
 #include "filecrypt/ZEP3DCryptBlowFish.h"
@@ -111,38 +110,6 @@ std::unique_ptr<ZEP3DFileCrypt::ZEP3DICryptMethod> MakeMethod(unsigned int metho
     made->Initialize(key.data(), static_cast<int>(key.size()), zeroChain, keyLength, blockSize, mode,
                      padding);
     return made;
-}
-
-void CheckCipherKnownAnswers(const std::string& fileName, unsigned int method) {
-    using ZEP3DFileCrypt::CBC;
-    using ZEP3DFileCrypt::ECB;
-    for (const KnownAnswer& answer : ReadKnownAnswers(fileName)) {
-        SCOPED_TRACE(fileName + ":" + std::to_string(answer.line) + " [" + answer.section + "]");
-        const int blockSize = static_cast<int>(answer.in.size());
-        auto ecb = MakeMethod(method, answer.key, blockSize, ECB);
-        ASSERT_EQ(ecb->IsInitialized(), 1);
-        std::string out(answer.in.size(), '\0');
-        ecb->Encrypt(answer.in.data(), &out[0], out.size());
-        EXPECT_EQ(ToHex(out), ToHex(answer.out)) << "encipher";
-        std::string back(out.size(), '\0');
-        ecb->Decrypt(answer.out.data(), &back[0], back.size());
-        EXPECT_EQ(ToHex(back), ToHex(answer.in)) << "decipher";
-
-        // CBC from a zero chain: C1 = E(P) = Out, C2 = E(Out ^ P).
-        std::string twice = answer.in + answer.in;
-        std::string second = answer.out;
-        for (size_t i = 0; i < second.size(); ++i) second[i] = static_cast<char>(second[i] ^ answer.in[i]);
-        std::string expected2(second.size(), '\0');
-        ecb->Encrypt(second.data(), &expected2[0], expected2.size());
-        auto cbc = MakeMethod(method, answer.key, blockSize, CBC);
-        std::string chained(twice.size(), '\0');
-        cbc->Encrypt(twice.data(), &chained[0], chained.size());
-        EXPECT_EQ(ToHex(chained), ToHex(answer.out + expected2)) << "CBC encipher";
-        cbc->ResetChain();
-        std::string unchained(chained.size(), '\0');
-        cbc->Decrypt(chained.data(), &unchained[0], unchained.size());
-        EXPECT_EQ(ToHex(unchained), ToHex(twice)) << "CBC decipher";
-    }
 }
 
 std::string PseudoRandomBytes(size_t count, unsigned int seed) {

@@ -39,11 +39,6 @@ std::unique_ptr<ZEP3DFileCrypt::ZEP3DICryptMethod> MakeMethod(unsigned int metho
                                                               int blockSize, unsigned int mode,
                                                               unsigned int padding = 0);
 
-// The generic known-answer test of a block-cipher method: for every record of the file, Key is the key
-// data (and key length), In one block and Out its encipherment. Checks the block encipher (ECB), the
-// decipher, and CBC over In twice in one call against blocks enciphered one by one.
-void CheckCipherKnownAnswers(const std::string& fileName, unsigned int method);
-
 // Deterministic pseudo-random bytes.
 std::string PseudoRandomBytes(size_t count, unsigned int seed);
 

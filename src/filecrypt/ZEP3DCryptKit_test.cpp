@@ -76,42 +76,41 @@ TEST(CryptKit, CreateChecksInOrderAndAFailedCheckKeepsTheKit) {
     EXPECT_EQ(kit.GetMethod(), nullptr);
 }
 
-TEST(CryptKit, TextKeysAreZeroExtendedOrCutNeverRepeated) {
-    std::string plain = PseudoRandomBytes(32, 1);
-    CZEP3DCryptKit kit;
-    // 13 characters with key length 16: the text and three zero bytes.
-    ASSERT_TRUE(kit.Create(1, RIJNDAEL, ECB, ZEROES, "PlumTreeGlade", TEXT, 16, 16));
-    std::string key("PlumTreeGlade\0\0\0", 16);
-    Decrypted d = Decipher(kit, ToHex(Encipher(0, key, 16, ECB, plain)));
-    EXPECT_EQ(d.echo, ToHex(plain));
-
-    // A text longer than the key buffer is cut at the buffer (Blowfish: 56 bytes).
+TEST(CryptKit, KeyTextsAreZeroExtendedOrCutNeverRepeatedAndHexStopsAtTheFirstBadPair) {
+    const std::string key = PseudoRandomBytes(16, 3);
+    std::string badPair = ToHex(key);
+    badPair[9] = 'a';  // a lower-case digit stops decoding: the rest of the key is zero
     std::string longText(70, 'L');
     longText[10] = 'x';
-    ASSERT_TRUE(kit.Create(0, BLOWFISH, CFB, BLANKS, longText.c_str(), TEXT, 56, 8));
-    EXPECT_EQ(Decipher(kit, ToHex(Encipher(1, longText.substr(0, 56), 8, CFB, plain))).echo, ToHex(plain));
-}
-
-TEST(CryptKit, HexKeysDecodeUpperCaseDigitsAndStopAtTheFirstBadPair) {
-    std::string plain = PseudoRandomBytes(16, 2);
-    CZEP3DCryptKit kit;
-    std::string key = PseudoRandomBytes(16, 3);
-    ASSERT_TRUE(kit.Create(0, RIJNDAEL, ECB, ZEROES, ToHex(key).c_str(), HEX, 16, 16));
-    EXPECT_EQ(Decipher(kit, ToHex(Encipher(0, key, 16, ECB, plain))).echo, ToHex(plain));
-
-    // A lower-case digit stops decoding: the rest of the key is zero.
-    std::string text = ToHex(key);
-    text[9] = 'a';
-    std::string cut = key.substr(0, 4) + std::string(12, '\0');
-    ASSERT_TRUE(kit.Create(0, RIJNDAEL, ECB, ZEROES, text.c_str(), HEX, 16, 16));
-    EXPECT_EQ(Decipher(kit, ToHex(Encipher(0, cut, 16, ECB, plain))).echo, ToHex(plain));
-
-    // A short text (and an odd last digit) gives only the whole pairs; TEA takes 16 bytes.
-    ASSERT_TRUE(kit.Create(0, TEA, ECB, ZEROES, "0102030", HEX, 16, 8));
-    EXPECT_EQ(Decipher(kit, ToHex(Encipher(2, std::string("\x01\x02\x03", 3) + std::string(13, '\0'), 8, ECB,
-                                           plain)))
-                  .echo,
-              ToHex(plain));
+    const struct {
+        std::string text;
+        unsigned int form, method, mode;
+        int keyLength, blockSize;
+        std::string formed;
+        size_t plainLength;
+    } rows[] = {
+        {"PlumTreeGlade", TEXT, RIJNDAEL, ECB, 16, 16, std::string("PlumTreeGlade\0\0\0", 16), 32},
+        // A text longer than the key buffer is cut at the buffer (Blowfish: 56 bytes).
+        {longText, TEXT, BLOWFISH, CFB, 56, 8, longText.substr(0, 56), 32},
+        {ToHex(key), HEX, RIJNDAEL, ECB, 16, 16, key, 16},
+        {badPair, HEX, RIJNDAEL, ECB, 16, 16, key.substr(0, 4) + std::string(12, '\0'), 16},
+        // A short text (and an odd last digit) gives only the whole pairs; TEA takes 16 bytes.
+        {"0102030", HEX, TEA, ECB, 16, 8, std::string("\x01\x02\x03", 3) + std::string(13, '\0'), 16},
+        // Long ciphertexts use heap scratch and are deciphered whole.
+        {"a Blowfish key", TEXT, BLOWFISH, CBC, 56, 8, "a Blowfish key" + std::string(42, '\0'), 4000},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.text);
+        std::string plain = PseudoRandomBytes(row.plainLength, 1);
+        for (char& c : plain) c = static_cast<char>('!' + static_cast<unsigned char>(c) % 90);
+        CZEP3DCryptKit kit;
+        ASSERT_TRUE(kit.Create(0, row.method, row.mode, BLANKS, row.text.c_str(), row.form, row.keyLength,
+                               row.blockSize));
+        const std::string hex = ToHex(Encipher(row.method, row.formed, row.blockSize, row.mode, plain));
+        const Decrypted d = Decipher(kit, hex);
+        EXPECT_EQ(d.plain, plain);
+        EXPECT_EQ(d.echo, ToHex(plain));
+    }
 }
 
 TEST(CryptKit, DecryptionStringKeepsPaddingAndIgnoresAnOddLastDigit) {
@@ -176,16 +175,6 @@ TEST(CryptKit, UncreatedKitRefusesAndLeavesTheOutputs) {
     EXPECT_TRUE(kit.Destroy());
     EXPECT_EQ(debug.Messages(),
               (std::vector<std::string>{"CZEP3DCryptKit::DecryptionString()-Object not created!"}));
-}
-
-TEST(CryptKit, LongCiphertextsUseHeapScratchAndDecipherWhole) {
-    CZEP3DCryptKit kit;
-    ASSERT_TRUE(kit.Create(0, BLOWFISH, CBC, ZEROES, "a Blowfish key", TEXT, 56, 8));
-    std::string key = std::string("a Blowfish key") + std::string(42, '\0');
-    std::string plain(4000, 'q');
-    Decrypted d = Decipher(kit, ToHex(Encipher(1, key, 8, CBC, plain)));
-    EXPECT_EQ(d.plain, plain);
-    EXPECT_EQ(d.echo, ToHex(plain));
 }
 
 }  // namespace

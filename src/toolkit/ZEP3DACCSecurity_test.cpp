@@ -9,17 +9,22 @@
 #include <string>
 #include <vector>
 
-#include "AccountFile.h"
 #include "AllocationFailure.h"
 #include "TestUtil.h"
+#include "filecrypt/ZEP3DCryptKit.h"
 #include "filecrypt/ZEP3DCryptRijndael.h"
 
 namespace {
 
 using zep::testing::DebugOutputCapture;
-using zep::toolkit::testing::AccountFile;
 using Strings = std::vector<std::string>;
 using namespace std::string_literals;
+
+// An account file as the installation writes it on Windows: CR LF line ends, a comment, the section.
+std::string AccountFile(const std::string& userName, const std::string& passwordHex) {
+    return "; cluster account\r\n[ACCSecurity]\r\nUserName=" + userName + "\r\nPassword=" + passwordHex +
+           "\r\n";
+}
 
 // The password's bytes, zero bytes up to whole 16-byte blocks, enciphered by the library's Rijndael
 // method in ECB under the account key, as upper-case hexadecimal digits.
@@ -33,7 +38,10 @@ std::string EncipherPassword(const std::string& password) {
     method.Initialize(key, 16, chain, 16, 16, ZEP3DFileCrypt::ECB, ZEP3DFileCrypt::ZEROES);
     std::string cipher(padded.size(), '\0');
     method.Encrypt(padded.data(), &cipher[0], padded.size());
-    return zep::toolkit::testing::Hex(cipher);
+    std::string hex(2 * cipher.size(), '\0');
+    ZEP3DFileCrypt::detail::EncodeHexPairs(reinterpret_cast<const unsigned char*>(cipher.data()),
+                                           cipher.size(), &hex[0]);
+    return hex;
 }
 
 class AccountTest : public ::testing::Test {
