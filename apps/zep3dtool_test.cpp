@@ -227,7 +227,8 @@ TEST_F(Zep3dtool, ProgressBarShowsThroughputOnStandardErrorWhenAsked) {
 }
 
 TEST_F(Zep3dtool, ArrowsWritesOneFacetPerVectorAndLeavesOutWhatHasNoArrow) {
-    for (const char* csv : {"vectors.csv", "short-line.csv", "float-range.csv"}) Put(csv, Data(csv));
+    for (const char* csv : {"vectors.csv", "short-line.csv", "float-range.csv", "too-short.csv"})
+        Put(csv, Data(csv));
     std::string many;
     for (int i = 1; i <= 100; ++i) many += "0,0,0," + std::to_string(i) + ",1,0\n";
     Put("many.csv", many);
