@@ -123,19 +123,7 @@ class Zep3dtool : public ::testing::Test {
     ScopedTempDir dir_;
 };
 
-TEST_F(Zep3dtool, EveryCommandHasHelpOnStandardOutput) {
-    // "--help" also wins over a wrong option.
-    for (const char* args :
-         {"--help", "run --help", "check --help", "account --help", "account set --help",
-          "account show --help", "encrypt --help", "decrypt --help", "arrows --help", "run --bogus --help"}) {
-        Result r = Shell(std::string("zep3dtool ") + args);
-        EXPECT_EQ(r.code, 0) << args;
-        EXPECT_THAT(r.out, StartsWith("usage: zep3dtool")) << args;
-        EXPECT_EQ(r.err, "") << args;
-    }
-    EXPECT_THAT(Shell("zep3dtool run --help").out, HasSubstr("\n  --no-path-mapping "));
-    EXPECT_THAT(Shell("zep3dtool encrypt --help").out, HasSubstr("\n  --key-hex HEX "));
-}
+TEST_F(Zep3dtool, EveryCommandHasHelpOnStandardOutput) { Transcript("help.txt"); }
 
 TEST_F(Zep3dtool, WrongUsageIsOneLineOnStandardErrorAndExitCode2) { Transcript("usage.txt"); }
 
