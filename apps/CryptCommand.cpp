@@ -171,11 +171,25 @@ bool ReadKey(const std::string& path, std::string* key, std::string* error) {
     return true;
 }
 
-}  // namespace
+// What the options ask for, checked: the method and its settings, the key's source and the files.
+struct Settings {
+    std::string command;
+    bool decrypt = false;
+    const Method* method = nullptr;
+    unsigned int mode = ZEP3DFileCrypt::CBC;
+    unsigned int padding = ZEP3DFileCrypt::ZEROES;
+    long keyLength = 0;
+    long blockSize = 0;
+    bool hexKey = false;
+    std::string input;
+    std::string output;
+};
 
-int CryptCommand(const std::vector<std::string>& args, bool decrypt) {
-    const std::string command = decrypt ? "decrypt" : "encrypt";
-    Options options(
+// What a step returns to let the command go on; any other value is the command's exit code.
+constexpr int kGoOn = -1;
+
+Options CryptOptions(const std::string& command, bool decrypt) {
+    return Options(
         "zep3dtool " + command +
             " [options] --key TEXT|--key-hex HEX|--key-file FILE|--key-stdin INPUT OUTPUT",
         decrypt ? "Deciphers a file written by 'zep3dtool encrypt' (or by the library's EncryptFile) with "
@@ -209,35 +223,32 @@ int CryptCommand(const std::vector<std::string>& args, bool decrypt) {
           "never show the progress bar (default: shown when standard error is a\n"
           "                            terminal and the file takes more than half a second)"}},
         2);
-    std::string error;
-    if (!options.Parse(args, &error)) return UsageError(command, error);
-    if (options.Help()) {
-        std::fputs(options.HelpText().c_str(), stdout);
-        return kExitOk;
-    }
+}
 
+// The method, mode, padding, key length and block size, and that the key comes from exactly one source.
+int ReadSettings(const Options& options, Settings* s) {
+    const std::string& command = s->command;
     unsigned int methodIndex = 0;
-    unsigned int mode = ZEP3DFileCrypt::CBC;
-    unsigned int padding = ZEP3DFileCrypt::ZEROES;
     if (options.Has("method") &&
         !Choose(options.Value("method"), {"rijndael", "blowfish", "tea"}, &methodIndex))
         return UsageError(command,
                           "unknown method '" + options.Value("method") + "' (rijndael, blowfish or tea)");
-    if (options.Has("mode") && !Choose(options.Value("mode"), {"ecb", "cbc", "cfb"}, &mode))
+    if (options.Has("mode") && !Choose(options.Value("mode"), {"ecb", "cbc", "cfb"}, &s->mode))
         return UsageError(command, "unknown mode '" + options.Value("mode") + "' (ecb, cbc or cfb)");
     if (options.Has("padding") &&
-        !Choose(options.Value("padding"), {"zeroes", "blanks", "padcount"}, &padding))
+        !Choose(options.Value("padding"), {"zeroes", "blanks", "padcount"}, &s->padding))
         return UsageError(command,
                           "unknown padding '" + options.Value("padding") + "' (zeroes, blanks or padcount)");
     const Method& method = Methods()[methodIndex];
-    long keyLength = method.keyLengths.front();
-    long blockSize = method.blockSizes.front();
-    if (options.Has("key-length") && (!ParseInteger(options.Value("key-length"), 1, 1024, &keyLength) ||
-                                      !Contains(method.keyLengths, static_cast<int>(keyLength))))
+    s->method = &method;
+    s->keyLength = method.keyLengths.front();
+    s->blockSize = method.blockSizes.front();
+    if (options.Has("key-length") && (!ParseInteger(options.Value("key-length"), 1, 1024, &s->keyLength) ||
+                                      !Contains(method.keyLengths, static_cast<int>(s->keyLength))))
         return UsageError(command, "key length '" + options.Value("key-length") + "' is not one of " +
                                        method.name + "'s (" + List(method.keyLengths) + ")");
-    if (options.Has("block-size") && (!ParseInteger(options.Value("block-size"), 1, 1024, &blockSize) ||
-                                      !Contains(method.blockSizes, static_cast<int>(blockSize))))
+    if (options.Has("block-size") && (!ParseInteger(options.Value("block-size"), 1, 1024, &s->blockSize) ||
+                                      !Contains(method.blockSizes, static_cast<int>(s->blockSize))))
         return UsageError(command, "block size '" + options.Value("block-size") + "' is not one of " +
                                        method.name + "'s (" + List(method.blockSizes) + ")");
     const int keySources =
@@ -246,81 +257,101 @@ int CryptCommand(const std::vector<std::string>& args, bool decrypt) {
         return UsageError(command, "give the key with one of --key, --key-hex, --key-file or --key-stdin");
     if (options.Has("progress") && options.Has("no-progress"))
         return UsageError(command, "--progress and --no-progress exclude each other");
+    s->hexKey = options.Has("key-hex");
+    s->input = options.Positionals()[0];
+    s->output = options.Positionals()[1];
+    return kGoOn;
+}
 
-    std::string key;
+// Takes the key from its source and checks it; a hexadecimal key comes out in capitals. Says whether
+// the key leaves the settings out of the file's fingerprint. A refused key is wiped.
+int TakeKey(const Options& options, const Settings& s, std::string* key, bool* weakFingerprint) {
     if (options.Has("key-file") || options.Has("key-stdin")) {
-        if (!ReadKey(options.Has("key-file") ? options.Value("key-file") : std::string(), &key, &error))
-            return Fail(command, error);
+        std::string error;
+        if (!ReadKey(options.Has("key-file") ? options.Value("key-file") : std::string(), key, &error))
+            return Fail(s.command, error);
         // The kit takes a text key up to its first zero byte: the rest would be ignored without a word.
-        if (key.find('\0') != std::string::npos) {
-            platform::SecureWipe(key);
-            return UsageError(command, "the key holds a zero byte");
+        if (key->find('\0') != std::string::npos) {
+            platform::SecureWipe(*key);
+            return UsageError(s.command, "the key holds a zero byte");
         }
     } else {
-        key = options.Has("key") ? options.Value("key") : options.Value("key-hex");
+        *key = options.Has("key") ? options.Value("key") : options.Value("key-hex");
     }
-    size_t keyBytes = key.size();
-    if (options.Has("key-hex")) {
-        bool hex = key.size() % 2 == 0;
-        for (char& c : key) {
+    size_t keyBytes = key->size();
+    if (s.hexKey) {
+        bool hex = key->size() % 2 == 0;
+        for (char& c : *key) {
             if (c >= 'a' && c <= 'f') c = static_cast<char>(c - 'a' + 'A');
             hex = hex && ((c >= '0' && c <= '9') || (c >= 'A' && c <= 'F'));
         }
         if (!hex) {
-            platform::SecureWipe(key);
-            return UsageError(command, "--key-hex needs an even number of hexadecimal digits");
+            platform::SecureWipe(*key);
+            return UsageError(s.command, "--key-hex needs an even number of hexadecimal digits");
         }
-        keyBytes = key.size() / 2;
+        keyBytes = key->size() / 2;
     }
-    if (keyBytes == 0 || keyBytes > static_cast<size_t>(keyLength)) {
-        platform::SecureWipe(key);
+    if (keyBytes == 0 || keyBytes > static_cast<size_t>(s.keyLength)) {
+        platform::SecureWipe(*key);
         // A longer key would be cut without a word: two keys that differ only past the length would match.
-        return UsageError(command, "the key must have 1 to " + std::to_string(keyLength) + " bytes, not " +
-                                       std::to_string(keyBytes));
+        return UsageError(s.command, "the key must have 1 to " + std::to_string(s.keyLength) +
+                                         " bytes, not " + std::to_string(keyBytes));
     }
-
     // The fingerprint digests the key only up to its first zero byte, and the settings after the key:
     // a key shorter than the key length (zero-extended) leaves the settings out of the fingerprint.
-    bool weakFingerprint = keyBytes < static_cast<size_t>(keyLength);
-    if (options.Has("key-hex")) {
-        for (size_t i = 0; i + 1 < key.size(); i += 2)
-            weakFingerprint = weakFingerprint || (key[i] == '0' && key[i + 1] == '0');
+    *weakFingerprint = keyBytes < static_cast<size_t>(s.keyLength);
+    if (s.hexKey) {
+        for (size_t i = 0; i + 1 < key->size(); i += 2)
+            *weakFingerprint = *weakFingerprint || ((*key)[i] == '0' && (*key)[i + 1] == '0');
     }
+    return kGoOn;
+}
 
-    const std::string input = options.Positionals()[0];
-    const std::string output = options.Positionals()[1];
+// Checks the input and the output before any work: the input a readable file, the output not the
+// input, not a folder, and replaced only with --force; a file to decipher must have a fitting length.
+int CheckFiles(const Settings& s, bool force, uint64_t* inSize) {
+    const std::string& command = s.command;
     platform::FileStatus inStatus;
-    if (!platform::QueryFileStatus(input.c_str(), &inStatus))
-        return Fail(command, "cannot read " + input + ": no such file");
-    if (inStatus.isDirectory) return Fail(command, "cannot read " + input + ": it is a folder");
-    std::FILE* probe = platform::OpenStdioPlain(input.c_str(), "rb");
+    if (!platform::QueryFileStatus(s.input.c_str(), &inStatus))
+        return Fail(command, "cannot read " + s.input + ": no such file");
+    if (inStatus.isDirectory) return Fail(command, "cannot read " + s.input + ": it is a folder");
+    std::FILE* probe = platform::OpenStdioPlain(s.input.c_str(), "rb");
     if (probe == nullptr)
         return Fail(command,
-                    "cannot read " + input + ": " + platform::SystemErrorText(platform::LastSystemError()));
+                    "cannot read " + s.input + ": " + platform::SystemErrorText(platform::LastSystemError()));
     std::fclose(probe);
     platform::FileStatus outStatus;
-    if (platform::QueryFileStatus(output.c_str(), &outStatus)) {
+    if (platform::QueryFileStatus(s.output.c_str(), &outStatus)) {
         std::error_code same;
-        if (fs::equivalent(fs::u8path(platform::MapPath(input.c_str())),
-                           fs::u8path(platform::MapPath(output.c_str())), same))
+        if (fs::equivalent(fs::u8path(platform::MapPath(s.input.c_str())),
+                           fs::u8path(platform::MapPath(s.output.c_str())), same))
             return Fail(command, "the input and the output are the same file");
-        if (outStatus.isDirectory) return Fail(command, "cannot write " + output + ": it is a folder");
-        if (!options.Has("force")) return Fail(command, output + " exists; give --force to replace it");
+        if (outStatus.isDirectory) return Fail(command, "cannot write " + s.output + ": it is a folder");
+        if (!force) return Fail(command, s.output + " exists; give --force to replace it");
     }
-    uint64_t inSize = static_cast<uint64_t>(inStatus.size);
-    uint64_t block = static_cast<uint64_t>(blockSize);
-    if (decrypt && (inSize < kFingerprintBytes || (inSize - kFingerprintBytes) % block != 0))
-        return Fail(command, input + " is not an encrypted file with " + std::to_string(blockSize) +
+    *inSize = static_cast<uint64_t>(inStatus.size);
+    const uint64_t block = static_cast<uint64_t>(s.blockSize);
+    if (s.decrypt && (*inSize < kFingerprintBytes || (*inSize - kFingerprintBytes) % block != 0))
+        return Fail(command, s.input + " is not an encrypted file with " + std::to_string(s.blockSize) +
                                  "-byte blocks: its length does not fit");
-    uint64_t expected =
-        decrypt ? inSize - kFingerprintBytes : kFingerprintBytes + (inSize + block - 1) / block * block;
+    return kGoOn;
+}
+
+// Sets up the crypt method with the key (wiped afterwards, whatever happens) and runs the file work with
+// the progress bar; says how many bytes were written.
+int CipherFile(const Settings& s, std::string* key, uint64_t inSize, bool forced, bool allowed,
+               uint64_t* written) {
+    const std::string& command = s.command;
+    const uint64_t block = static_cast<uint64_t>(s.blockSize);
+    const uint64_t expected =
+        s.decrypt ? inSize - kFingerprintBytes : kFingerprintBytes + (inSize + block - 1) / block * block;
 
     MessageCapture messages;
     ZEP3DFileCrypt::CZEP3DCryptKit kit;
-    bool created = kit.Create(1, method.id, mode, padding, key.c_str(),
-                              options.Has("key-hex") ? ZEP3DFileCrypt::HEX : ZEP3DFileCrypt::TEXT,
-                              static_cast<int>(keyLength), static_cast<int>(blockSize));
-    platform::SecureWipe(key);
+    bool created = kit.Create(1, s.method->id, s.mode, s.padding, key->c_str(),
+                              s.hexKey ? ZEP3DFileCrypt::HEX : ZEP3DFileCrypt::TEXT,
+                              static_cast<int>(s.keyLength), static_cast<int>(s.blockSize));
+    platform::SecureWipe(*key);
     if (!created || kit.GetMethod() == nullptr) {
         std::vector<std::string> said = messages.Messages();
         return Fail(command, "the crypt method cannot be set up" + (said.empty() ? "" : ": " + said.front()));
@@ -329,14 +360,12 @@ int CryptCommand(const std::vector<std::string>& args, bool decrypt) {
     // The library writes the output beside it and moves it over it only when complete and correct.
     // Deciphered data is private from its first byte on, whatever mode a replaced file had.
     ZEP3DFileCrypt::ZEP3DICryptMethod* cipher = kit.GetMethod();
-    bool forced = options.Has("progress");
-    bool allowed = forced || (!options.Has("no-progress") && StderrIsTerminal());
     zep::filecrypt::FileOutcome outcome = RunWithProgress(
         [&](const zep::filecrypt::FileOptions& fileOptions) {
-            return decrypt ? zep::filecrypt::DecipherFile(*cipher, input, output, fileOptions)
-                           : zep::filecrypt::EncipherFile(*cipher, input, output, fileOptions);
+            return s.decrypt ? zep::filecrypt::DecipherFile(*cipher, s.input, s.output, fileOptions)
+                             : zep::filecrypt::EncipherFile(*cipher, s.input, s.output, fileOptions);
         },
-        command, expected, decrypt ? 0600 : -1, forced, allowed);
+        command, expected, s.decrypt ? 0600 : -1, forced, allowed);
     using zep::filecrypt::FileResult;
     switch (outcome.result) {
         case FileResult::kDone:
@@ -345,38 +374,76 @@ int CryptCommand(const std::vector<std::string>& args, bool decrypt) {
             return Fail(command, "the input and the output are the same file");
         case FileResult::kWrongFingerprint:
             return Fail(command,
-                        "wrong key or settings for " + input +
+                        "wrong key or settings for " + s.input +
                             " (method, mode, padding, key, key length and block size must be those it "
                             "was encrypted with)");
         case FileResult::kPartialBlock:
-            return Fail(command, input + " is not an encrypted file with " + std::to_string(blockSize) +
+            return Fail(command, s.input + " is not an encrypted file with " + std::to_string(s.blockSize) +
                                      "-byte blocks: its length does not fit");
         case FileResult::kUnreadable:
-            return Fail(command, "cannot read " + input + ": " + ErrorText(outcome.systemError));
+            return Fail(command, "cannot read " + s.input + ": " + ErrorText(outcome.systemError));
         case FileResult::kUnwritable:
-            return Fail(command, "cannot write " + output + ": " + ErrorText(outcome.systemError));
+            return Fail(command, "cannot write " + s.output + ": " + ErrorText(outcome.systemError));
         case FileResult::kOutOfMemory:
             return Fail(command, "out of memory");
     }
-    const uint64_t written = outcome.written;
-    if (weakFingerprint && !decrypt) {
+    *written = outcome.written;
+    return kGoOn;
+}
+
+// The summary line on standard output, after the note on a weak fingerprint on standard error.
+void Report(const Settings& s, bool weakFingerprint, uint64_t inSize, uint64_t written) {
+    if (weakFingerprint && !s.decrypt) {
         std::fprintf(
             stderr,
             "zep3dtool encrypt: note: a key shorter than %ld bytes, or with a zero byte, leaves the mode, "
             "padding and block size out of the file's fingerprint, so decrypt cannot refuse wrong ones\n",
-            keyLength);
+            s.keyLength);
     }
     std::printf(
         "%s %s (%llu bytes) into %s (%llu bytes): %s, %s, %s padding, key length %ld, block size %ld\n",
-        decrypt ? "Decrypted" : "Encrypted", input.c_str(), static_cast<unsigned long long>(inSize),
-        output.c_str(), static_cast<unsigned long long>(written), method.name,
-        mode == 0   ? "ecb"
-        : mode == 1 ? "cbc"
-                    : "cfb",
-        padding == 0   ? "zeroes"
-        : padding == 1 ? "blanks"
-                       : "padcount",
-        keyLength, blockSize);
+        s.decrypt ? "Decrypted" : "Encrypted", s.input.c_str(), static_cast<unsigned long long>(inSize),
+        s.output.c_str(), static_cast<unsigned long long>(written), s.method->name,
+        s.mode == 0   ? "ecb"
+        : s.mode == 1 ? "cbc"
+                      : "cfb",
+        s.padding == 0   ? "zeroes"
+        : s.padding == 1 ? "blanks"
+                         : "padcount",
+        s.keyLength, s.blockSize);
+}
+
+}  // namespace
+
+int CryptCommand(const std::vector<std::string>& args, bool decrypt) {
+    Settings settings;
+    settings.command = decrypt ? "decrypt" : "encrypt";
+    settings.decrypt = decrypt;
+    Options options = CryptOptions(settings.command, decrypt);
+    std::string error;
+    if (!options.Parse(args, &error)) return UsageError(settings.command, error);
+    if (options.Help()) {
+        std::fputs(options.HelpText().c_str(), stdout);
+        return kExitOk;
+    }
+    int code = ReadSettings(options, &settings);
+    if (code != kGoOn) return code;
+    std::string key;
+    bool weakFingerprint = false;
+    code = TakeKey(options, settings, &key, &weakFingerprint);
+    if (code != kGoOn) return code;
+    uint64_t inSize = 0;
+    code = CheckFiles(settings, options.Has("force"), &inSize);
+    if (code != kGoOn) {
+        platform::SecureWipe(key);
+        return code;
+    }
+    const bool forced = options.Has("progress");
+    const bool allowed = forced || (!options.Has("no-progress") && StderrIsTerminal());
+    uint64_t written = 0;
+    code = CipherFile(settings, &key, inSize, forced, allowed, &written);
+    if (code != kGoOn) return code;
+    Report(settings, weakFingerprint, inSize, written);
     return kExitOk;
 }
 

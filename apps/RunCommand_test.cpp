@@ -92,6 +92,11 @@ TEST_F(RunOutcome, AFailedClusterJobExitsWith3) {
     EXPECT_EQ(RunCommand(args), 0);
     zep::fakes::ScriptJobEnd(ZEP_JOB_FAILED, "FAILED");
     EXPECT_EQ(RunCommand(args), 3);
+    // Both runs say their status and the job; only the exit code tells them apart.
+    const std::string run =
+        "Get password information from acc.ini failed.\nJob 1 started\nJob 1 ended\n"
+        "Status: 1 (parallel run on one machine)\nCluster job: 1\n";
+    EXPECT_EQ(out.Stop(), run + run);
 }
 
 }  // namespace
