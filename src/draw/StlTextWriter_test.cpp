@@ -1,4 +1,5 @@
-// Tests of the STL text writer: the file it writes, byte for byte, whatever the facets' node sharing.
+// Tests of the STL text writer: the file it writes, byte for byte against the standard stream, whatever
+// the facets' node sharing and the coordinates.
 #include "draw/StlTextWriter.h"
 
 #include <gtest/gtest.h>
@@ -76,10 +77,18 @@ float Coordinate(std::mt19937& rng) {
                                         999999.5f,
                                         262144.25f,
                                         std::numeric_limits<float>::quiet_NaN(),
-                                        -std::numeric_limits<float>::infinity()};
+                                        -std::numeric_limits<float>::quiet_NaN(),
+                                        -std::numeric_limits<float>::infinity(),
+                                        -std::numeric_limits<float>::denorm_min()};
     const unsigned kind = rng() % 16;
     if (kind == 0) return kEdgeValues[rng() % (sizeof(kEdgeValues) / sizeof(kEdgeValues[0]))];
     if (kind == 1) return static_cast<float>(static_cast<int>(rng() % 2001) - 1000);
+    if (kind == 2) {  // any bit pattern: the longest vertex lines, subnormals, NaN payloads
+        const uint32_t bits = static_cast<uint32_t>(rng());
+        float value;
+        std::memcpy(&value, &bits, sizeof(value));
+        return value;
+    }
     return std::uniform_real_distribution<float>(-1000.0f, 1000.0f)(rng);
 }
 
