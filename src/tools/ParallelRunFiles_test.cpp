@@ -84,14 +84,7 @@ TEST_F(ParallelRunFiles, WindowsMachinesGetUncPathsAndTheQuotedProgramOfTheLastM
               2);
     const std::string rewritten = "\"\\\\PC01\\App\\*\\\\PC01\\Work\\Proj\\Analysis\\Run01*\"";
     EXPECT_EQ(handler_->m_sCommandLine, rewritten);
-    EXPECT_EQ(Ppp(), AsTextFile("#NPartition\n6\nhosts\n"
-                                "PC01 4 \\\\PC01\\App\\\\bin\\solver.exe " +
-                                rewritten +
-                                "\n"
-                                "PC02\t2 \\\\PC01\\App\\\\bin\\solver.exe " +
-                                rewritten +
-                                "\n"
-                                "#ParaWeightFactor  0.25 0.25 0.25 0.25 0.25 0.25\n"));
+    EXPECT_EQ(Ppp(), AsTextFile(ReadFile(zep::testing::DataPath("tools/windows-machines.ppp"))));
     EXPECT_EQ(Pwf(),
               "-wdir X -noprompt -hosts 2 PC01 4  PC02 2 \"\\\\PC01\\App\\\\bin\\solver.exe\" " + rewritten);
     EXPECT_EQ(zep::fakes::CallsOf("CZEPMPITool::GetIntelMPIConfigurationStringForMpiexec").at(0).args,
