@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "AllocationFailure.h"
 #include "TestUtil.h"
 #include "draw/DrawMemory.h"
 
@@ -344,6 +345,38 @@ TEST(ZEPDrawSTLTool, ReplacesTheFileWholeAndReportsPathsItCannotWrite) {
         names.push_back(entry.path().filename().string());
     std::sort(names.begin(), names.end());
     EXPECT_EQ(names, (std::vector<std::string>{"built.stl", "mesh.stl"}));
+}
+
+TEST(ZEPDrawSTLTool, KeepsTheOldFileWhenMemoryRunsOutAnywhereInWriting) {
+    // Each allocation of the writing fails in turn: either the writing does without (a smaller buffer,
+    // no worker) and the file is written, or it stops, says so and leaves the old file alone.
+    ScopedTempDir dir;
+    CZEPDrawSTLTool tool;
+    NumberedNodes(tool, 4);
+    EXPECT_TRUE(Append(tool, 4, 1, 2, 3, 4));
+    const std::string name = "a-name-longer-than-a-short-text.stl";
+    const std::string path = dir.File(name);
+    int stopped = 0;
+    for (long n = 1; n < 1000; ++n) {
+        SCOPED_TRACE(n);
+        zep::testing::WriteFile(path, "old");
+        zep::testing::DebugOutputCapture messages;
+        {
+            zep::toolkit::testing::FailNthAllocation fail(n);
+            tool.OutputFile(path.c_str());
+            if (!fail.Failed()) break;
+        }
+        if (messages.Messages().empty()) {
+            EXPECT_EQ(ReadFile(path), Mesh({{1, 2, 3}, {3, 4, 1}}));
+        } else {
+            ++stopped;
+            EXPECT_EQ(messages.Messages(),
+                      std::vector<std::string>{"CZEPDrawSTLTool::OutputFile()-Out of memory!"});
+            EXPECT_EQ(ReadFile(path), "old");
+        }
+        EXPECT_EQ(zep::testing::FilesStartingWith(dir.path(), "a-name"), std::vector<std::string>{name});
+    }
+    EXPECT_GT(stopped, 0);
 }
 
 }  // namespace
