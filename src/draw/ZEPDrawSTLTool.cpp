@@ -33,9 +33,10 @@ bool FirstThreeSet(const int* nodes) { return nodes[1] >= 1 && nodes[2] >= 1 && 
 // caller's faces say: any node from 1 on.
 int HighestNode(int nodeMode, int nodeCount) { return nodeMode == 2 && nodeCount == 0 ? INT_MAX : nodeCount; }
 
-// Writes the facets of one face record ([0] count, [1] to [4] nodes), unless the face uses a node
-// outside 1 to `highestNode` or there are no node arrays.
-void WriteFace(zep::draw::StlTextWriter& out, bool haveNodes, int highestNode, const std::vector<int>& face) {
+// Writes the facets of one face record ([0] count, [1] to [4] nodes), unless the face uses a
+// node outside 1 to `highestNode` or there are no node arrays.
+void OutputFile_20(zep::draw::StlTextWriter& out, bool haveNodes, int highestNode,
+                   const std::vector<int>& face) {
     if (face.size() < static_cast<std::size_t>(kFaceRecordSize) || !haveNodes) return;
     const int nNode = face[0];
     if (nNode < 3) return;
@@ -272,7 +273,7 @@ void CZEPDrawSTLTool::OutputFile(const char* path) {
                 out.WriteSolid();
                 for (int i = 1; i <= m_iNFace; ++i) {
                     if (m_pbFaceSet != nullptr && m_pbFaceSet[i] == 0) continue;
-                    WriteFace(out, haveNodes, highestNode, m_vFace[static_cast<std::size_t>(i)]);
+                    OutputFile_20(out, haveNodes, highestNode, m_vFace[static_cast<std::size_t>(i)]);
                 }
                 error = out.Close();
             } else {
