@@ -102,84 +102,12 @@ TEST_F(WriteFaults, RunFilesThatCannotBeWrittenWholeAreRefusedAndRemoved) {
     }
 }
 
-TEST_F(WriteFaults, StlFilesKeepThePreviousFileUnderEveryFault) {
+TEST_F(WriteFaults, StlAndEncryptedFilesKeepThePreviousFileUnderEveryFault) {
     zep::testing::ScopedTempDir dir;
     const std::string folder = dir.File("out");
     fs::create_directories(folder);
-    const std::string path = folder + "/mesh.stl";
-    const std::string previous = "solid\nthe previous mesh\n";
-    WriteFile(path, previous);
-    OpenToEveryone(folder);
-
-    auto mesh = [&path]() {
-        return Reported([&path]() {
-            CZEPDrawSTLTool tool;
-            tool.SetNNode(3);
-            tool.SetNode(1, 0, 0, 0);
-            tool.SetNode(2, 1, 0, 0);
-            tool.SetNode(3, 0, 1, 0);
-            int face[5] = {0, 1, 2, 3, 0};
-            for (int i = 0; i < 100; ++i) tool.SetFace20(3, face);
-            tool.OutputFile(path.c_str());
-        });
-    };
-    auto arrows = [&path]() {
-        return Reported([&path]() {
-            CZEPDrawVectorTool tool;
-            for (int i = 1; i <= 100; ++i) tool.SetLine10(0, 0, 0, static_cast<float>(i), 1, 0);
-            tool.OutputFile_STL(path.c_str());
-        });
-    };
-    const std::string failed = "CZEPDrawSTLTool::OutputFile()-Cannot write " + path + ": ";
-
-    FaultChild limited;
-    limited.fileSizeLimit = 1000;  // a hundred facets are some 17 kB
-    FaultChild unprivileged;
-    unprivileged.unprivileged = true;
-    struct Case {
-        const char* name;
-        const FaultChild& fault;
-        bool readOnly;
-        std::function<std::string()> body;
-        const char* reason;
-    } cases[] = {
-        {"mesh, file-size limit", limited, false, mesh, "File too large"},
-        {"arrows, file-size limit", limited, false, arrows, "File too large"},
-        {"mesh, read-only folder", unprivileged, true, mesh, "Permission denied"},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        const auto write = fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write;
-        fs::permissions(folder, write, c.readOnly ? fs::perm_options::remove : fs::perm_options::add);
-        EXPECT_EQ(RunInFaultChild(c.fault, c.body), failed + c.reason + "\n");
-        EXPECT_EQ(ReadFile(path), previous);
-        EXPECT_EQ(Names(folder), std::vector<std::string>{"mesh.stl"});
-    }
-    fs::permissions(folder, fs::perms::owner_all, fs::perm_options::add);
-
-    // A device is written in place (never replaced by a plain file), and a full one says so. The child
-    // runs unprivileged, so that nothing in /dev could be replaced even by mistake.
-    if (!zep::testing::FileExists("/dev/full")) return;
-    const std::string full = "/dev/full";
-    EXPECT_EQ(RunInFaultChild(unprivileged,
-                              [&full]() {
-                                  return Reported([&full]() {
-                                      CZEPDrawSTLTool tool;
-                                      tool.OutputFile(full.c_str());
-                                  });
-                              }),
-              "CZEPDrawSTLTool::OutputFile()-Cannot write /dev/full: No space left on device\n");
-    zep::platform::FileStatus status;
-    ASSERT_TRUE(zep::platform::QueryFileStatus(full.c_str(), &status));
-    EXPECT_FALSE(status.isRegular);
-}
-
-TEST_F(WriteFaults, EncryptedFilesKeepThePreviousFileUnderEveryFault) {
-    zep::testing::ScopedTempDir dir;
-    const std::string folder = dir.File("out");
-    fs::create_directories(folder);
-    const std::string path = folder + "/file.bin";
-    const std::string previous = "the previous file\n";
+    const std::string path = folder + "/file";
+    const std::string previous = "solid\nthe previous file\n";
     WriteFile(path, previous);
     const std::string plain = dir.File("plain");
     const std::string cipher = dir.File("cipher");
@@ -188,9 +116,30 @@ TEST_F(WriteFaults, EncryptedFilesKeepThePreviousFileUnderEveryFault) {
     WriteFile(plain, data);
     OpenToEveryone(folder);
 
+    // Each writer writes `to` and hands back what it reported.
+    using Writer = std::function<std::string(const std::string& to)>;
+    const Writer mesh = [](const std::string& to) {
+        return Reported([&to]() {
+            CZEPDrawSTLTool tool;
+            tool.SetNNode(3);
+            tool.SetNode(1, 0, 0, 0);
+            tool.SetNode(2, 1, 0, 0);
+            tool.SetNode(3, 0, 1, 0);
+            int face[5] = {0, 1, 2, 3, 0};
+            for (int i = 0; i < 100; ++i) tool.SetFace20(3, face);  // some 17 kB
+            tool.OutputFile(to.c_str());
+        });
+    };
+    const Writer arrows = [](const std::string& to) {
+        return Reported([&to]() {
+            CZEPDrawVectorTool tool;
+            for (int i = 1; i <= 100; ++i) tool.SetLine10(0, 0, 0, static_cast<float>(i), 1, 0);
+            tool.OutputFile_STL(to.c_str());
+        });
+    };
     // Enciphers the plain file into `to`, or deciphers the encrypted one into it.
-    auto crypt = [&plain, &cipher](bool decrypt, const std::string& to) {
-        return [&plain, &cipher, decrypt, to]() {
+    auto crypt = [&plain, &cipher](bool decrypt) -> Writer {
+        return [&plain, &cipher, decrypt](const std::string& to) {
             return Reported([&]() {
                 ZEP3DFileCrypt::CZEP3DCryptRijndael method;
                 method.Initialize("sixteen letters!", 16, nullptr, 16, 16, ZEP3DFileCrypt::CBC,
@@ -203,7 +152,8 @@ TEST_F(WriteFaults, EncryptedFilesKeepThePreviousFileUnderEveryFault) {
             });
         };
     };
-    ASSERT_EQ(crypt(false, cipher)(), "");
+    ASSERT_EQ(crypt(false)(cipher), "");
+    const std::string stlError = "CZEPDrawSTLTool::OutputFile()-Cannot write " + path + ": ";
     const std::string encryptError = "CZEP3DCryptRijndael::EncryptFile()-Error!\n";
     const std::string decryptError = "CZEP3DCryptRijndael::DecryptFile()-Error!\n";
 
@@ -211,33 +161,44 @@ TEST_F(WriteFaults, EncryptedFilesKeepThePreviousFileUnderEveryFault) {
     limited.fileSizeLimit = 1000;
     FaultChild unprivileged;
     unprivileged.unprivileged = true;
-    struct Case {
+    const struct {
         const char* name;
         const FaultChild& fault;
         bool readOnly;
-        bool decrypt;
+        Writer writer;
+        std::string reported;
     } cases[] = {
-        {"encrypt, file-size limit", limited, false, false},
-        {"decrypt, file-size limit", limited, false, true},
-        {"encrypt, read-only folder", unprivileged, true, false},
-        {"decrypt, read-only folder", unprivileged, true, true},
+        {"mesh, file-size limit", limited, false, mesh, stlError + "File too large\n"},
+        {"arrows, file-size limit", limited, false, arrows, stlError + "File too large\n"},
+        {"mesh, read-only folder", unprivileged, true, mesh, stlError + "Permission denied\n"},
+        {"encrypt, file-size limit", limited, false, crypt(false), encryptError},
+        {"decrypt, file-size limit", limited, false, crypt(true), decryptError},
+        {"encrypt, read-only folder", unprivileged, true, crypt(false), encryptError},
+        {"decrypt, read-only folder", unprivileged, true, crypt(true), decryptError},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         const auto write = fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write;
         fs::permissions(folder, write, c.readOnly ? fs::perm_options::remove : fs::perm_options::add);
-        EXPECT_EQ(RunInFaultChild(c.fault, crypt(c.decrypt, path)), c.decrypt ? decryptError : encryptError);
+        EXPECT_EQ(RunInFaultChild(c.fault, [&c, &path]() { return c.writer(path); }), c.reported);
         EXPECT_EQ(ReadFile(path), previous);
-        EXPECT_EQ(Names(folder), std::vector<std::string>{"file.bin"});
+        EXPECT_EQ(Names(folder), std::vector<std::string>{"file"});
     }
     fs::permissions(folder, fs::perms::owner_all, fs::perm_options::add);
 
-    // A device is written in place, never replaced by a plain file, and a full one is a failure.
+    // A device is written in place (never replaced by a plain file), and a full one is a failure. The
+    // child runs unprivileged, so that nothing in /dev could be replaced even by mistake.
     if (!zep::testing::FileExists("/dev/full")) return;
-    EXPECT_EQ(RunInFaultChild(unprivileged, crypt(false, "/dev/full")), encryptError);
-    EXPECT_EQ(RunInFaultChild(unprivileged, crypt(true, "/dev/full")), decryptError);
+    const std::string full = "/dev/full";
+    const Writer empty = [](const std::string& to) {
+        return Reported([&to]() { CZEPDrawSTLTool().OutputFile(to.c_str()); });
+    };
+    EXPECT_EQ(RunInFaultChild(unprivileged, [&]() { return empty(full); }),
+              "CZEPDrawSTLTool::OutputFile()-Cannot write /dev/full: No space left on device\n");
+    EXPECT_EQ(RunInFaultChild(unprivileged, [&]() { return crypt(false)(full); }), encryptError);
+    EXPECT_EQ(RunInFaultChild(unprivileged, [&]() { return crypt(true)(full); }), decryptError);
     zep::platform::FileStatus status;
-    ASSERT_TRUE(zep::platform::QueryFileStatus("/dev/full", &status));
+    ASSERT_TRUE(zep::platform::QueryFileStatus(full.c_str(), &status));
     EXPECT_FALSE(status.isRegular);
 }
 

@@ -8,12 +8,6 @@
 
 class CZEPDrawVectorTool;
 
-namespace zep {
-namespace draw {
-class StlTextWriter;
-}  // namespace draw
-}  // namespace zep
-
 // A surface mesh written as ASCII STL. Nodes are addressed by a 1-based index; faces hold the node
 // indices of a triangle or a quadrilateral (split into the triangles (1, 2, 3) and (3, 4, 1)). Facet
 // normals are written as "0 0 0" and vertices in the caller's order, so orientation is the caller's
@@ -97,11 +91,6 @@ class ZEP3DTOOL_API CZEPDrawSTLTool {
 
   private:
     friend class CZEPDrawVectorTool;
-
-    // Writes the facets of one face record ([0] count, [1] to [4] nodes) with the given count, unless
-    // the face uses a node outside 1 to the node count.
-    void OutputFile_20(zep::draw::StlTextWriter& out, int nNode, std::vector<int>& face);
-    void OutputFile_20(zep::draw::StlTextWriter& out, int nNode, int* face);
 
     void ReleaseOwnedNodes();
     bool CopyFrom(const CZEPDrawSTLTool& other);

@@ -1,4 +1,5 @@
-// Tests of the STL number text: FormatFloat against the standard stream and against std::to_chars.
+// Tests of the STL number text: FormatFloat against the standard stream and against std::to_chars at
+// the edges where a fault would show. All 2^32 floats are the float_format_check tool's work.
 #include "draw/FloatFormat.h"
 
 #include <gtest/gtest.h>
@@ -7,7 +8,6 @@
 #include <cstdint>
 #include <cstring>
 #include <limits>
-#include <random>
 #include <sstream>
 #include <string>
 
@@ -128,32 +128,6 @@ TEST(FloatFormat, InlinePathTakesValuesFromATenThousandthTo999999AndZeroInfinity
     // Subnormals take the general path.
     EXPECT_EQ(scales[1].general, 1);
     EXPECT_EQ(Fast(FromBits(1)), "1.4013e-45");
-}
-
-TEST(FloatFormat, AgreesWithToCharsOnMillionsOfRandomFloats) {
-    // Random bit patterns cover every exponent; random values of the common range (from 1e-6 to 1e9,
-    // as coordinates are) cover the inline path.
-    const int kEach = 10000000;
-    std::mt19937 rng(7);
-    std::uniform_real_distribution<double> logMagnitude(-6.0, 9.0);
-    char fast[kMaxFloatText];
-    char reference[kMaxFloatText];
-    int wrong = 0;
-    for (int i = 0; i < 2 * kEach; ++i) {
-        float value;
-        if (i < kEach) {
-            value = FromBits(static_cast<uint32_t>(rng()));
-        } else {
-            value = static_cast<float>(std::pow(10.0, logMagnitude(rng)));
-            if ((rng() & 1) != 0) value = -value;
-        }
-        char* fastEnd = FormatFloat(value, fast);
-        char* referenceEnd = FormatFloatReference(value, reference);
-        if (fastEnd - fast != referenceEnd - reference || std::memcmp(fast, reference, fastEnd - fast) != 0) {
-            if (++wrong <= 10) ADD_FAILURE() << Reference(value) << " written as " << Fast(value);
-        }
-    }
-    EXPECT_EQ(wrong, 0);
 }
 
 }  // namespace

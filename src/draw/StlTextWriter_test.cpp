@@ -1,4 +1,5 @@
-// Tests of the STL text writer: the file it writes, byte for byte, whatever the facets' node sharing.
+// Tests of the STL text writer: the file it writes, byte for byte against the standard stream, whatever
+// the facets' node sharing and the coordinates.
 #include "draw/StlTextWriter.h"
 
 #include <gtest/gtest.h>
@@ -6,11 +7,13 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <optional>
 #include <random>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "AllocationFailure.h"
 #include "TestUtil.h"
 
 namespace zep {
@@ -56,14 +59,18 @@ std::string Expected(const std::vector<float>& x, const std::vector<float>& y, c
     return AsTextFile(out.str());
 }
 
+// The file that `writer` writes of the facets; the writer is made here unless one is given.
 std::string Written(const ScopedTempDir& dir, const std::vector<float>& x, const std::vector<float>& y,
-                    const std::vector<float>& z, const std::vector<Facet>& facets) {
+                    const std::vector<float>& z, const std::vector<Facet>& facets,
+                    StlTextWriter* given = nullptr) {
     const std::string path = dir.File("writer.stl");
-    StlTextWriter writer(x.data(), y.data(), z.data(), static_cast<int>(x.size()) - 1);
+    std::optional<StlTextWriter> made;
+    if (given == nullptr) made.emplace(x.data(), y.data(), z.data(), static_cast<int>(x.size()) - 1);
+    StlTextWriter& writer = given != nullptr ? *given : *made;
     EXPECT_TRUE(writer.Open(path.c_str()));
     writer.WriteSolid();
     for (const Facet& f : facets) writer.WriteFacet(f.a, f.b, f.c);
-    writer.Close();
+    EXPECT_EQ(writer.Close(), 0);
     return ReadFile(path);
 }
 
@@ -76,10 +83,18 @@ float Coordinate(std::mt19937& rng) {
                                         999999.5f,
                                         262144.25f,
                                         std::numeric_limits<float>::quiet_NaN(),
-                                        -std::numeric_limits<float>::infinity()};
+                                        -std::numeric_limits<float>::quiet_NaN(),
+                                        -std::numeric_limits<float>::infinity(),
+                                        -std::numeric_limits<float>::denorm_min()};
     const unsigned kind = rng() % 16;
     if (kind == 0) return kEdgeValues[rng() % (sizeof(kEdgeValues) / sizeof(kEdgeValues[0]))];
     if (kind == 1) return static_cast<float>(static_cast<int>(rng() % 2001) - 1000);
+    if (kind == 2) {  // any bit pattern: the longest vertex lines, subnormals, NaN payloads
+        const uint32_t bits = static_cast<uint32_t>(rng());
+        float value;
+        std::memcpy(&value, &bits, sizeof(value));
+        return value;
+    }
     return std::uniform_real_distribution<float>(-1000.0f, 1000.0f)(rng);
 }
 
@@ -131,6 +146,34 @@ TEST(StlTextWriter, WritesRepeatedNodesRightWithACacheOfAFewLines) {
     const std::vector<float> one = {0.0f, 42.0f};
     const std::vector<Facet> same(3000, Facet{1, 1, 1});
     EXPECT_EQ(Written(dir, one, one, one, same), Expected(one, one, one, same));
+}
+
+TEST(StlTextWriter, WritesTheSameFileWithoutMemoryForItsBlocksWorkerOrCache) {
+    // The n-th allocation of the writer fails: its first block (a small buffer instead), a later one
+    // (no worker: the caller's thread writes every block), or its cache (no line is kept).
+    ScopedTempDir dir;
+    std::mt19937 rng(5);
+    const int kNodes = 3000;
+    std::vector<float> x(kNodes + 1), y(kNodes + 1), z(kNodes + 1);
+    for (int i = 1; i <= kNodes; ++i) {
+        x[i] = Coordinate(rng);
+        y[i] = Coordinate(rng);
+        z[i] = Coordinate(rng);
+    }
+    std::vector<Facet> facets;  // two strips over every node: shared nodes, more than one block of text
+    for (int i = 0; i < 2 * (kNodes - 2); ++i)
+        facets.push_back({i % (kNodes - 2) + 1, i % (kNodes - 2) + 2, i % (kNodes - 2) + 3});
+    const std::string expected = Expected(x, y, z, facets);
+    for (long n = 1; n <= 6; ++n) {
+        SCOPED_TRACE(n);
+        std::optional<StlTextWriter> writer;
+        {
+            zep::toolkit::testing::FailNthAllocation fail(n);
+            writer.emplace(x.data(), y.data(), z.data(), kNodes);
+            EXPECT_TRUE(fail.Failed());
+        }
+        EXPECT_TRUE(Written(dir, x, y, z, facets, &*writer) == expected);
+    }
 }
 
 TEST(StlTextWriter, WritesNothingAfterSolidUnlessOpenAndNothingWithoutFacets) {

@@ -33,6 +33,27 @@ bool FirstThreeSet(const int* nodes) { return nodes[1] >= 1 && nodes[2] >= 1 && 
 // caller's faces say: any node from 1 on.
 int HighestNode(int nodeMode, int nodeCount) { return nodeMode == 2 && nodeCount == 0 ? INT_MAX : nodeCount; }
 
+// Writes the facets of one face record ([0] count, [1] to [4] nodes), unless the face uses a
+// node outside 1 to `highestNode` or there are no node arrays.
+void OutputFile_20(zep::draw::StlTextWriter& out, bool haveNodes, int highestNode,
+                   const std::vector<int>& face) {
+    if (face.size() < static_cast<std::size_t>(kFaceRecordSize) || !haveNodes) return;
+    const int nNode = face[0];
+    if (nNode < 3) return;
+    // Every node of the face must lie in the arrays; a face that reaches outside is not written. A node
+    // lies in them when node - 1 is in [0, count), compared without sign.
+    const unsigned count = static_cast<unsigned>(highestNode);
+    const auto inside = [count](int node) { return static_cast<unsigned>(node) - 1u < count; };
+    if (!inside(face[1]) || !inside(face[2]) || !inside(face[3])) return;
+    if (nNode == 4) {
+        if (!inside(face[4])) return;
+        out.WriteFacet(face[1], face[2], face[3]);
+        out.WriteFacet(face[3], face[4], face[1]);
+    } else {
+        out.WriteFacet(face[1], face[2], face[3]);
+    }
+}
+
 void ReportWriteFailure(const char* path, int error) {
     std::string reason = zep::platform::SystemErrorText(error);
     while (!reason.empty() && (reason.back() == '\n' || reason.back() == '\r' || reason.back() == ' '))
@@ -238,28 +259,6 @@ bool CZEPDrawSTLTool::SetFace20(int nNode, int* const nodes) {
     }
 }
 
-void CZEPDrawSTLTool::OutputFile_20(zep::draw::StlTextWriter& out, int nNode, std::vector<int>& face) {
-    if (face.size() < static_cast<std::size_t>(kFaceRecordSize)) return;
-    OutputFile_20(out, nNode, face.data());
-}
-
-void CZEPDrawSTLTool::OutputFile_20(zep::draw::StlTextWriter& out, int nNode, int* face) {
-    if (face == nullptr || nNode < 3) return;
-    if (m_pfX == nullptr || m_pfY == nullptr || m_pfZ == nullptr) return;
-    // Every node of the face must lie in the arrays; a face that reaches outside is not written. A node
-    // lies in them when node - 1 is in [0, count), compared without sign.
-    const unsigned count = static_cast<unsigned>(HighestNode(m_iNodeMode, m_iNNode));
-    const auto inside = [count](int node) { return static_cast<unsigned>(node) - 1u < count; };
-    if (!inside(face[1]) || !inside(face[2]) || !inside(face[3])) return;
-    if (nNode == 4) {
-        if (!inside(face[4])) return;
-        out.WriteFacet(face[1], face[2], face[3]);
-        out.WriteFacet(face[3], face[4], face[1]);
-    } else {
-        out.WriteFacet(face[1], face[2], face[3]);
-    }
-}
-
 void CZEPDrawSTLTool::OutputFile(const char* path) {
     try {
         m_iNFace = m_vFace.empty() ? 0 : static_cast<int>(m_vFace.size() - 1);
@@ -267,13 +266,14 @@ void CZEPDrawSTLTool::OutputFile(const char* path) {
         zep::platform::ReplacementFile file(path);
         int error = file.Prepare();
         if (error == 0) {
-            zep::draw::StlTextWriter out(m_pfX, m_pfY, m_pfZ, HighestNode(m_iNodeMode, m_iNNode));
+            const int highestNode = HighestNode(m_iNodeMode, m_iNNode);
+            const bool haveNodes = m_pfX != nullptr && m_pfY != nullptr && m_pfZ != nullptr;
+            zep::draw::StlTextWriter out(m_pfX, m_pfY, m_pfZ, highestNode);
             if (out.Open(file.WritePath().c_str(), !file.InPlace())) {
                 out.WriteSolid();
                 for (int i = 1; i <= m_iNFace; ++i) {
                     if (m_pbFaceSet != nullptr && m_pbFaceSet[i] == 0) continue;
-                    std::vector<int>& face = m_vFace[static_cast<std::size_t>(i)];
-                    if (!face.empty()) OutputFile_20(out, face[0], face);
+                    OutputFile_20(out, haveNodes, highestNode, m_vFace[static_cast<std::size_t>(i)]);
                 }
                 error = out.Close();
             } else {

@@ -1,19 +1,16 @@
-// Tests of CZEPDrawSTLTool: the file text, the face forms and node-count rule, bad input, copies.
+// Tests of CZEPDrawSTLTool: the file text, the face forms and node-count rule, bad input, copies. The
+// text of large meshes, byte for byte against the standard stream, is the writer's test.
 #include "zep3d/ZEPDrawSTLTool.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <climits>
-#include <cmath>
-#include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <limits>
-#include <random>
 #include <string>
 #include <vector>
 
+#include "AllocationFailure.h"
 #include "TestUtil.h"
 #include "draw/DrawMemory.h"
 
@@ -41,6 +38,13 @@ void NumberedNodes(CZEPDrawSTLTool& tool, int n) {
 
 std::string V(int i) {
     return std::to_string(i) + " " + std::to_string(10 * i) + " " + std::to_string(100 * i);
+}
+
+// The file of "solid" and the facets over numbered nodes, e.g. Mesh({{1, 2, 3}}).
+std::string Mesh(const std::vector<std::vector<int>>& facets) {
+    std::string text = kSolid;
+    for (const std::vector<int>& f : facets) text += Facet(V(f[0]), V(f[1]), V(f[2]));
+    return AsTextFile(text);
 }
 
 std::string Written(CZEPDrawSTLTool& tool, const ScopedTempDir& dir, const std::string& name = "out.stl") {
@@ -81,14 +85,7 @@ TEST(ZEPDrawSTLTool, WritesOnlySolidWithoutFacesAndTheDesignedTriangleFile) {
     EXPECT_TRUE(triangle.SetNode(2, 1, 0, 0));
     EXPECT_TRUE(triangle.SetNode(3, 0, 1, 0));
     EXPECT_TRUE(Append(triangle, 3, 1, 2, 3, 0));
-    EXPECT_EQ(Written(triangle, dir), AsTextFile("solid\n"
-                                                 "  facet normal  0 0 0\n"
-                                                 "    outer loop\n"
-                                                 "      vertex  0 0 0\n"
-                                                 "      vertex  1 0 0\n"
-                                                 "      vertex  0 1 0\n"
-                                                 "    endloop\n"
-                                                 "  endfacet\n"));
+    EXPECT_EQ(Written(triangle, dir), AsTextFile(kSolid + Facet("0 0 0", "1 0 0", "0 1 0")));
 }
 
 TEST(ZEPDrawSTLTool, AppliesTheNodeCountRuleAndSplitsQuadrilaterals) {
@@ -105,9 +102,7 @@ TEST(ZEPDrawSTLTool, AppliesTheNodeCountRuleAndSplitsQuadrilaterals) {
     EXPECT_FALSE(Append(tool, 3, -1, 2, 3, 0));
     int* none = nullptr;
     EXPECT_FALSE(tool.SetFace20(3, none));
-    EXPECT_EQ(Written(tool, dir), AsTextFile(kSolid + Facet(V(1), V(2), V(3)) + Facet(V(3), V(4), V(1)) +
-                                             Facet(V(5), V(6), V(7)) + Facet(V(1), V(5), V(9)) +
-                                             Facet(V(2), V(6), V(8)) + Facet(V(9), V(8), V(7))));
+    EXPECT_EQ(Written(tool, dir), Mesh({{1, 2, 3}, {3, 4, 1}, {5, 6, 7}, {1, 5, 9}, {2, 6, 8}, {9, 8, 7}}));
 }
 
 TEST(ZEPDrawSTLTool, IndexedFacesAreWrittenInFaceOrderWhenSetAndValid) {
@@ -124,15 +119,14 @@ TEST(ZEPDrawSTLTool, IndexedFacesAreWrittenInFaceOrderWhenSetAndValid) {
     // nodes outside the arrays, so it is not written.
     EXPECT_TRUE(SetAt(tool, 4, 3, 1, 2, 3, 0));
     EXPECT_FALSE(SetAt(tool, 4, 3, 0, 2, 3, 0));
-    std::string expected =
-        AsTextFile(kSolid + Facet(V(1), V(2), V(3)) + Facet(V(3), V(4), V(1)) + Facet(V(4), V(5), V(6)));
+    std::string expected = Mesh({{1, 2, 3}, {3, 4, 1}, {4, 5, 6}});
     EXPECT_EQ(Written(tool, dir), expected);
 
     // SetNFace again keeps the records but drops every mark.
     tool.SetNFace(4);
     EXPECT_EQ(Written(tool, dir), AsTextFile(kSolid));
     EXPECT_TRUE(SetAt(tool, 3, 3, 4, 5, 6, 0));
-    EXPECT_EQ(Written(tool, dir), AsTextFile(kSolid + Facet(V(4), V(5), V(6))));
+    EXPECT_EQ(Written(tool, dir), Mesh({{4, 5, 6}}));
 }
 
 TEST(ZEPDrawSTLTool, MixedFaceFormsStayConsistent) {
@@ -144,12 +138,12 @@ TEST(ZEPDrawSTLTool, MixedFaceFormsStayConsistent) {
     // The first appended face discards the indexed ones; from then on every stored face is written.
     EXPECT_TRUE(Append(tool, 3, 1, 2, 3, 0));
     EXPECT_TRUE(Append(tool, 3, 4, 5, 6, 0));
-    EXPECT_EQ(Written(tool, dir), AsTextFile(kSolid + Facet(V(1), V(2), V(3)) + Facet(V(4), V(5), V(6))));
+    EXPECT_EQ(Written(tool, dir), Mesh({{1, 2, 3}, {4, 5, 6}}));
 
     // After OutputFile the indexed form addresses the appended faces.
     EXPECT_TRUE(SetAt(tool, 2, 3, 6, 5, 4, 0));
     EXPECT_FALSE(SetAt(tool, 3, 3, 6, 5, 4, 0));
-    EXPECT_EQ(Written(tool, dir), AsTextFile(kSolid + Facet(V(1), V(2), V(3)) + Facet(V(6), V(5), V(4))));
+    EXPECT_EQ(Written(tool, dir), Mesh({{1, 2, 3}, {6, 5, 4}}));
 
     // SetNFace after appending sizes the list to its count with fresh marks; faces appended after it
     // lie beyond those marks and are written, the unmarked ones before them are not.
@@ -157,8 +151,7 @@ TEST(ZEPDrawSTLTool, MixedFaceFormsStayConsistent) {
     EXPECT_TRUE(SetAt(tool, 3, 3, 7, 8, 9, 0));
     EXPECT_TRUE(Append(tool, 3, 9, 8, 7, 0));
     EXPECT_TRUE(Append(tool, 3, 3, 2, 1, 0));
-    EXPECT_EQ(Written(tool, dir), AsTextFile(kSolid + Facet(V(7), V(8), V(9)) + Facet(V(9), V(8), V(7)) +
-                                             Facet(V(3), V(2), V(1))));
+    EXPECT_EQ(Written(tool, dir), Mesh({{7, 8, 9}, {9, 8, 7}, {3, 2, 1}}));
     EXPECT_FALSE(SetAt(tool, 0, 3, 1, 2, 3, 0));
     EXPECT_TRUE(SetAt(tool, 5, 3, 1, 2, 3, 0));  // the face count now covers the appended faces
     EXPECT_FALSE(SetAt(tool, 6, 3, 1, 2, 3, 0));
@@ -185,7 +178,7 @@ TEST(ZEPDrawSTLTool, NodesAreStoredOnlyInsideTheCountAndFacesOutsideItAreSkipped
     EXPECT_TRUE(Append(tool, 4, 1, 2, 3, 5));  // so does the fourth node of this quadrilateral
     EXPECT_TRUE(Append(tool, 3, 1, 2, INT_MAX, 0));
     EXPECT_TRUE(Append(tool, 4, 1, 2, 3, 4));
-    EXPECT_EQ(Written(tool, dir), AsTextFile(kSolid + Facet(V(1), V(2), V(3)) + Facet(V(3), V(4), V(1))));
+    EXPECT_EQ(Written(tool, dir), Mesh({{1, 2, 3}, {3, 4, 1}}));
 
     // With no node arrays, nothing can be read: every face is skipped.
     CZEPDrawSTLTool noNodes;
@@ -199,7 +192,7 @@ TEST(ZEPDrawSTLTool, UsesTheCallersArraysWithoutEverReleasingThem) {
     float* x = xs.data();
     float* y = ys.data();
     float* z = zs.data();
-    std::string expected = AsTextFile(kSolid + Facet(V(1), V(2), V(3)));
+    std::string expected = Mesh({{1, 2, 3}});
     {
         CZEPDrawSTLTool tool;
         tool.SetNNode(3);  // the count for the caller's arrays; these owned arrays are released below
@@ -251,7 +244,7 @@ TEST(ZEPDrawSTLTool, RefusesNegativeAndUnallocatableCountsWithoutChange) {
     tool.SetNFace(2);
     EXPECT_TRUE(SetAt(tool, 2, 4, 1, 2, 3, 4));
     const std::string before = Written(tool, dir);
-    ASSERT_EQ(before, AsTextFile(kSolid + Facet(V(1), V(2), V(3)) + Facet(V(3), V(4), V(1))));
+    ASSERT_EQ(before, Mesh({{1, 2, 3}, {3, 4, 1}}));
 
     tool.SetNNode(-1);
     tool.SetNFace(-1);
@@ -268,8 +261,7 @@ TEST(ZEPDrawSTLTool, RefusesNegativeAndUnallocatableCountsWithoutChange) {
         EXPECT_TRUE(SetAt(tool, 1, 3, 2, 3, 4, 0));
         EXPECT_FALSE(SetAt(tool, 3, 3, 2, 3, 4, 0));
     }
-    EXPECT_EQ(Written(tool, dir), AsTextFile(kSolid + Facet(V(2), V(3), V(4)) + Facet(V(1), V(2), V(3)) +
-                                             Facet(V(3), V(4), V(1))));
+    EXPECT_EQ(Written(tool, dir), Mesh({{2, 3, 4}, {1, 2, 3}, {3, 4, 1}}));
 }
 
 TEST(ZEPDrawSTLTool, CopiesWriteTheSameFileAndOwnTheirStorage) {
@@ -302,8 +294,8 @@ TEST(ZEPDrawSTLTool, CopiesWriteTheSameFileAndOwnTheirStorage) {
     EXPECT_TRUE(Append(appending, 3, 1, 2, 3, 0));
     CZEPDrawSTLTool second(appending);
     EXPECT_TRUE(Append(second, 3, 3, 4, 5, 0));
-    EXPECT_EQ(Written(second, dir), AsTextFile(kSolid + Facet(V(1), V(2), V(3)) + Facet(V(3), V(4), V(5))));
-    EXPECT_EQ(Written(appending, dir), AsTextFile(kSolid + Facet(V(1), V(2), V(3))));
+    EXPECT_EQ(Written(second, dir), Mesh({{1, 2, 3}, {3, 4, 5}}));
+    EXPECT_EQ(Written(appending, dir), Mesh({{1, 2, 3}}));
 
     // Without memory for a copy: the new tool is empty and an assigned one keeps what it had.
     {
@@ -312,7 +304,7 @@ TEST(ZEPDrawSTLTool, CopiesWriteTheSameFileAndOwnTheirStorage) {
         EXPECT_EQ(Written(failed, dir), AsTextFile(kSolid));
         second = appending;
     }
-    EXPECT_EQ(Written(second, dir), AsTextFile(kSolid + Facet(V(1), V(2), V(3)) + Facet(V(3), V(4), V(5))));
+    EXPECT_EQ(Written(second, dir), Mesh({{1, 2, 3}, {3, 4, 5}}));
 }
 
 TEST(ZEPDrawSTLTool, ReplacesTheFileWholeAndReportsPathsItCannotWrite) {
@@ -320,7 +312,7 @@ TEST(ZEPDrawSTLTool, ReplacesTheFileWholeAndReportsPathsItCannotWrite) {
     CZEPDrawSTLTool tool;
     NumberedNodes(tool, 3);
     EXPECT_TRUE(Append(tool, 3, 1, 2, 3, 0));
-    const std::string expected = AsTextFile(kSolid + Facet(V(1), V(2), V(3)));
+    const std::string expected = Mesh({{1, 2, 3}});
     std::string path = dir.File("mesh.stl");
     zep::testing::WriteFile(path, std::string(100000, 'x'));
     zep::testing::DebugOutputCapture messages;
@@ -355,121 +347,36 @@ TEST(ZEPDrawSTLTool, ReplacesTheFileWholeAndReportsPathsItCannotWrite) {
     EXPECT_EQ(names, (std::vector<std::string>{"built.stl", "mesh.stl"}));
 }
 
-// ---- Byte for byte against the standard stream ------------------------------------------------------
-
-// A coordinate as the reference stream writes it. The C runtimes differ on the sign of a NaN (some
-// print none), so that one is written as libstdc++ over glibc writes it, on every platform.
-void Coordinate(std::ofstream& out, float value) {
-    if (std::isnan(value)) {
-        out << (std::signbit(value) ? "-nan" : "nan");
-    } else {
-        out << static_cast<double>(value);
-    }
-}
-
-// The file as the design writes it: every coordinate through `std::ofstream << double`.
-void WriteWithStream(const std::string& path, const std::vector<float>& x, const std::vector<float>& y,
-                     const std::vector<float>& z, const std::vector<std::vector<int>>& facets) {
-    std::ofstream out(path);
-    out << "solid\n";
-    for (const std::vector<int>& f : facets) {
-        out << "  facet normal  0 0 0\n";
-        out << "    outer loop\n";
-        for (int i : f) {
-            out << "      vertex  ";
-            Coordinate(out, x[i]);
-            out << " ";
-            Coordinate(out, y[i]);
-            out << " ";
-            Coordinate(out, z[i]);
-            out << "\n";
-        }
-        out << "    endloop\n";
-        out << "  endfacet\n";
-    }
-}
-
-float InterestingFloat(std::mt19937& rng) {
-    static const float kValues[] = {0.0f,
-                                    -0.0f,
-                                    1.0f,
-                                    0.5f,
-                                    1e-5f,
-                                    123456789.0f,
-                                    std::numeric_limits<float>::quiet_NaN(),
-                                    -std::numeric_limits<float>::quiet_NaN(),
-                                    std::numeric_limits<float>::infinity(),
-                                    -std::numeric_limits<float>::infinity(),
-                                    std::numeric_limits<float>::denorm_min(),
-                                    1e-40f,
-                                    -3.5e-42f,
-                                    999999.5f,
-                                    9.999995e-5f,
-                                    0.000099999f,
-                                    99999.95f,
-                                    12.03125f,
-                                    1234565.0f,
-                                    std::numeric_limits<float>::max(),
-                                    -std::numeric_limits<float>::min()};
-    std::uniform_int_distribution<int> pick(0, 9);
-    int kind = pick(rng);
-    if (kind == 0) return kValues[rng() % (sizeof(kValues) / sizeof(kValues[0]))];
-    if (kind == 1) {
-        uint32_t bits = static_cast<uint32_t>(rng());
-        float value;
-        std::memcpy(&value, &bits, sizeof(value));
-        return value;
-    }
-    if (kind == 2) {  // values that round across a power of ten
-        float power = std::pow(10.0f, static_cast<float>(static_cast<int>(rng() % 20) - 10));
-        float near = power * (1.0f - 5e-7f);
-        for (int steps = static_cast<int>(rng() % 8); steps > 0; --steps) near = std::nextafter(near, power);
-        return (rng() & 1) != 0 ? near : -near;
-    }
-    return std::uniform_real_distribution<float>(-1000.0f, 1000.0f)(rng);
-}
-
-TEST(ZEPDrawSTLTool, WritesARandomMeshByteForByteAsTheStreamDoes) {
-    // More nodes than the writer keeps lines for, faces that revisit nodes near and far, and more text
-    // than one block of the file.
+TEST(ZEPDrawSTLTool, KeepsTheOldFileWhenMemoryRunsOutAnywhereInWriting) {
+    // Each allocation of the writing fails in turn: either the writing does without (a smaller buffer,
+    // no worker) and the file is written, or it stops, says so and leaves the old file alone.
     ScopedTempDir dir;
-    std::mt19937 rng(11);
-    const int kNodes = 40000;
-    std::vector<float> x(kNodes + 1), y(kNodes + 1), z(kNodes + 1);
-    CZEPDrawSTLTool appended;
-    CZEPDrawSTLTool indexed;
-    appended.SetNNode(kNodes);
-    indexed.SetNNode(kNodes);
-    for (int i = 1; i <= kNodes; ++i) {
-        x[i] = InterestingFloat(rng);
-        y[i] = InterestingFloat(rng);
-        z[i] = InterestingFloat(rng);
-        appended.SetNode(i, x[i], y[i], z[i]);
-        indexed.SetNode(i, x[i], y[i], z[i]);
+    CZEPDrawSTLTool tool;
+    NumberedNodes(tool, 4);
+    EXPECT_TRUE(Append(tool, 4, 1, 2, 3, 4));
+    const std::string name = "a-name-longer-than-a-short-text.stl";
+    const std::string path = dir.File(name);
+    int stopped = 0;
+    for (long n = 1; n < 1000; ++n) {
+        SCOPED_TRACE(n);
+        zep::testing::WriteFile(path, "old");
+        zep::testing::DebugOutputCapture messages;
+        {
+            zep::toolkit::testing::FailNthAllocation fail(n);
+            tool.OutputFile(path.c_str());
+            if (!fail.Failed()) break;
+        }
+        if (messages.Messages().empty()) {
+            EXPECT_EQ(ReadFile(path), Mesh({{1, 2, 3}, {3, 4, 1}}));
+        } else {
+            ++stopped;
+            EXPECT_EQ(messages.Messages(),
+                      std::vector<std::string>{"CZEPDrawSTLTool::OutputFile()-Out of memory!"});
+            EXPECT_EQ(ReadFile(path), "old");
+        }
+        EXPECT_EQ(zep::testing::FilesStartingWith(dir.path(), "a-name"), std::vector<std::string>{name});
     }
-    const int kFaces = 30000;
-    indexed.SetNFace(kFaces);
-    std::vector<std::vector<int>> facets;
-    std::uniform_int_distribution<int> anyNode(1, kNodes);
-    for (int f = 1; f <= kFaces; ++f) {
-        int base = anyNode(rng);
-        auto nearby = [&](int k) { return (base + k * static_cast<int>(rng() % 3)) % kNodes + 1; };
-        int nodes[5] = {0, nearby(1), (rng() % 4 == 0) ? anyNode(rng) : nearby(2), nearby(3), 0};
-        bool quad = rng() % 3 == 0;
-        if (quad) nodes[4] = anyNode(rng);
-        if (nodes[4] == nodes[3]) quad = false;
-        int count = quad ? 4 : 3;
-        ASSERT_TRUE(appended.SetFace20(count, nodes));
-        ASSERT_TRUE(indexed.SetFace20(f, count, nodes));
-        facets.push_back({nodes[1], nodes[2], nodes[3]});
-        if (quad) facets.push_back({nodes[3], nodes[4], nodes[1]});
-    }
-    std::string reference = dir.File("stream.stl");
-    WriteWithStream(reference, x, y, z, facets);
-    const std::string expected = ReadFile(reference);
-    ASSERT_GT(expected.size(), std::size_t{3} << 20);
-    EXPECT_TRUE(Written(appended, dir, "appended.stl") == expected);
-    EXPECT_TRUE(Written(indexed, dir, "indexed.stl") == expected);
+    EXPECT_GT(stopped, 0);
 }
 
 }  // namespace

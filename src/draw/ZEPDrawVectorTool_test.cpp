@@ -62,14 +62,7 @@ TEST(ZEPDrawVectorTool, WritesTheDesignedArrowFileAndOnlySolidWithoutLines) {
 
     CZEPDrawVectorTool tool;
     EXPECT_TRUE(tool.SetLine10(0, 0, 0, 1, 0, 0));
-    EXPECT_EQ(Written(tool, dir), AsTextFile("solid\n"
-                                             "  facet normal  0 0 0\n"
-                                             "    outer loop\n"
-                                             "      vertex  0 0 0\n"
-                                             "      vertex  1 0 0\n"
-                                             "      vertex  0 -0.05 0\n"
-                                             "    endloop\n"
-                                             "  endfacet\n"));
+    EXPECT_EQ(Written(tool, dir), AsTextFile("solid\n" + Facet("0 0 0", "1 0 0", "0 -0.05 0")));
     // Every call builds the arrows anew: a second call writes the same file, not the arrows twice.
     EXPECT_EQ(Written(tool, dir), AsTextFile("solid\n" + Facet("0 0 0", "1 0 0", "0 -0.05 0")));
 }
@@ -97,24 +90,22 @@ TEST(ZEPDrawVectorTool, PlacesTheBaseByTheTieRulesAndTheRatio) {
                          Facet("5 5 5", "1 5 5", "5 5.8 5") + Facet("0 0 0", "0 3 0", "0.6 0 0")));
 
     GeometryProbe probe;
-    float x, y, z;
-    const float h = 1.0f / std::sqrt(2.0f);
-    probe.GetDirectionVector(1, 1, 0, x, y, z);  // |dx| = |dy|: the (dy, -dx, 0) choice
-    EXPECT_EQ(x, h);
-    EXPECT_EQ(y, -h);
-    EXPECT_EQ(z, 0.0f);
-    probe.GetDirectionVector(0, 1, 1, x, y, z);  // the smallest is x: (0, dz, -dy)
-    EXPECT_EQ(x, 0.0f);
-    EXPECT_EQ(y, h);
-    EXPECT_EQ(z, -h);
-    probe.GetDirectionVector(1, 0, 1, x, y, z);  // the smallest is y: (dz, 0, -dx)
-    EXPECT_EQ(x, h);
-    EXPECT_EQ(y, 0.0f);
-    EXPECT_EQ(z, -h);
-    probe.GetDirectionVector(2, 1, 1, x, y, z);  // |dz| = |dy|: (dy, -dx, 0)
-    EXPECT_FLOAT_EQ(x, 1.0f / std::sqrt(5.0f));
-    EXPECT_FLOAT_EQ(y, -2.0f / std::sqrt(5.0f));
-    EXPECT_EQ(z, 0.0f);
+    const float h = 1.0f / std::sqrt(2.0f), f = 1.0f / std::sqrt(5.0f);
+    const struct {
+        float dx, dy, dz, x, y, z;
+    } directions[] = {
+        {1, 1, 0, h, -h, 0},      // |dx| = |dy|: the (dy, -dx, 0) choice
+        {0, 1, 1, 0, h, -h},      // the smallest is x: (0, dz, -dy)
+        {1, 0, 1, h, 0, -h},      // the smallest is y: (dz, 0, -dx)
+        {2, 1, 1, f, -2 * f, 0},  // |dz| = |dy|: (dy, -dx, 0)
+    };
+    for (const auto& d : directions) {
+        float x, y, z;
+        probe.GetDirectionVector(d.dx, d.dy, d.dz, x, y, z);
+        EXPECT_FLOAT_EQ(x, d.x) << d.dx << " " << d.dy << " " << d.dz;
+        EXPECT_FLOAT_EQ(y, d.y) << d.dx << " " << d.dy << " " << d.dz;
+        EXPECT_FLOAT_EQ(z, d.z) << d.dx << " " << d.dy << " " << d.dz;
+    }
 }
 
 TEST(ZEPDrawVectorTool, WritesNaNForALineWithoutLengthAsTheStreamDoes) {

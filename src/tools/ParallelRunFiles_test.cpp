@@ -59,8 +59,15 @@ class ParallelRunFiles : public ::testing::Test {
     SleepRecorder sleeps_;
 };
 
-TEST_F(ParallelRunFiles, SingleMachineRunWritesThePartitionCountOnly) {
-    zep::testing::WriteFile(run_.RunFile(".pwf"), "old");
+TEST_F(ParallelRunFiles, SingleMachineRunWritesThePartitionCountOnlyAndSerialRunsNothing) {
+    zep::testing::WriteFile(run_.RunFile(".ppp"), "old ppp");
+    zep::testing::WriteFile(run_.RunFile(".pwf"), "old pwf");
+    EXPECT_EQ(Write(TaskBlock(0, 1)), 0);
+    EXPECT_EQ(Write(TaskBlock(5, 4) + MachineBlock({"PC01 4 C:\\App\\"}, {"1"})), -3307);
+    EXPECT_EQ(Ppp(), "old ppp");
+    EXPECT_EQ(Pwf(), "old pwf");
+    EXPECT_TRUE(sleeps_.Waits().empty());
+
     EXPECT_EQ(Write(TaskBlock(0, 4)), 0);
     EXPECT_EQ(handler_->m_iStatus, 1);
     EXPECT_EQ(Ppp(), AsTextFile("#NPartition\n4\n#ParallelMode_IS_SMP\n"));
@@ -71,29 +78,13 @@ TEST_F(ParallelRunFiles, SingleMachineRunWritesThePartitionCountOnly) {
     EXPECT_EQ(sleeps_.Waits(), (std::vector<int>{100, 100}));
 }
 
-TEST_F(ParallelRunFiles, NothingIsTouchedWithoutAParallelRun) {
-    zep::testing::WriteFile(run_.RunFile(".ppp"), "old ppp");
-    zep::testing::WriteFile(run_.RunFile(".pwf"), "old pwf");
-    EXPECT_EQ(Write(TaskBlock(0, 1)), 0);
-    EXPECT_EQ(Write(TaskBlock(5, 4) + MachineBlock({"PC01 4 C:\\App\\"}, {"1"})), -3307);
-    EXPECT_EQ(Ppp(), "old ppp");
-    EXPECT_EQ(Pwf(), "old pwf");
-}
-
 TEST_F(ParallelRunFiles, WindowsMachinesGetUncPathsAndTheQuotedProgramOfTheLastMachine) {
     EXPECT_EQ(Write(TaskBlock(1, 6) + MachineBlock({"PC01 4 \\\\PC01\\App\\", "PC02\t2 \\\\PC01\\App\\"},
                                                    {"1.0", "0.5"}, kShareKeys)),
               2);
     const std::string rewritten = "\"\\\\PC01\\App\\*\\\\PC01\\Work\\Proj\\Analysis\\Run01*\"";
     EXPECT_EQ(handler_->m_sCommandLine, rewritten);
-    EXPECT_EQ(Ppp(), AsTextFile("#NPartition\n6\nhosts\n"
-                                "PC01 4 \\\\PC01\\App\\\\bin\\solver.exe " +
-                                rewritten +
-                                "\n"
-                                "PC02\t2 \\\\PC01\\App\\\\bin\\solver.exe " +
-                                rewritten +
-                                "\n"
-                                "#ParaWeightFactor  0.25 0.25 0.25 0.25 0.25 0.25\n"));
+    EXPECT_EQ(Ppp(), AsTextFile(ReadFile(zep::testing::DataPath("tools/windows-machines.ppp"))));
     EXPECT_EQ(Pwf(),
               "-wdir X -noprompt -hosts 2 PC01 4  PC02 2 \"\\\\PC01\\App\\\\bin\\solver.exe\" " + rewritten);
     EXPECT_EQ(zep::fakes::CallsOf("CZEPMPITool::GetIntelMPIConfigurationStringForMpiexec").at(0).args,
@@ -135,9 +126,6 @@ TEST_F(ParallelRunFiles, PathMappingOffLeavesTheProjectPartAndSkipsTheCheck) {
     EXPECT_EQ(handler_->m_sErrMsg, kNotUnderWorkingFolder);
     EXPECT_EQ(Ppp(), AsTextFile("#NPartition\n2\nhosts\n"));
     EXPECT_EQ(Pwf(), "-wdir X -noprompt -hosts 1");
-
-    // The working folder must stand between the two markers.
-    EXPECT_EQ(Write(cmx, "\"C:\\App\\*E:\\P*D:\\Work\""), -3306);
 }
 
 TEST_F(ParallelRunFiles, SelectorThreeTakesTheProgramPartFromTheFirstQuote) {
@@ -177,18 +165,29 @@ TEST_F(ParallelRunFiles, LinuxNodeGetsItsMachineFileArgumentsAndNodePaths) {
 
 TEST_F(ParallelRunFiles, CommandLinesAndEntriesThatCannotBeCutAreRefused) {
     const std::string cmx = TaskBlock(1, 1) + MachineBlock({"PC01 1 C:\\App\\"}, {"1"}, kShareKeys);
-    EXPECT_EQ(Write(cmx, "\"C:\\App\\solver\""), -3306);
-    EXPECT_EQ(handler_->m_sErrMsg, kNotUnderWorkingFolder);
-    EXPECT_EQ(Write(cmx, "*D:\\Work*"), -3306);
-    EXPECT_EQ(Write(cmx, "\"C:\\App\\*D:\\Work\\P", 0), -3306);
-    EXPECT_EQ(Write(cmx, "*\"C:\\App\\*D:\\Work\\P*", 3), -3306);
     const std::string noFolder =
-        "ValueShareFolderName=Work\nValueLocalHost=PC01\nValueSharedTarvik3DName=App\n";
-    EXPECT_EQ(Write(TaskBlock(1, 1) + MachineBlock({"PC01 1 C:\\App\\"}, {"1"}, noFolder), "\"C:\\A\\*P*\""),
-              -3306);
-    // An entry that has no space before the installation's share name.
-    EXPECT_EQ(Write(TaskBlock(1, 1) + MachineBlock({"App 1"}, {"1"}, kShareKeys)), -3306);
-    EXPECT_EQ(handler_->m_sErrMsg, kNotUnderWorkingFolder);
+        TaskBlock(1, 1) + MachineBlock({"PC01 1 C:\\App\\"}, {"1"},
+                                       "ValueShareFolderName=Work\nValueLocalHost=PC01\n"
+                                       "ValueSharedTarvik3DName=App\n");
+    const struct {
+        std::string cmx;
+        const char* commandLine;
+        int command;
+    } cases[] = {
+        {cmx, "\"C:\\App\\*E:\\P*D:\\Work\"", 0},  // the working folder must stand between the markers
+        {cmx, "\"C:\\App\\solver\"", 0},
+        {cmx, "*D:\\Work*", 0},
+        {cmx, "\"C:\\App\\*D:\\Work\\P", 0},
+        {cmx, "*\"C:\\App\\*D:\\Work\\P*", 3},
+        {noFolder, "\"C:\\A\\*P*\"", 0},
+        // An entry that has no space before the installation's share name.
+        {TaskBlock(1, 1) + MachineBlock({"App 1"}, {"1"}, kShareKeys), kCommandLine, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.commandLine);
+        EXPECT_EQ(Write(c.cmx, c.commandLine, c.command), -3306);
+        EXPECT_EQ(handler_->m_sErrMsg, kNotUnderWorkingFolder);
+    }
 }
 
 TEST_F(ParallelRunFiles, RunFilesThatCannotBeCreatedAreReported) {
@@ -225,14 +224,7 @@ TEST_F(ParallelRunFiles, TracesAtLevelTwo) {
     }
     StdoutCapture out;
     EXPECT_EQ(handler_->WriteParallelFile(), 2);
-    EXPECT_EQ(out.Stop(),
-              "\n======In CommandHandler::WriteParallelFile======\n"
-              "     Step 1. Command line is " +
-                  std::string(kCommandLine) +
-                  "\n"
-                  "IMPIString=[-wdir X]\n"
-                  "     Step 2. Command line is \"\\\\PC01\\App\\*\\\\PC01\\Work\\Proj\\Analysis\\Run01*\"\n"
-                  "\n");
+    EXPECT_EQ(out.Stop(), ReadFile(zep::testing::DataPath("tools/write-trace.txt")));
 }
 
 }  // namespace

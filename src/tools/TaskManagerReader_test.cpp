@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "CompanionFakes.h"
@@ -32,6 +33,28 @@ std::string NonsensibleMessage(const std::string& entry, int count) {
     return "Error in Reading .cmx file!\n" + entry +
            "\nNumber of task on this machine is nonsensible:" + std::to_string(count) +
            "\nPlease get back to the Task Manager page to check it\n";
+}
+
+std::string OutOfDateMessage(int version) {
+    return "Your .cmx file version (" + std::to_string(version) +
+           ") is out-of-dated.\nPlease upgrade your Tarvik3D project manager and then rerun the analysis.\n";
+}
+
+// The expected trace `name` of the test data, with the marks "<cmx>", "<run>" and "<linux-run>"
+// replaced by the paths of `run`.
+std::string GoldenTrace(const std::string& name, const RunFolder& run) {
+    std::string text = zep::testing::ReadFile(zep::testing::DataPath("tools/" + name));
+    const std::pair<std::string, std::string> marks[] = {
+        {"<cmx>", run.RunFile(".cmx")},
+        {"<run>", run.runPath()},
+        {"<linux-run>", run.linuxProjectDir() + "/Analysis/Run01"}};
+    for (const auto& mark : marks) {
+        for (size_t at = text.find(mark.first); at != std::string::npos; at = text.find(mark.first, at)) {
+            text.replace(at, mark.first.size(), mark.second);
+            at += mark.second.size();
+        }
+    }
+    return text;
 }
 
 class TaskManagerReader : public ::testing::Test {
@@ -94,17 +117,71 @@ TEST_F(TaskManagerReader, StatusFollowsTaskModeAndTaskCount) {
     EXPECT_EQ(handler_->m_nproc, -1);
 }
 
-TEST_F(TaskManagerReader, VersionMustOpenTheMachineBlockAndReachTheCurrentOne) {
+TEST_F(TaskManagerReader, BadFilesAreRefusedWithTheirStatusAndMessage) {
     const std::string task = TaskBlock(1, 4);
-    EXPECT_EQ(Read(task + "<REMOTE_MACHINES>\nValueNoMachine=2\nVersion=1003\n</REMOTE_MACHINES>\n"), -3302);
-    EXPECT_EQ(handler_->m_sErrMsg,
-              "Your .cmx file version (0) is out-of-dated.\n"
-              "Please upgrade your Tarvik3D project manager and then rerun the analysis.\n");
-    EXPECT_EQ(Read(task + MachineBlock({"PC01 4 C:\\App\\"}, {"1"}, "", 1002)), -3302);
-    EXPECT_EQ(handler_->m_sErrMsg,
-              "Your .cmx file version (1002) is out-of-dated.\n"
-              "Please upgrade your Tarvik3D project manager and then rerun the analysis.\n");
+    const std::string longHost(256, 'h');
+    const std::string longFolder(256, 'f');
+    const std::string full =
+        MachineBlock({"PC01 " + std::to_string(CommandHandler::kMaxWeightFactors - 1) + " C:\\App\\"}, {"1"});
+    const struct {
+        const char* name;
+        std::string cmx;
+        int status;
+        std::string message;
+    } cases[] = {
+        {"no version before the machine count",
+         task + "<REMOTE_MACHINES>\nValueNoMachine=2\nVersion=1003\n</REMOTE_MACHINES>\n", -3302,
+         OutOfDateMessage(0)},
+        {"version 1002", task + MachineBlock({"PC01 4 C:\\App\\"}, {"1"}, "", 1002), -3302,
+         OutOfDateMessage(1002)},
+        {"space in the name", task + MachineBlock({"My PC 2 C:\\App\\"}, {"1"}), -3303,
+         SpaceMessage("My PC 2 C:\\App\\")},
+        {"no tasks", task + MachineBlock({"PC01 0 C:\\App\\"}, {"1"}), -3303,
+         NonsensibleMessage("PC01 0 C:\\App\\", 0)},
+        {"negative tasks", task + MachineBlock({"PC01 -2 C:\\App\\"}, {"1"}), -3303,
+         NonsensibleMessage("PC01 -2 C:\\App\\", -2)},
+        {"more tasks than the run", task + MachineBlock({"PC01 5 C:\\App\\"}, {"1"}), -3303, kInconsistent},
+        {"machines over the run", task + MachineBlock({"A 3 C:\\App\\", "B 3 C:\\App\\"}, {"1", "1"}), -3303,
+         kInconsistent},
+        {"host of 256", task + MachineBlock({longHost + " 2 C:\\App\\"}, {"1"}), -3303,
+         SpaceMessage(longHost + " 2 C:\\App\\")},
+        {"folder of 256", task + MachineBlock({"PC01 2 " + longFolder}, {"1"}), -3303,
+         SpaceMessage("PC01 2 " + longFolder)},
+        {"weights without machines",
+         task + "<REMOTE_MACHINES>\nVersion=1003\nValueNoMachine=2\nValueMachineWeighting\n1=1.0\n2=1.0\n"
+                "</REMOTE_MACHINES>\n",
+         -3303, NonsensibleMessage("", 0)},
+        {"machine count grown after the machines",
+         task + "<REMOTE_MACHINES>\nVersion=1003\nValueNoMachine=1\nValueMachineSetting\n1=PC01 2 C:\\App\\\n"
+                "ValueNoMachine=3\nValueMachineWeighting\n1=1\n2=1\n3=1\n",
+         -3303, NonsensibleMessage("", 0)},
+        {"file ends before its machines",
+         task + "<REMOTE_MACHINES>\nVersion=1003\nValueNoMachine=2000000000\nValueMachineSetting\n"
+                "1=PC01 2 C:\\App\\\n",
+         -3303, SpaceMessage("")},
+        {"huge task count", TaskBlock(0, 2000000000), -3303, kInconsistent},
+        {"huge machine task count", task + MachineBlock({"PC01 99999999999 C:\\App\\"}, {"1"}), -3303,
+         kInconsistent},
+        // The weight list is bounded, however the machines of a later block look.
+        {"weight list past its bound", TaskBlock(1, 2) + full + MachineBlock({"PC01 2 C:\\App\\"}, {"1"}),
+         -3303, kInconsistent},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(Read(c.cmx), c.status);
+        EXPECT_EQ(handler_->m_sErrMsg, c.message);
+    }
+    EXPECT_EQ(handler_->m_vWeightFactor.size(), CommandHandler::kMaxWeightFactors);
+    EXPECT_EQ(Read(task + MachineBlock({"PC01 5 C:\\App\\"}, {"1"})), -3303);
+    EXPECT_TRUE(handler_->m_ppTaskHostName.empty());
+
+    // Just inside the bounds.
     EXPECT_EQ(Read(task + MachineBlock({"PC01 4 C:\\App\\"}, {"1"}, "", 1003)), 2);
+    const std::string host255(255, 'h');
+    EXPECT_EQ(Read(task + MachineBlock({host255 + " 2 C:\\App\\"}, {"1"})), 2);
+    EXPECT_EQ(handler_->m_ppTaskHostName[1], host255);
+    EXPECT_EQ(Read(TaskBlock(0, CommandHandler::kMaxTasks)), 1);
+    EXPECT_EQ(handler_->m_ppTaskHostName.size(), static_cast<size_t>(CommandHandler::kMaxTasks));
 }
 
 TEST_F(TaskManagerReader, WeightsAreSharedOutOverEachMachinesTasks) {
@@ -132,81 +209,19 @@ TEST_F(TaskManagerReader, WeightsAreSharedOutOverEachMachinesTasks) {
     EXPECT_EQ(Read(spaced), 2);
     EXPECT_EQ(handler_->m_ppTaskHostName, (std::vector<std::string>{"A", "A", "B", "B", "B"}));
     EXPECT_EQ(handler_->m_vWeightFactor, (std::vector<double>{0.0, 1.0, 1.0, 1.0, 1.0, 1.0}));
-}
 
-TEST_F(TaskManagerReader, EveryMachineBlockAppendsItsZeroAndItsWeights) {
     // After a block the reading goes on: a later block reads its machines again and appends a 0.0 and
     // its own weights to those of the blocks before it.
     const std::string first = MachineBlock({"PC01 2 C:\\App\\"}, {"1"});
     const std::string second = MachineBlock({"PC02 2 C:\\App\\"}, {"0.5"});
-    const std::string third = MachineBlock({"PC03 1 C:\\App\\"}, {"2"});
     EXPECT_EQ(Read(TaskBlock(1, 2) + first + second), 2);
     EXPECT_EQ(handler_->m_vWeightFactor, (std::vector<double>{0.0, 0.5, 0.5, 0.0, 0.25, 0.25}));
     EXPECT_EQ(handler_->m_vMachines, (std::vector<std::string>{"", "PC02 2 C:\\App\\"}));
-    EXPECT_EQ(Read(TaskBlock(1, 2) + first + second + third), 2);
+    EXPECT_EQ(Read(TaskBlock(1, 2) + first + second + MachineBlock({"PC03 1 C:\\App\\"}, {"2"})), 2);
     EXPECT_EQ(handler_->m_vWeightFactor, (std::vector<double>{0.0, 0.5, 0.5, 0.0, 0.25, 0.25, 0.0, 2.0}));
-
-    // The list is bounded: a block that would take it past the bound is refused, however the machines of
-    // a later block look.
-    const int most = static_cast<int>(CommandHandler::kMaxWeightFactors);
-    const std::string full = MachineBlock({"PC01 " + std::to_string(most - 1) + " C:\\App\\"}, {"1"});
-    EXPECT_EQ(Read(TaskBlock(1, 2) + full + first), -3303);
-    EXPECT_EQ(handler_->m_sErrMsg, kInconsistent);
-    EXPECT_EQ(handler_->m_vWeightFactor.size(), CommandHandler::kMaxWeightFactors);
 }
 
-TEST_F(TaskManagerReader, BadMachineLinesAreRefusedWithTheirMessages) {
-    EXPECT_EQ(Read(TaskBlock(1, 4) + MachineBlock({"My PC 2 C:\\App\\"}, {"1"})), -3303);
-    EXPECT_EQ(handler_->m_sErrMsg, SpaceMessage("My PC 2 C:\\App\\"));
-
-    EXPECT_EQ(Read(TaskBlock(1, 4) + MachineBlock({"PC01 0 C:\\App\\"}, {"1"})), -3303);
-    EXPECT_EQ(handler_->m_sErrMsg, NonsensibleMessage("PC01 0 C:\\App\\", 0));
-
-    EXPECT_EQ(Read(TaskBlock(1, 4) + MachineBlock({"PC01 -2 C:\\App\\"}, {"1"})), -3303);
-    EXPECT_EQ(handler_->m_sErrMsg, NonsensibleMessage("PC01 -2 C:\\App\\", -2));
-
-    EXPECT_EQ(Read(TaskBlock(1, 4) + MachineBlock({"PC01 5 C:\\App\\"}, {"1"})), -3303);
-    EXPECT_EQ(handler_->m_sErrMsg, kInconsistent);
-    EXPECT_TRUE(handler_->m_ppTaskHostName.empty());
-
-    // Machines that together ask for more tasks than the run has are refused the same way.
-    EXPECT_EQ(Read(TaskBlock(1, 4) + MachineBlock({"A 3 C:\\App\\", "B 3 C:\\App\\"}, {"1", "1"})), -3303);
-    EXPECT_EQ(handler_->m_sErrMsg, kInconsistent);
-
-    // A host name or folder longer than 255 characters is refused, naming the entry.
-    std::string longHost(256, 'h');
-    EXPECT_EQ(Read(TaskBlock(1, 4) + MachineBlock({longHost + " 2 C:\\App\\"}, {"1"})), -3303);
-    EXPECT_EQ(handler_->m_sErrMsg, SpaceMessage(longHost + " 2 C:\\App\\"));
-    std::string host255(255, 'h');
-    EXPECT_EQ(Read(TaskBlock(1, 4) + MachineBlock({host255 + " 2 C:\\App\\"}, {"1"})), 2);
-    EXPECT_EQ(handler_->m_ppTaskHostName[1], host255);
-    std::string longFolder(256, 'f');
-    EXPECT_EQ(Read(TaskBlock(1, 4) + MachineBlock({"PC01 2 " + longFolder}, {"1"})), -3303);
-    EXPECT_EQ(handler_->m_sErrMsg, SpaceMessage("PC01 2 " + longFolder));
-}
-
-TEST_F(TaskManagerReader, WeightsWithoutMachineEntriesAreRefused) {
-    const std::string noSetting = TaskBlock(1, 4) +
-                                  "<REMOTE_MACHINES>\nVersion=1003\nValueNoMachine=2\nValueMachineWeighting\n"
-                                  "1=1.0\n2=1.0\n</REMOTE_MACHINES>\n";
-    EXPECT_EQ(Read(noSetting), -3303);
-    EXPECT_EQ(handler_->m_sErrMsg, NonsensibleMessage("", 0));
-
-    // A larger machine count after the machine lines than before them.
-    const std::string grown = TaskBlock(1, 4) +
-                              "<REMOTE_MACHINES>\nVersion=1003\nValueNoMachine=1\nValueMachineSetting\n"
-                              "1=PC01 2 C:\\App\\\nValueNoMachine=3\nValueMachineWeighting\n1=1\n2=1\n3=1\n";
-    EXPECT_EQ(Read(grown), -3303);
-    EXPECT_EQ(handler_->m_sErrMsg, NonsensibleMessage("", 0));
-
-    // A file that ends before the machines it promised.
-    EXPECT_EQ(Read(TaskBlock(1, 4) + "<REMOTE_MACHINES>\nVersion=1003\nValueNoMachine=2000000000\n"
-                                     "ValueMachineSetting\n1=PC01 2 C:\\App\\\n"),
-              -3303);
-    EXPECT_EQ(handler_->m_sErrMsg, SpaceMessage(""));
-}
-
-TEST_F(TaskManagerReader, KeyValuesFollowTheirKinds) {
+TEST_F(TaskManagerReader, KeyValuesFollowTheirKindsWhateverTheLineEnds) {
     const std::string keys =
         "ValueShareFolderName= My Share \nValueMap= Z: extra\nValueLocalHost=\tPC01 x\n"
         "ValueParallelWorkingFolder=D:\\Work\nValueSharedTarvik3DName=App\nValueMinPort=20000\n"
@@ -234,12 +249,10 @@ TEST_F(TaskManagerReader, KeyValuesFollowTheirKinds) {
     EXPECT_EQ(Read(TaskBlock(0, 4, "ValueConsoleRedirection=2\n")), 1);
     EXPECT_FALSE(handler_->m_bConsoleRedirection);
     EXPECT_EQ(handler_->m_iConsoleRedirection, 2);
-}
 
-TEST_F(TaskManagerReader, WindowsLineEndsReadLikeLineFeeds) {
-    std::string text = TaskBlock(1, 2) + MachineBlock({"PC01 2 C:\\App\\"}, {"0.5"}, "ValueLocalHost=PC01\n");
+    // Windows line ends read like line feeds.
     std::string crlf;
-    for (char c : text) {
+    for (char c : TaskBlock(1, 2) + MachineBlock({"PC01 2 C:\\App\\"}, {"0.5"}, "ValueLocalHost=PC01\n")) {
         if (c == '\n') crlf += '\r';
         crlf += c;
     }
@@ -250,30 +263,13 @@ TEST_F(TaskManagerReader, WindowsLineEndsReadLikeLineFeeds) {
     EXPECT_EQ(handler_->m_ppTaskHostName, (std::vector<std::string>{"PC01", "PC01"}));
 }
 
-TEST_F(TaskManagerReader, HugeOrNonsensicalInputIsRefusedWithoutExhaustingMemory) {
-    EXPECT_EQ(Read(TaskBlock(0, 2000000000)), -3303);
-    EXPECT_EQ(handler_->m_sErrMsg, kInconsistent);
-    EXPECT_EQ(Read(TaskBlock(0, CommandHandler::kMaxTasks)), 1);
-    EXPECT_EQ(handler_->m_ppTaskHostName.size(), static_cast<size_t>(CommandHandler::kMaxTasks));
-
-    EXPECT_EQ(Read(TaskBlock(1, 4) + MachineBlock({"PC01 99999999999 C:\\App\\"}, {"1"})), -3303);
-    EXPECT_EQ(handler_->m_sErrMsg, kInconsistent);
-
+TEST_F(TaskManagerReader, OverlongOrBinaryInputIsReadWithoutHarm) {
     EXPECT_EQ(Read("<TASKMANAGER>\nIDTaskMode=0\nValueNoTask=" + std::string(1 << 21, '7') + "\n"), -3301);
     const char binary[] = "\0\x01\xff<TASKMANAGER>\0\nIDTaskMode=0\nValueNoTask=3\0x\n";
     EXPECT_EQ(Read(std::string(binary, sizeof(binary) - 1)), 1);
     EXPECT_EQ(handler_->m_nproc, 3);
     EXPECT_EQ(Read("<TASKMANAGER>\nIDTaskMode=1\nValueNoTask=-7\n"), 2);
     EXPECT_TRUE(handler_->m_ppTaskHostName.empty());
-}
-
-TEST_F(TaskManagerReader, LinuxModeDerivesTheNodePaths) {
-    const std::string keys = "ValueSharedTarvik3DName=/opt/Tarvik3D\n";
-    EXPECT_EQ(Read(TaskBlock(11, 2) + MachineBlock({"node1 2 /opt/other/"}, {"1"}, keys)), 2);
-    EXPECT_EQ(handler_->m_sLinZep3DHomeDir, "/opt/Tarvik3D");
-    EXPECT_EQ(handler_->m_sLinMPIName, "/opt/Tarvik3D/MPICH/mpiexec");
-    EXPECT_EQ(handler_->m_sLinExeFullPath, "/opt/Tarvik3D/solver.exe");
-    EXPECT_EQ(handler_->m_sBinFolderName, "/opt/other/\\Bin");
 }
 
 TEST_F(TaskManagerReader, TracesAtLevelTwoAndStaysSilentBelow) {
@@ -288,24 +284,10 @@ TEST_F(TaskManagerReader, TracesAtLevelTwoAndStaysSilentBelow) {
     }
     StdoutCapture out;
     EXPECT_EQ(Read(cmx, 2), 2);
-    EXPECT_EQ(out.Stop(), "m_imyid= 0,succeeded in opening file:" + run_.RunFile(".cmx") +
-                              "\n"
-                              "\n======In CommandHandler::ReadCMX4TaskManager======\n"
-                              "\n     Return vale=2\n"
-                              "     sCMXName=" +
-                              run_.RunFile(".cmx") +
-                              ", IsSMP=0, IdTaskModeValue=1\n"
-                              "     sMapDrive=Z:, sSharedDriveName=Work\n"
-                              "     m_sLocalHostName=PC01\n"
-                              "     m_sParallelWorkingFolderName=D:\\Work, m_nproc=2\n"
-                              "     PC01 1 C:\\App\\\n"
-                              "     PC02 1 C:\\App\\\n"
-                              "     1.000000\n"
-                              "     0.500000\n"
-                              "\n\n");
+    EXPECT_EQ(out.Stop(), GoldenTrace("read-trace.txt", run_));
 }
 
-TEST_F(TaskManagerReader, DebugKeyOfTheFileTurnsTracesOnAndModeElevenAddsItsPaths) {
+TEST_F(TaskManagerReader, DebugKeyTurnsTracesOnAndLinuxModeDerivesTheNodePaths) {
     StdoutCapture out;
     EXPECT_EQ(Read(TaskBlock(11, 1, "iDebug=3\n") +
                        MachineBlock({"node1 1 /n/"}, {"1"}, "ValueSharedTarvik3DName=/opt/T\n"),
@@ -313,35 +295,17 @@ TEST_F(TaskManagerReader, DebugKeyOfTheFileTurnsTracesOnAndModeElevenAddsItsPath
               2);
     EXPECT_EQ(handler_->m_iDebug, 3);
     EXPECT_EQ(handler_->m_pFileIO->m_iDebug, 1);
-    EXPECT_EQ(out.Stop(),
-              "\n======In CommandHandler::ReadCMX4TaskManager======\n"
-              "\n     Return vale=2\n"
-              "     sCMXName=" +
-                  run_.RunFile(".cmx") +
-                  ", IsSMP=0, IdTaskModeValue=11\n"
-                  "     sMapDrive=, sSharedDriveName=\n"
-                  "     m_sLocalHostName=\n"
-                  "     m_sParallelWorkingFolderName=, m_nproc=1\n"
-                  "     node1 1 /n/\n"
-                  "     1.000000\n"
-                  "\n"
-                  "     SharedTarvik3DName=/opt/T\n"
-                  "     LinZep3DHomeDir=/opt/T\n"
-                  "     WinRunPath=" +
-                  run_.runPath() +
-                  "\n"
-                  "     LinRunPath=" +
-                  run_.linuxProjectDir() +
-                  "/Analysis/Run01\n"
-                  "     nproc=1\n"
-                  "\n");
+    EXPECT_EQ(out.Stop(), GoldenTrace("read-trace-linux.txt", run_));
+    EXPECT_EQ(handler_->m_sLinZep3DHomeDir, "/opt/T");
+    EXPECT_EQ(handler_->m_sLinMPIName, "/opt/T/MPICH/mpiexec");
+    EXPECT_EQ(handler_->m_sLinExeFullPath, "/opt/T/solver.exe");
+    EXPECT_EQ(handler_->m_sBinFolderName, "/n/\\Bin");
 
     // An unreadable debug value sets level 0.
     StdoutCapture quiet;
     Read(TaskBlock(1, 1, "iDebug=x\n") + MachineBlock({"PC01 1 C:\\App\\"}, {"1"}), 2);
     EXPECT_EQ(handler_->m_iDebug, 0);
-    std::string text = quiet.Stop();
-    EXPECT_EQ(text.find("ReadCMX4TaskManager"), std::string::npos);
+    EXPECT_EQ(quiet.Stop().find("ReadCMX4TaskManager"), std::string::npos);
 }
 
 }  // namespace
