@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <utility>
 
 #include "CompanionFakes.h"
 #include "RunFolder.h"
@@ -53,6 +54,35 @@ class LaunchTest : public ::testing::Test {
     void WriteAccount(const std::string& user, const std::string& password) {
         WriteFile(install_ + "Bin/acc.ini",
                   zep::toolkit::AccountFileText(user, zep::toolkit::EncipherAccountPassword(password)));
+    }
+
+    // The companion calls whose name begins with `prefix`, one a line: the name, then each argument
+    // after " | ".
+    static std::string CallLog(const std::string& prefix) {
+        std::string log;
+        for (const auto& call : zep::fakes::Calls()) {
+            if (call.name.compare(0, prefix.size(), prefix) != 0) continue;
+            log += call.name;
+            for (const std::string& arg : call.args) log += " | " + arg;
+            log += "\n";
+        }
+        return log;
+    }
+
+    // The golden file launch/<name> of the test data, with "{install}", "{run}", "{linrun}" and
+    // "{linproject}" standing for the installation folder, the run folder, and the run and project
+    // folders on the Linux node.
+    std::string Golden(const std::string& name) const {
+        std::string text = ReadFile(DataPath("launch/" + name));
+        const std::pair<std::string, std::string> values[] = {{"{install}", install_},
+                                                              {"{run}", run_.runPath()},
+                                                              {"{linrun}", handler_->m_sLinRunPath},
+                                                              {"{linproject}", run_.linuxProjectDir()}};
+        for (const auto& value : values) {
+            for (size_t at = text.find(value.first); at != std::string::npos; at = text.find(value.first, at))
+                text.replace(at, value.first.size(), value.second);
+        }
+        return text;
     }
 
     static constexpr const char* kCommandLine = "\"C:\\App\\*D:\\Work\\P*\"";

@@ -44,8 +44,8 @@ class StdoutCapture {
     std::string Stop();
 
   private:
-    struct Impl;
-    Impl* impl_;
+    int savedFd_ = -1;  // the standard output's own descriptor while it is captured
+    std::string path_;  // the file that takes the output
     std::string text_;
     bool stopped_ = false;
 };

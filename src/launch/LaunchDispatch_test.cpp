@@ -58,22 +58,17 @@ TEST_F(LaunchDispatch, SeveralMachinesUseTheLauncherFileAndCountTheMachines) {
 
 TEST_F(LaunchDispatch, AccountPreparationIsTriedUntilItWorksAtMostTenTimes) {
     ASSERT_EQ(SetUpRun(TaskBlock(0, 2)), 1);
-    zep::fakes::ScriptResults("CZEPMPITool::ConvertAcc2RegistryForIntelMPI", std::vector<int>(20, 1));
-    Execute();
-    const auto tries = CallsOf("CZEPMPITool::ConvertAcc2RegistryForIntelMPI");
-    EXPECT_EQ(tries.size(), 10u);
-    EXPECT_EQ(tries[0].args, (std::vector<std::string>{install_, "0"}));
-    EXPECT_EQ(CallsOf("CZEPNetSession::SpawnMPIProcess").size(), 1u);
-
-    zep::fakes::Reset();
-    zep::fakes::ScriptResults("CZEPMPITool::ConvertAcc2RegistryForIntelMPI", {1, 1, 0, 1});
-    Execute();
-    EXPECT_EQ(CallsOf("CZEPMPITool::ConvertAcc2RegistryForIntelMPI").size(), 3u);
-
-    zep::fakes::Reset();
-    Execute();
-    EXPECT_EQ(CallsOf("CZEPMPITool::ConvertAcc2RegistryForIntelMPI").size(), 1u);
-    EXPECT_EQ(CallsOf("CZEPNetSession::SpawnMPIProcess").size(), 1u);
+    const std::pair<std::vector<int>, size_t> cases[] = {
+        {std::vector<int>(20, 1), 10}, {{1, 1, 0, 1}, 3}, {{}, 1}};
+    for (const auto& c : cases) {
+        zep::fakes::Reset();
+        zep::fakes::ScriptResults("CZEPMPITool::ConvertAcc2RegistryForIntelMPI", c.first);
+        Execute();
+        const auto tries = CallsOf("CZEPMPITool::ConvertAcc2RegistryForIntelMPI");
+        ASSERT_EQ(tries.size(), c.second);
+        EXPECT_EQ(tries[0].args, (std::vector<std::string>{install_, "0"}));
+        EXPECT_EQ(CallsOf("CZEPNetSession::SpawnMPIProcess").size(), 1u);
+    }
 }
 
 TEST_F(LaunchDispatch, EachTaskModeTakesItsRoute) {
@@ -126,33 +121,7 @@ TEST_F(LaunchDispatch, TracesAtLevelTwoAndNothingBelow) {
     SetUpRun(cmx, 2);
     StdoutCapture out;
     Execute();
-    EXPECT_EQ(out.Stop(),
-              "\n======In CommandHandler::SetProcessCleaner======\n"
-              "     StrZEP3dBinDir=" +
-                  install_ +
-                  "Bin\n"
-                  "     BinFolderName=\\\\S\\App\\\\Bin\n"
-                  "     WinRunPath=" +
-                  run_.runPath() +
-                  "\n"
-                  "     nproc=2\n"
-                  "\n"
-                  "\n======In CommandHandler::SpawnMPIProcess======\n"
-                  "IsSMP     = 0\n"
-                  "MPIName   = [" +
-                  install_ +
-                  "Bin\\IntelMPI\\impiexec.exe]\n"
-                  "PPPName   = [-configfile \"" +
-                  run_.RunFile(".pwf") +
-                  "\"]\n"
-                  "RunPath   = [" +
-                  run_.runPath() +
-                  "]\n"
-                  "LinRunPath= [" +
-                  handler_->m_sLinRunPath +
-                  "]\n"
-                  "\n"
-                  "     ===>Finish spawn process!!\n");
+    EXPECT_EQ(out.Stop(), Golden("dispatch_trace.txt"));
 
     // A single-machine run traces only the banner of the process cleaner.
     SetUpRun(TaskBlock(0, 2), 2);
