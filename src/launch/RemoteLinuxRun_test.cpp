@@ -127,28 +127,6 @@ TEST_F(RemoteLinuxRun, FailuresArePrintedBelowLevelTwoAndTheStepsGoOn) {
     }
 }
 
-TEST_F(RemoteLinuxRun, ValuesInQuotedPartsAreEscapedAndBadHostNamesStopTheRemoteSteps) {
-    SetUpRun(TaskBlock(11, 2) + MachineBlock({"alpha 2 /opt/T/"}, {"1"}, kKeys));
-    handler_->m_sLinRunPath = "/ZEP_WorkingFolder/a\"b$c`d\\e";
-    Execute();
-    const auto commands = RemoteCommands();
-    EXPECT_EQ(commands.at(8), "touch \"/ZEP_WorkingFolder/a\\\"b\\$c\\`d\\\\e/machines.txt\"");
-    EXPECT_EQ(commands.at(9),
-              "echo -e \"alpha\\r\\nalpha\\r\\n\" > \"/ZEP_WorkingFolder/a\\\"b\\$c\\`d\\\\e/machines.txt\"");
-
-    for (const std::string bad : {"a$(reboot)", "x;y", "b\"c"}) {
-        SetUpRun(TaskBlock(11, 2) + MachineBlock({"alpha 1 /opt/T/", bad + " 1 /opt/T/"}, {"1", "1"}, kKeys));
-        ASSERT_EQ(handler_->m_ppTaskHostName[1], bad);
-        StdoutCapture out;
-        Execute();
-        EXPECT_EQ(out.Stop(), "BootMPDRing() failed: [" + bad +
-                                  "] is not a valid host name; the MPD ring is not booted.\n"
-                                  "SpawnLinuxMPIProcess() failed: [" +
-                                  bad + "] is not a valid host name; the run is not started.\n");
-        EXPECT_EQ(CallLog("CZEPSSH2Tool"), "");
-    }
-}
-
 // Every way a value of the project reaches the node's shell: each command must read as the designed
 // words with the value as plain text in them, and nothing may run.
 TEST_F(RemoteLinuxRun, NoValueOfTheProjectReachesTheRemoteShellAsCode) {
@@ -185,16 +163,25 @@ TEST_F(RemoteLinuxRun, NoValueOfTheProjectReachesTheRemoteShellAsCode) {
         EXPECT_EQ(zep::testing::CheckRemoteCommands(*handler_, commands), "");
     }
 
-    // A home folder that is no folder on the node stops the route before any remote step.
-    for (const std::string home : {"opt/T", "C:\\App\\", ""}) {
-        SetUpNamedRun("P", home, line, "solver.exe");
-        handler_->m_sLinZep3DHomeDir = home;
+    // A host name, or a home folder that is no folder on the node, stops the route before any remote step.
+    const struct {
+        std::string host, home, why;
+    } refused[] = {{"a$(reboot)", "/opt/T", "a valid host name"},
+                   {"x;y", "/opt/T", "a valid host name"},
+                   {"b\"c", "/opt/T", "a valid host name"},
+                   {"beta", "opt/T", "an absolute POSIX path"},
+                   {"beta", "C:\\App\\", "an absolute POSIX path"},
+                   {"beta", "", "an absolute POSIX path"}};
+    for (const auto& c : refused) {
+        SetUpNamedRun("P", c.home, line, "solver.exe");
+        handler_->m_ppTaskHostName[1] = c.host;
+        handler_->m_sLinZep3DHomeDir = c.home;
+        const std::string value = c.host != "beta" ? c.host : c.home;
         StdoutCapture out;
         Execute();
-        EXPECT_EQ(out.Stop(), "BootMPDRing() failed: [" + home +
-                                  "] is not an absolute POSIX path; the MPD ring is not booted.\n"
-                                  "SpawnLinuxMPIProcess() failed: [" +
-                                  home + "] is not an absolute POSIX path; the run is not started.\n");
+        EXPECT_EQ(out.Stop(), "BootMPDRing() failed: [" + value + "] is not " + c.why +
+                                  "; the MPD ring is not booted.\nSpawnLinuxMPIProcess() failed: [" + value +
+                                  "] is not " + c.why + "; the run is not started.\n");
         EXPECT_EQ(CallLog("CZEPSSH2Tool"), "");
     }
 }
