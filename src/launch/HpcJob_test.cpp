@@ -90,24 +90,18 @@ TEST_F(HpcJob, OutputFolderMovesToTheShareOrToTheSystemTemporaryFolder) {
     }
 }
 
-TEST_F(HpcJob, MissingAccountIsReportedAndTheJobStillRequested) {
-    SetUpRun(TaskBlock(12, 2));
-    StdoutCapture out;
-    Execute();
-    EXPECT_EQ(out.Stop(), "Get password information from acc.ini failed.\n");
-    const auto args = JobArguments();
-    ASSERT_EQ(args.size(), 13u);
-    EXPECT_EQ(args[0], "");
-    EXPECT_EQ(args[1], "");
-}
-
-TEST_F(HpcJob, FailingSubmissionLeavesNoJobToWaitFor) {
-    WriteAccount("u", "p");
+// Without an account the job is still requested; a failing request leaves no job to wait for.
+TEST_F(HpcJob, MissingAccountAndFailingSubmissionAreReported) {
     SetUpRun(TaskBlock(12, 2));
     zep::fakes::ScriptResults("CZEPHpcTool::HPC_CreateJob", {-17});
     StdoutCapture out;
     EXPECT_EQ(Execute(), -1);
-    EXPECT_EQ(out.Stop(), "CZEPHpcTool::HPC_CreateJob() failed. (-17)\n");
+    EXPECT_EQ(out.Stop(),
+              "Get password information from acc.ini failed.\nCZEPHpcTool::HPC_CreateJob() failed. (-17)\n");
+    const auto args = JobArguments();
+    ASSERT_EQ(args.size(), 13u);
+    EXPECT_EQ(args[0], "");
+    EXPECT_EQ(args[1], "");
     EXPECT_EQ(handler_->m_lJobID, -1);
     StdoutCapture wait;
     handler_->WaitHPCJob();
