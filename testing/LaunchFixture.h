@@ -29,12 +29,16 @@ class LaunchTest : public ::testing::Test {
     void TearDown() override { zep::fakes::Reset(); }
 
     // Sets up the run as SetCommand does (reading and writing quietly) and leaves the trace level of
-    // the launch to `debugLevel`.
-    int SetUpRun(const std::string& cmx, int debugLevel = 0, const std::string& commandLine = kCommandLine) {
-        run_.WriteCmx(cmx);
+    // the launch to `debugLevel`; `project` names another project folder in the temporary folder.
+    int SetUpRun(const std::string& cmx, int debugLevel = 0, const std::string& commandLine = kCommandLine,
+                 const std::string& exe = "solver.exe", const std::string& project = "") {
+        const std::string projectDir =
+            project.empty() ? run_.projectDir() : run_.temp().path() + "/" + project;
+        std::filesystem::create_directories(projectDir + "/Analysis/Run01");
+        WriteFile(projectDir + "/Analysis/Run01/Part01.cmx", cmx);
         handler_.reset(new CommandHandler(0));
-        handler_->SetCommandArguments(0, commandLine.c_str(), install_.c_str(), run_.projectDir().c_str(),
-                                      "Part", "solver.exe", "01");
+        handler_->SetCommandArguments(0, commandLine.c_str(), install_.c_str(), projectDir.c_str(), "Part",
+                                      exe.c_str(), "01");
         handler_->ReadCMX4TaskManager();
         handler_->WriteParallelFile();
         handler_->m_iDebug = debugLevel;

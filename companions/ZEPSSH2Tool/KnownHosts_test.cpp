@@ -95,9 +95,8 @@ TEST(KnownHosts, NewHostLinesAndMethodsAreThoseOfOpenSsh) {
     EXPECT_EQ(KeyTypeOfBlob(std::string("\0\0\0\x20short", 9)), "");
 
     // Base64 with every padding length, and what is not base64.
-    for (const std::string text : {"", "f", "fo", "foo", "foob", "fooba", "foobar"}) {
+    for (const std::string text : {"f", "fo", "foo", "foob", "fooba", "foobar"}) {
         std::string back;
-        if (text.empty()) continue;
         ASSERT_TRUE(Base64Decode(Base64Encode(text), &back));
         EXPECT_EQ(back, text);
     }

@@ -2,8 +2,6 @@
 // their traces, the mpdtrace check, console redirection, and the checks of what goes into a command.
 #include <gtest/gtest.h>
 
-#include <filesystem>
-
 #include "CompanionFakes.h"
 #include "LaunchFixture.h"
 #include "RemoteCommands.h"
@@ -29,19 +27,12 @@ class RemoteLinuxRun : public zep::testing::LaunchTest {
     // and program name are the given ones.
     void SetUpNamedRun(const std::string& projectName, const std::string& home,
                        const std::string& commandLine, const std::string& exe) {
-        const std::string project = run_.temp().path() + "/" + projectName;
-        std::filesystem::create_directories(project + "/Analysis/Run01");
-        zep::testing::WriteFile(
-            project + "/Analysis/Run01/Part01.cmx",
-            TaskBlock(11, 2) +
-                MachineBlock({"alpha 1 /opt/T/", "beta 1 /opt/T/"}, {"1", "1"},
-                             "ValueSharedTarvik3DName=" + home + "\nValueParallelWorkingFolder=D:\\Work\n"));
-        handler_.reset(new CommandHandler(0));
-        handler_->SetCommandArguments(0, commandLine.c_str(), install_.c_str(), project.c_str(), "Part",
-                                      exe.c_str(), "01");
-        ASSERT_EQ(handler_->ReadCMX4TaskManager(), 2);
-        ASSERT_EQ(handler_->WriteParallelFile(), 2);
-        zep::fakes::Reset();
+        const std::string keys =
+            "ValueSharedTarvik3DName=" + home + "\nValueParallelWorkingFolder=D:\\Work\n";
+        ASSERT_EQ(
+            SetUpRun(TaskBlock(11, 2) + MachineBlock({"alpha 1 /opt/T/", "beta 1 /opt/T/"}, {"1", "1"}, keys),
+                     0, commandLine, exe, projectName),
+            2);
     }
 
     // The commands sent to the storage node, the background launch last.
