@@ -216,16 +216,14 @@ TEST(SlurmJob, FinishedJobsAreFoundInTheCompletionFile) {
 }
 
 TEST(SlurmJob, StatesMapToTheCompanionsStates) {
-    const std::pair<const char*, ZEPJobState> states[] = {
-        {"PENDING", ZEP_JOB_QUEUED},
-        {"RUNNING", ZEP_JOB_RUNNING},
-        {"COMPLETING", ZEP_JOB_RUNNING},  // output may still be written
-        {"COMPLETED", ZEP_JOB_FINISHED},
-        {"CANCELLED by 0", ZEP_JOB_CANCELED},
-        {"TIMEOUT", ZEP_JOB_FAILED},
-        {"NODE_FAIL", ZEP_JOB_FAILED},
-        {"", ZEP_JOB_UNKNOWN}};
-    for (const auto& state : states) EXPECT_EQ(StateFromSlurm(state.first), state.second) << state.first;
+    EXPECT_EQ(StateFromSlurm("PENDING"), ZEP_JOB_QUEUED);
+    EXPECT_EQ(StateFromSlurm("RUNNING"), ZEP_JOB_RUNNING);
+    EXPECT_EQ(StateFromSlurm("COMPLETING"), ZEP_JOB_RUNNING);  // output may still be written
+    EXPECT_EQ(StateFromSlurm("COMPLETED"), ZEP_JOB_FINISHED);
+    EXPECT_EQ(StateFromSlurm("CANCELLED by 0"), ZEP_JOB_CANCELED);
+    EXPECT_EQ(StateFromSlurm("TIMEOUT"), ZEP_JOB_FAILED);
+    EXPECT_EQ(StateFromSlurm("NODE_FAIL"), ZEP_JOB_FAILED);
+    EXPECT_EQ(StateFromSlurm(""), ZEP_JOB_UNKNOWN);
     EXPECT_TRUE(IsFinalState(ZEP_JOB_FINISHED) && IsFinalState(ZEP_JOB_CANCELED) &&
                 IsFinalState(ZEP_JOB_FAILED));
     EXPECT_FALSE(IsFinalState(ZEP_JOB_RUNNING) || IsFinalState(ZEP_JOB_UNKNOWN) ||
