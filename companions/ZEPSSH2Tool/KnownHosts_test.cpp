@@ -62,11 +62,8 @@ TEST(KnownHosts, RecordsKeysUnderPlainWildcardNegatedAndHashedNames) {
 }
 
 TEST(KnownHosts, RevokedKeysAreRefusedAndCertificateAuthoritiesAreNoHostKeys) {
-    KnownHostsFile hosts("node1 ssh-ed25519 " + kKeyA + "\n" +                        //
-                         "node1 ecdsa-sha2-nistp256 " + kKeyC + "\n" +                //
-                         "@revoked * ecdsa-sha2-nistp256 " + kKeyC + "\n" +           //
-                         "@cert-authority node2,node1 ssh-ed25519 " + kKeyB + "\n" +  //
-                         "@revoked\tnode3 ssh-ed25519 " + kKeyA + "\n");
+    // Keys A and C for node1, C revoked everywhere, B a certificate authority's, A revoked for node3.
+    KnownHostsFile hosts(zep::testing::ReadFile(zep::testing::DataPath("companions/known_hosts_markers")));
     // Recorded types are those of the host's own keys: neither revoked keys nor a CA's count.
     EXPECT_EQ(hosts.RecordedKeyTypes("node1"),
               (std::vector<std::string>{"ssh-ed25519", "ecdsa-sha2-nistp256"}));
