@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <utility>
 
 #include "CompanionFakes.h"
 #include "RunFolder.h"
@@ -28,12 +29,16 @@ class LaunchTest : public ::testing::Test {
     void TearDown() override { zep::fakes::Reset(); }
 
     // Sets up the run as SetCommand does (reading and writing quietly) and leaves the trace level of
-    // the launch to `debugLevel`.
-    int SetUpRun(const std::string& cmx, int debugLevel = 0, const std::string& commandLine = kCommandLine) {
-        run_.WriteCmx(cmx);
+    // the launch to `debugLevel`; `project` names another project folder in the temporary folder.
+    int SetUpRun(const std::string& cmx, int debugLevel = 0, const std::string& commandLine = kCommandLine,
+                 const std::string& exe = "solver.exe", const std::string& project = "") {
+        const std::string projectDir =
+            project.empty() ? run_.projectDir() : run_.temp().path() + "/" + project;
+        std::filesystem::create_directories(projectDir + "/Analysis/Run01");
+        WriteFile(projectDir + "/Analysis/Run01/Part01.cmx", cmx);
         handler_.reset(new CommandHandler(0));
-        handler_->SetCommandArguments(0, commandLine.c_str(), install_.c_str(), run_.projectDir().c_str(),
-                                      "Part", "solver.exe", "01");
+        handler_->SetCommandArguments(0, commandLine.c_str(), install_.c_str(), projectDir.c_str(), "Part",
+                                      exe.c_str(), "01");
         handler_->ReadCMX4TaskManager();
         handler_->WriteParallelFile();
         handler_->m_iDebug = debugLevel;
@@ -53,6 +58,35 @@ class LaunchTest : public ::testing::Test {
     void WriteAccount(const std::string& user, const std::string& password) {
         WriteFile(install_ + "Bin/acc.ini",
                   zep::toolkit::AccountFileText(user, zep::toolkit::EncipherAccountPassword(password)));
+    }
+
+    // The companion calls whose name begins with `prefix`, one a line: the name, then each argument
+    // after " | ".
+    static std::string CallLog(const std::string& prefix) {
+        std::string log;
+        for (const auto& call : zep::fakes::Calls()) {
+            if (call.name.compare(0, prefix.size(), prefix) != 0) continue;
+            log += call.name;
+            for (const std::string& arg : call.args) log += " | " + arg;
+            log += "\n";
+        }
+        return log;
+    }
+
+    // The golden file launch/<name> of the test data, with "{install}", "{run}", "{linrun}" and
+    // "{linproject}" standing for the installation folder, the run folder, and the run and project
+    // folders on the Linux node.
+    std::string Golden(const std::string& name) const {
+        std::string text = ReadFile(DataPath("launch/" + name));
+        const std::pair<std::string, std::string> values[] = {{"{install}", install_},
+                                                              {"{run}", run_.runPath()},
+                                                              {"{linrun}", handler_->m_sLinRunPath},
+                                                              {"{linproject}", run_.linuxProjectDir()}};
+        for (const auto& value : values) {
+            for (size_t at = text.find(value.first); at != std::string::npos; at = text.find(value.first, at))
+                text.replace(at, value.first.size(), value.second);
+        }
+        return text;
     }
 
     static constexpr const char* kCommandLine = "\"C:\\App\\*D:\\Work\\P*\"";

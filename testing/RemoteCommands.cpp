@@ -8,8 +8,12 @@ namespace zep {
 namespace testing {
 namespace {
 
-ShellToken Op(const std::string& text) { return {true, text}; }
-ShellToken Word(const std::string& text) { return {false, text}; }
+// Word tokens, but ">" and "&" as operators.
+std::vector<ShellToken> Tokens(const std::vector<std::string>& texts) {
+    std::vector<ShellToken> tokens;
+    for (const std::string& text : texts) tokens.push_back({text == ">" || text == "&", text});
+    return tokens;
+}
 
 std::string Describe(const std::vector<ShellToken>& tokens) {
     std::string text;
@@ -44,51 +48,41 @@ std::string CheckRemoteCommands(const CommandHandler& handler, const std::vector
     for (const std::string& host : handler.m_ppTaskHostName) tasks += host + "\\r\\n";
     const std::string hostsFile = ReadShellCommand(commands[3]).tokens.back().text;
 
-    // What each command must read as; the MPD ring's host text is only checked for being one word.
-    struct Expected {
-        std::vector<ShellToken> tokens;
-        std::vector<std::string> expansions;
-    };
-    std::vector<Expected> expected(11);
-    expected[0] = {{Word("touch"), Word("~/.mpd.conf")}, {"~"}};
-    expected[1] = {{Word("echo"),
-                    Word("MPD_PORT_RANGE=" + std::to_string(handler.m_iMinPort) + ":" +
-                         std::to_string(handler.m_iMaxPort)),
-                    Op(">"), Word("~/.mpd.conf")},
-                   {"~"}};
-    expected[2] = {{Word("chmod"), Word("600"), Word("~/.mpd.conf")}, {"~"}};
-    expected[3] = {{Word("touch"), Word(hostsFile)}, {}};
-    expected[4] = {{Word("echo"), Word("-e"), Word(""), Op(">"), Word(hostsFile)}, {}};
-    expected[5] = {{Word(ScriptPath(home, "IntelMPI/mpdboot.py")), Word("-n"), Word(""), Word("-f"),
-                    Word(hostsFile), Word("-r"), Word("rsh")},
-                   {}};
-    expected[6] = {{Word("rm"), Word(hostsFile)}, {}};
-    expected[7] = {{Word(ScriptPath(home, "IntelMPI/mpdtrace.py"))}, {}};
-    expected[8] = {{Word("touch"), Word(machines)}, {}};
-    expected[9] = {{Word("echo"), Word("-e"), Word(tasks), Op(">"), Word(machines)}, {}};
-    std::vector<ShellToken> launch = {Word(home + "/IntelMPI/mpiexec.py")};
-    for (const std::string& word : LauncherWords(handler.m_sLinMPIArgument)) launch.push_back(Word(word));
-    for (const ShellToken& token : {Op("&"), Word("echo"), Word("<mpiexec>$!</mpiexec>")})
-        launch.push_back(token);
-    expected[10] = {launch, {"$!"}};
+    // What each command must read as, and what it may expand; the MPD ring's host text and count are
+    // only checked for being one word each.
+    const std::string range = std::to_string(handler.m_iMinPort) + ":" + std::to_string(handler.m_iMaxPort);
+    const std::vector<std::string> tilde = {"~"};
+    std::vector<std::pair<std::vector<ShellToken>, std::vector<std::string>>> expected = {
+        {Tokens({"touch", "~/.mpd.conf"}), tilde},
+        {Tokens({"echo", "MPD_PORT_RANGE=" + range, ">", "~/.mpd.conf"}), tilde},
+        {Tokens({"chmod", "600", "~/.mpd.conf"}), tilde},
+        {Tokens({"touch", hostsFile}), {}},
+        {Tokens({"echo", "-e", "", ">", hostsFile}), {}},
+        {Tokens({ScriptPath(home, "IntelMPI/mpdboot.py"), "-n", "", "-f", hostsFile, "-r", "rsh"}), {}},
+        {Tokens({"rm", hostsFile}), {}},
+        {Tokens({ScriptPath(home, "IntelMPI/mpdtrace.py")}), {}},
+        {Tokens({"touch", machines}), {}},
+        {Tokens({"echo", "-e", tasks, ">", machines}), {}},
+        {Tokens({home + "/IntelMPI/mpiexec.py"}), {"$!"}}};
+    for (const std::string& word : LauncherWords(handler.m_sLinMPIArgument))
+        expected[10].first.push_back({false, word});
+    for (const ShellToken& token : Tokens({"&", "echo", "<mpiexec>$!</mpiexec>"}))
+        expected[10].first.push_back(token);
 
     for (size_t i = 0; i < commands.size(); ++i) {
         const ShellCommand read = ReadShellCommand(commands[i]);
         const std::string which = "command " + std::to_string(i) + " [" + commands[i] + "]";
         if (!read.complete) return which + " does not parse as shell";
-        if (read.expansions != expected[i].expansions) {
+        if (read.expansions != expected[i].second) {
             std::string found;
             for (const std::string& e : read.expansions) found += " " + e;
             return which + " expands:" + found;
         }
         std::vector<ShellToken> tokens = read.tokens;
-        if (tokens.size() == expected[i].tokens.size()) {
-            // Words whose value the ring's host table decides are taken as they are.
-            if (i == 4) tokens[2].text = "";
-            if (i == 5) tokens[2].text = "";
-        }
-        if (!(tokens == expected[i].tokens))
-            return which + " reads as" + Describe(read.tokens) + " instead of" + Describe(expected[i].tokens);
+        // Words whose value the ring's host table decides are taken as they are.
+        if ((i == 4 || i == 5) && tokens.size() == expected[i].first.size()) tokens[2].text = "";
+        if (!(tokens == expected[i].first))
+            return which + " reads as" + Describe(read.tokens) + " instead of" + Describe(expected[i].first);
     }
     return "";
 }

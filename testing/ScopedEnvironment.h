@@ -1,5 +1,5 @@
-// Test helper on POSIX: sets or clears environment variables for the life of the object and puts the
-// earlier values back afterwards.
+// Test helper on POSIX: clears the variables that choose a locale for the life of the object, sets some,
+// and puts the earlier values back afterwards.
 #ifndef ZEP3D_TESTING_SCOPEDENVIRONMENT_H_
 #define ZEP3D_TESTING_SCOPEDENVIRONMENT_H_
 
@@ -13,42 +13,31 @@ namespace testing {
 
 class ScopedEnvironment {
   public:
-    ScopedEnvironment() = default;
-    ~ScopedEnvironment() {
-        for (const auto& saved : saved_) {
-            if (saved.second.first) {
-                setenv(saved.first.c_str(), saved.second.second.c_str(), 1);
-            } else {
-                unsetenv(saved.first.c_str());
-            }
+    // Starts with every variable that chooses a locale cleared.
+    ScopedEnvironment() {
+        for (const char* name : {"LC_ALL", "LC_CTYPE", "LC_COLLATE", "LC_MESSAGES", "LC_MONETARY",
+                                 "LC_NUMERIC", "LC_TIME", "LANG", "LANGUAGE"}) {
+            const char* value = getenv(name);
+            if (value != nullptr) saved_[name] = value;
+            unsetenv(name);
         }
+    }
+    ~ScopedEnvironment() {
+        for (const auto& name : set_) unsetenv(name.first.c_str());
+        for (const auto& saved : saved_) setenv(saved.first.c_str(), saved.second.c_str(), 1);
     }
     ScopedEnvironment(const ScopedEnvironment&) = delete;
     ScopedEnvironment& operator=(const ScopedEnvironment&) = delete;
 
+    // REQUIRES: `name` chooses a locale.
     void Set(const std::string& name, const std::string& value) {
-        Save(name);
+        set_[name] = value;
         setenv(name.c_str(), value.c_str(), 1);
-    }
-    void Clear(const std::string& name) {
-        Save(name);
-        unsetenv(name.c_str());
-    }
-    // Clears every variable that chooses a locale.
-    void ClearLocale() {
-        for (const char* name : {"LC_ALL", "LC_CTYPE", "LC_COLLATE", "LC_MESSAGES", "LC_MONETARY",
-                                 "LC_NUMERIC", "LC_TIME", "LANG", "LANGUAGE"}) {
-            Clear(name);
-        }
     }
 
   private:
-    void Save(const std::string& name) {
-        if (saved_.count(name) != 0) return;
-        const char* value = getenv(name.c_str());
-        saved_[name] = {value != nullptr, value != nullptr ? value : ""};
-    }
-    std::map<std::string, std::pair<bool, std::string>> saved_;
+    std::map<std::string, std::string> saved_;  // the variables that had values, with them
+    std::map<std::string, std::string> set_;
 };
 
 }  // namespace testing

@@ -138,11 +138,5 @@ class Reader {
 
 ShellCommand ReadShellCommand(const std::string& command) { return Reader(command).Read(); }
 
-std::vector<ShellToken> ShellWords(const std::vector<std::string>& words) {
-    std::vector<ShellToken> tokens;
-    for (const std::string& word : words) tokens.push_back({false, word});
-    return tokens;
-}
-
 }  // namespace testing
 }  // namespace zep

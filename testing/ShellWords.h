@@ -26,9 +26,6 @@ struct ShellCommand {
 // Reads `command` as a POSIX shell reads one line of input (no aliases, no here-documents).
 ShellCommand ReadShellCommand(const std::string& command);
 
-// Word tokens of the texts, in order.
-std::vector<ShellToken> ShellWords(const std::vector<std::string>& words);
-
 }  // namespace testing
 }  // namespace zep
 

@@ -5,28 +5,16 @@
 namespace zep {
 namespace testing {
 
-DebugOutputCapture::DebugOutputCapture() : messages_(new std::vector<std::string>()) {
-    std::vector<std::string>* messages = messages_;
-    platform::SetDebugOutputSink([messages](const char* text) { messages->push_back(text); });
+// The objects cannot be copied or moved, so the hooks may keep `this`.
+DebugOutputCapture::DebugOutputCapture() {
+    platform::SetDebugOutputSink([this](const char* text) { messages_.push_back(text); });
 }
+DebugOutputCapture::~DebugOutputCapture() { platform::SetDebugOutputSink(nullptr); }
 
-DebugOutputCapture::~DebugOutputCapture() {
-    platform::SetDebugOutputSink(nullptr);
-    delete messages_;
+SleepRecorder::SleepRecorder() {
+    platform::SetSleepFunction([this](int ms) { waits_.push_back(ms); });
 }
-
-std::vector<std::string> DebugOutputCapture::Messages() const { return *messages_; }
-void DebugOutputCapture::Clear() { messages_->clear(); }
-
-SleepRecorder::SleepRecorder() : waits_(new std::vector<int>()) {
-    std::vector<int>* waits = waits_;
-    platform::SetSleepFunction([waits](int ms) { waits->push_back(ms); });
-}
-
-SleepRecorder::~SleepRecorder() {
-    platform::SetSleepFunction(nullptr);
-    delete waits_;
-}
+SleepRecorder::~SleepRecorder() { platform::SetSleepFunction(nullptr); }
 
 FixedClock::FixedClock(const platform::LocalTime& time) {
     platform::SetClockFunction([time]() { return time; });

@@ -36,6 +36,8 @@ ScopedTempDir::~ScopedTempDir() {
     fs::remove_all(fs::path(path_), error);
 }
 
+StdoutCapture::~StdoutCapture() { Stop(); }
+
 std::string ReadFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     if (!in) return std::string();

@@ -44,8 +44,8 @@ class StdoutCapture {
     std::string Stop();
 
   private:
-    struct Impl;
-    Impl* impl_;
+    int savedFd_ = -1;  // the standard output's own descriptor while it is captured
+    std::string path_;  // the file that takes the output
     std::string text_;
     bool stopped_ = false;
 };
@@ -58,11 +58,11 @@ class DebugOutputCapture {
     DebugOutputCapture(const DebugOutputCapture&) = delete;
     DebugOutputCapture& operator=(const DebugOutputCapture&) = delete;
 
-    std::vector<std::string> Messages() const;
-    void Clear();
+    std::vector<std::string> Messages() const { return messages_; }
+    void Clear() { messages_.clear(); }
 
   private:
-    std::vector<std::string>* messages_;
+    std::vector<std::string> messages_;
 };
 
 // Replaces real waits by a record of the requested pauses while it lives.
@@ -73,10 +73,10 @@ class SleepRecorder {
     SleepRecorder(const SleepRecorder&) = delete;
     SleepRecorder& operator=(const SleepRecorder&) = delete;
 
-    const std::vector<int>& Waits() const { return *waits_; }
+    const std::vector<int>& Waits() const { return waits_; }
 
   private:
-    std::vector<int>* waits_;
+    std::vector<int> waits_;
 };
 
 // Fixes the platform clock while it lives.

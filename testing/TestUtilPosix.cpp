@@ -16,26 +16,16 @@
 namespace zep {
 namespace testing {
 
-struct StdoutCapture::Impl {
-    int savedFd = -1;
-    std::string path;
-};
-
-StdoutCapture::StdoutCapture() : impl_(new Impl()) {
+StdoutCapture::StdoutCapture() {
     std::cout.flush();
     std::fflush(stdout);
     char name[] = "/tmp/zep3d_stdout_XXXXXX";
     int fd = mkstemp(name);
     if (fd < 0) std::abort();
-    impl_->path = name;
-    impl_->savedFd = dup(STDOUT_FILENO);
+    path_ = name;
+    savedFd_ = dup(STDOUT_FILENO);
     dup2(fd, STDOUT_FILENO);
     close(fd);
-}
-
-StdoutCapture::~StdoutCapture() {
-    Stop();
-    delete impl_;
 }
 
 std::string StdoutCapture::Stop() {
@@ -43,10 +33,10 @@ std::string StdoutCapture::Stop() {
     stopped_ = true;
     std::cout.flush();
     std::fflush(stdout);
-    dup2(impl_->savedFd, STDOUT_FILENO);
-    close(impl_->savedFd);
-    text_ = ReadFile(impl_->path);
-    unlink(impl_->path.c_str());
+    dup2(savedFd_, STDOUT_FILENO);
+    close(savedFd_);
+    text_ = ReadFile(path_);
+    unlink(path_.c_str());
     return text_;
 }
 

@@ -11,30 +11,20 @@
 namespace zep {
 namespace testing {
 
-struct StdoutCapture::Impl {
-    int savedFd = -1;
-    std::string path;
-};
-
-StdoutCapture::StdoutCapture() : impl_(new Impl()) {
+StdoutCapture::StdoutCapture() {
     std::cout.flush();
     std::fflush(stdout);
     char name[L_tmpnam] = {0};
     if (tmpnam_s(name, sizeof(name)) != 0) std::abort();
-    impl_->path = name;
+    path_ = name;
     // In text mode, as standard output is on a console or in a redirected file: _dup2 gives the
     // standard output the mode of this descriptor, so every "\n" reaches the file as "\r\n" and Stop()
     // can undo exactly that, leaving a "\r\n" the program wrote itself (system error texts) as "\r\n".
     int fd = _open(name, _O_CREAT | _O_TRUNC | _O_WRONLY | _O_TEXT, 0600);
     if (fd < 0) std::abort();
-    impl_->savedFd = _dup(_fileno(stdout));
+    savedFd_ = _dup(_fileno(stdout));
     _dup2(fd, _fileno(stdout));
     _close(fd);
-}
-
-StdoutCapture::~StdoutCapture() {
-    Stop();
-    delete impl_;
 }
 
 std::string StdoutCapture::Stop() {
@@ -42,10 +32,10 @@ std::string StdoutCapture::Stop() {
     stopped_ = true;
     std::cout.flush();
     std::fflush(stdout);
-    _dup2(impl_->savedFd, _fileno(stdout));
-    _close(impl_->savedFd);
-    text_ = ReadFile(impl_->path);
-    _unlink(impl_->path.c_str());
+    _dup2(savedFd_, _fileno(stdout));
+    _close(savedFd_);
+    text_ = ReadFile(path_);
+    _unlink(path_.c_str());
     // Console output is in text mode: give the tests the line ends as the program wrote them.
     std::string plain;
     for (size_t i = 0; i < text_.size(); ++i) {

@@ -78,38 +78,37 @@ TEST(SlurmJob, LibraryPathsAreMappedAndPercentSignsKeptLiteral) {
 }
 
 TEST(SlurmJob, SeveralNodesKeepTheTasksOfEachNode) {
-    JobRequest request = OneNodeRequest();
-    request.mode = ZEP_COMPUTING_MULTI_NODE;
-    Submission submission;
-    std::string error;
-
-    // A (2), B (3): the counts differ, so every task is placed on its node.
-    request.nodeNames = {"nodeA", "nodeB"};
-    request.taskCounts = {2, 3};
-    ASSERT_TRUE(BuildSubmission(request, "vm", &submission, &error));
-    EXPECT_TRUE(Has(submission, "--nodes=2"));
-    EXPECT_TRUE(Has(submission, "--nodelist=nodeA,nodeB"));
-    EXPECT_TRUE(Has(submission, "--ntasks=5"));
-    EXPECT_NE(
-        submission.script.find("srun --distribution=arbitrary --nodelist=nodeA,nodeA,nodeB,nodeB,nodeB "),
-        std::string::npos);
-
-    // A host that comes back after another: the node is allocated once, its tasks keep their order.
-    request.nodeNames = {"nodeA", "nodeB", "nodeA"};
-    request.taskCounts = {1, 1, 1};
-    ASSERT_TRUE(BuildSubmission(request, "vm", &submission, &error));
-    EXPECT_TRUE(Has(submission, "--nodes=2"));
-    EXPECT_TRUE(Has(submission, "--nodelist=nodeA,nodeB"));
-    EXPECT_TRUE(Has(submission, "--ntasks=3"));
-    EXPECT_NE(submission.script.find("--nodelist=nodeA,nodeB,nodeA "), std::string::npos);
-
-    // Even counts need no placement; entries no host reached are left out.
-    request.nodeNames = {"nodeA", "nodeB", ""};
-    request.taskCounts = {2, 2, 0};
-    ASSERT_TRUE(BuildSubmission(request, "vm", &submission, &error));
-    EXPECT_TRUE(Has(submission, "--ntasks-per-node=2"));
-    EXPECT_TRUE(Has(submission, "--nodelist=nodeA,nodeB"));
-    EXPECT_EQ(submission.script.find("arbitrary"), std::string::npos);
+    const struct {
+        std::vector<std::string> names;
+        std::vector<int> counts;
+        std::vector<std::string> options;  // among the options
+        std::string script;                // in the script
+    } cases[] = {
+        // The counts differ, so every task is placed on its node.
+        {{"nodeA", "nodeB"},
+         {2, 3},
+         {"--nodes=2", "--nodelist=nodeA,nodeB", "--ntasks=5"},
+         "exec srun --distribution=arbitrary --nodelist=nodeA,nodeA,nodeB,nodeB,nodeB '"},
+        // A host that comes back after another: the node is allocated once, its tasks keep their order.
+        {{"nodeA", "nodeB", "nodeA"},
+         {1, 1, 1},
+         {"--nodes=2", "--nodelist=nodeA,nodeB", "--ntasks=3"},
+         "exec srun --distribution=arbitrary --nodelist=nodeA,nodeB,nodeA '"},
+        // Even counts need no placement; entries no host reached are left out.
+        {{"nodeA", "nodeB", ""}, {2, 2, 0}, {"--ntasks-per-node=2", "--nodelist=nodeA,nodeB"}, "exec srun '"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.script);
+        JobRequest request = OneNodeRequest();
+        request.mode = ZEP_COMPUTING_MULTI_NODE;
+        request.nodeNames = c.names;
+        request.taskCounts = c.counts;
+        Submission submission;
+        std::string error;
+        ASSERT_TRUE(BuildSubmission(request, "vm", &submission, &error));
+        for (const std::string& option : c.options) EXPECT_TRUE(Has(submission, option)) << option;
+        EXPECT_NE(submission.script.find(c.script), std::string::npos) << submission.script;
+    }
 }
 
 TEST(SlurmJob, RequestsThatSlurmCannotTakeAreRefused) {
@@ -225,10 +224,10 @@ TEST(SlurmJob, StatesMapToTheCompanionsStates) {
     EXPECT_EQ(StateFromSlurm("TIMEOUT"), ZEP_JOB_FAILED);
     EXPECT_EQ(StateFromSlurm("NODE_FAIL"), ZEP_JOB_FAILED);
     EXPECT_EQ(StateFromSlurm(""), ZEP_JOB_UNKNOWN);
-    EXPECT_TRUE(IsFinalState(ZEP_JOB_FINISHED));
-    EXPECT_TRUE(IsFinalState(ZEP_JOB_CANCELED));
-    EXPECT_FALSE(IsFinalState(ZEP_JOB_RUNNING));
-    EXPECT_FALSE(IsFinalState(ZEP_JOB_UNKNOWN));
+    EXPECT_TRUE(IsFinalState(ZEP_JOB_FINISHED) && IsFinalState(ZEP_JOB_CANCELED) &&
+                IsFinalState(ZEP_JOB_FAILED));
+    EXPECT_FALSE(IsFinalState(ZEP_JOB_RUNNING) || IsFinalState(ZEP_JOB_UNKNOWN) ||
+                 IsFinalState(ZEP_JOB_QUEUED));
 }
 
 }  // namespace

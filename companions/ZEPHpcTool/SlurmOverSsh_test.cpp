@@ -48,8 +48,7 @@ TEST(SlurmOverSsh, RemoteCommandsGiveEveryWordAndTheScriptUnchanged) {
     if (zep::testing::TextLineEnd() != "\n") GTEST_SKIP() << "the stand-in sbatch needs a POSIX shell";
     zep::testing::ScopedTempDir dir;
     // A stand-in sbatch: its arguments one per line, then its standard input.
-    const std::string bin = dir.File("bin");
-    ASSERT_EQ(std::system(("mkdir -p '" + bin + "'").c_str()), 0);
+    const std::string bin = dir.path();
     zep::testing::WriteFile(bin + "/sbatch",
                             "#!/bin/sh\nfor a in \"$@\"; do printf '[%s]\\n' \"$a\"; done\necho ---\ncat\n");
     ASSERT_EQ(std::system(("chmod 755 '" + bin + "/sbatch'").c_str()), 0);

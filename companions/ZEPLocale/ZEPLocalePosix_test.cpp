@@ -15,7 +15,6 @@ using zep::testing::ScopedEnvironment;
 
 std::string DefaultLocaleWith(const char* name, const char* value) {
     ScopedEnvironment environment;
-    environment.ClearLocale();
     if (name != nullptr) environment.Set(name, value);
     CZEPLocale locale;
     return locale.GetSystemDefaultLocale();

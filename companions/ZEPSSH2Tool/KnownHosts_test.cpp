@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include "TestUtil.h"
+
 namespace zep {
 namespace companions {
 namespace {
@@ -13,8 +15,7 @@ const std::string kKeyA = "AAAAC3NzaC1lZDI1NTE5AAAAIAXZ2FDMXyN9utdN4tBrtUcbPmuxq
 const std::string kKeyB = "AAAAC3NzaC1lZDI1NTE5AAAAILcYRdhBRwCMd/QlxF1VhsnDam/cz33kK9PR2wrzRSaC";
 const std::string kKeyC =
     "AAAAE2VjZHNhLXNoYTItbmlzdHAyNTYAAAAIbmlzdHAyNTYAAABBBN7qvmRuBGz2otaSxy7AaFbIWuXNGLnSxqGEdCXln4INA0B9uN9i"
-    "5Wl"
-    "U9ftjO8+p2BBAUqZyUNQKRgxtHGhoCLw=";
+    "5WlU9ftjO8+p2BBAUqZyUNQKRgxtHGhoCLw=";
 
 std::string Blob(const std::string& base64) {
     std::string blob;
@@ -23,43 +24,8 @@ std::string Blob(const std::string& base64) {
 }
 
 TEST(KnownHosts, RecordsKeysUnderPlainWildcardNegatedAndHashedNames) {
-    const std::string file =
-        "# my hosts\r\n"
-        "\n"
-        "node1,Node2.example ssh-ed25519 " +
-        kKeyA +
-        " comment\r\n"
-        "[node3]:2222 ecdsa-sha2-nistp256 " +
-        kKeyC +
-        "\n"
-        "*.cluster,!bad.cluster ssh-ed25519 " +
-        kKeyB +
-        "\n"
-        "gpu?? ecdsa-sha2-nistp256 " +
-        kKeyC +
-        "\n"
-        // ssh-keygen -H of "[myhost]:2222" with key A and of "otherhost" with key C
-        "|1|koN6ykm0JxQFBcK3auiHdPyvOoU=|++fyBn3Dy054bmUFSivh97eIK34= ssh-ed25519 " +
-        kKeyA +
-        "\n"
-        "|1|5vgC0dQviQHbsoblQE9hVEHNU7o=|Z0JXLagwAPpcEu12lD639/K5Jt8= ecdsa-sha2-nistp256 " +
-        kKeyC +
-        "\n"
-        // Lines passed over: an unknown marker, an unknown key type, a key that is not base64, a key whose
-        // blob names another type, the old key format, a line with no key.
-        "@other node9 ssh-ed25519 " +
-        kKeyA +
-        "\n"
-        "node9 ssh-foo " +
-        kKeyA +
-        "\n"
-        "node9 ssh-ed25519 AAAA!!!\n"
-        "node9 ecdsa-sha2-nistp256 " +
-        kKeyA +
-        "\n"
-        "node9 2048 35 1234567\n"
-        "node9\n";
-    KnownHostsFile hosts(file);
+    // Plain, wildcard, negated and hashed names, then lines that are passed over.
+    KnownHostsFile hosts(zep::testing::ReadFile(zep::testing::DataPath("companions/known_hosts")));
     EXPECT_EQ(hosts.size(), 6u);
 
     struct Case {
@@ -96,11 +62,8 @@ TEST(KnownHosts, RecordsKeysUnderPlainWildcardNegatedAndHashedNames) {
 }
 
 TEST(KnownHosts, RevokedKeysAreRefusedAndCertificateAuthoritiesAreNoHostKeys) {
-    KnownHostsFile hosts("node1 ssh-ed25519 " + kKeyA + "\n" +                        //
-                         "node1 ecdsa-sha2-nistp256 " + kKeyC + "\n" +                //
-                         "@revoked * ecdsa-sha2-nistp256 " + kKeyC + "\n" +           //
-                         "@cert-authority node2,node1 ssh-ed25519 " + kKeyB + "\n" +  //
-                         "@revoked\tnode3 ssh-ed25519 " + kKeyA + "\n");
+    // Keys A and C for node1, C revoked everywhere, B a certificate authority's, A revoked for node3.
+    KnownHostsFile hosts(zep::testing::ReadFile(zep::testing::DataPath("companions/known_hosts_markers")));
     // Recorded types are those of the host's own keys: neither revoked keys nor a CA's count.
     EXPECT_EQ(hosts.RecordedKeyTypes("node1"),
               (std::vector<std::string>{"ssh-ed25519", "ecdsa-sha2-nistp256"}));
@@ -129,9 +92,8 @@ TEST(KnownHosts, NewHostLinesAndMethodsAreThoseOfOpenSsh) {
     EXPECT_EQ(KeyTypeOfBlob(std::string("\0\0\0\x20short", 9)), "");
 
     // Base64 with every padding length, and what is not base64.
-    for (const std::string text : {"", "f", "fo", "foo", "foob", "fooba", "foobar"}) {
+    for (const std::string text : {"f", "fo", "foo", "foob", "fooba", "foobar"}) {
         std::string back;
-        if (text.empty()) continue;
         ASSERT_TRUE(Base64Decode(Base64Encode(text), &back));
         EXPECT_EQ(back, text);
     }

@@ -13,6 +13,9 @@
 
 namespace {
 
+using zep::testing::FileExists;
+using zep::testing::WriteFile;
+
 // A listening socket on 127.0.0.1 that takes connections into its backlog but never says a word.
 class SilentListener {
   public:
@@ -21,7 +24,6 @@ class SilentListener {
         sockaddr_in address{};
         address.sin_family = AF_INET;
         address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        address.sin_port = 0;
         bind(fd_, reinterpret_cast<sockaddr*>(&address), sizeof(address));
         listen(fd_, 4);
         socklen_t size = sizeof(address);
@@ -29,8 +31,6 @@ class SilentListener {
         port_ = ntohs(address.sin_port);
     }
     ~SilentListener() { Close(); }
-    SilentListener(const SilentListener&) = delete;
-    SilentListener& operator=(const SilentListener&) = delete;
     void Close() {
         if (fd_ >= 0) close(fd_);
         fd_ = -1;
@@ -48,97 +48,65 @@ class ZEPSSH2ToolPosix : public ::testing::Test {
         CZEPSSH2Tool::SSH2_SetPort(22);
         CZEPSSH2Tool::SSH2_SetTimeout(0);
     }
+    // The background launch of "true" with these local files; exitCode_ takes the launcher's code.
+    int Launch(const std::string& console, const std::string& pidFile) {
+        const std::wstring wideConsole(console.begin(), console.end()),
+            widePid(pidFile.begin(), pidFile.end());
+        return tool_.SSH2_RemoteCommandOutputToFile(L"127.0.0.1", L"user", L"password", L"true",
+                                                    wideConsole.c_str(), widePid.c_str(), exitCode_,
+                                                    !console.empty(), true, false);
+    }
+    zep::testing::ScopedTempDir dir_;
+    CZEPSSH2Tool tool_;
+    int exitCode_ = 0;
 };
 
-TEST_F(ZEPSSH2ToolPosix, AClosedPortFailsToConnectAndGivesEmptyOutputs) {
+// A launch that never started leaves no process-id file: an empty one, or one left from an earlier
+// launch, would name a launcher that does not run.
+TEST_F(ZEPSSH2ToolPosix, AClosedPortFailsToConnectGivesEmptyOutputsAndLeavesNoProcessIdFile) {
     SilentListener listener;
-    int port = listener.port();
     listener.Close();  // nothing listens there any more
-    CZEPSSH2Tool::SSH2_SetPort(port);
-    CZEPSSH2Tool tool;
-    EXPECT_EQ(tool.SSH2_CheckConnection(L"127.0.0.1", L"user", L"password"), -2);
+    CZEPSSH2Tool::SSH2_SetPort(listener.port());
+    EXPECT_EQ(tool_.SSH2_CheckConnection(L"127.0.0.1", L"user", L"password"), -2);
+    EXPECT_EQ(tool_.SSH2_CheckConnection(L"no-such-host.invalid", L"user", L"password"), -2);
 
     wchar_t* out = nullptr;
     wchar_t* err = nullptr;
-    int exitCode = 0;
-    EXPECT_EQ(tool.SSH2_RemoteCommandStdoutStderr(L"127.0.0.1", L"user", L"password", L"true", out, err,
-                                                  exitCode, false, false),
+    EXPECT_EQ(tool_.SSH2_RemoteCommandStdoutStderr(L"127.0.0.1", L"user", L"password", L"true", out, err,
+                                                   exitCode_, false, false),
               -2);
     ASSERT_NE(out, nullptr);
     ASSERT_NE(err, nullptr);
     EXPECT_EQ(std::wstring(out), L"");
-    EXPECT_EQ(exitCode, -1);
+    EXPECT_EQ(exitCode_, -1);
     delete[] out;
     delete[] err;
 
-    EXPECT_EQ(tool.SSH2_CheckConnection(L"no-such-host.invalid", L"user", L"password"), -2);
+    WriteFile(dir_.File("mpiexec.pid"), "4242\n");
+    EXPECT_EQ(Launch("", dir_.File("mpiexec.pid")), -2);
+    EXPECT_FALSE(FileExists(dir_.File("mpiexec.pid")));
 }
 
 TEST_F(ZEPSSH2ToolPosix, AServerThatNeverAnswersTimesOutInsteadOfHanging) {
     SilentListener listener;
     CZEPSSH2Tool::SSH2_SetPort(listener.port());
     CZEPSSH2Tool::SSH2_SetTimeout(500);
-    CZEPSSH2Tool tool;
     auto start = std::chrono::steady_clock::now();
-    EXPECT_EQ(tool.SSH2_CheckConnection(L"127.0.0.1", L"user", L"password"), -3);
-    int exitCode = 0;
-    EXPECT_EQ(tool.SSH2_RemoteCommandOutputToFile(L"127.0.0.1", L"user", L"password", L"true", L"", L"",
-                                                  exitCode, false, true, false),
-              -3);
+    EXPECT_EQ(tool_.SSH2_CheckConnection(L"127.0.0.1", L"user", L"password"), -3);
+    WriteFile(dir_.File("mpiexec.pid"), "4242\n");
+    EXPECT_EQ(Launch("", dir_.File("mpiexec.pid")), -3);
+    EXPECT_FALSE(FileExists(dir_.File("mpiexec.pid")));
+    EXPECT_EQ(exitCode_, -1);
     // Generous: the point is that it ends at all.
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20));
-}
 
-TEST_F(ZEPSSH2ToolPosix, LocalFilesThatCannotBeWrittenStopTheLaunchBeforeItStarts) {
-    zep::testing::ScopedTempDir dir;
-    SilentListener listener;
-    CZEPSSH2Tool::SSH2_SetPort(listener.port());
-    CZEPSSH2Tool::SSH2_SetTimeout(500);
-    CZEPSSH2Tool tool;
-    std::wstring folder(dir.path().begin(), dir.path().end());
-    std::wstring missing = folder + L"/missing/mpiexec.pid";
-    std::wstring console = folder + L"/missing/console.txt";
-    int exitCode = 0;
-    auto start = std::chrono::steady_clock::now();
-    EXPECT_EQ(tool.SSH2_RemoteCommandOutputToFile(L"127.0.0.1", L"user", L"password", L"true", L"",
-                                                  missing.c_str(), exitCode, false, true, false),
-              -11);
-    EXPECT_EQ(
-        tool.SSH2_RemoteCommandOutputToFile(L"127.0.0.1", L"user", L"password", L"true", console.c_str(),
-                                            (folder + L"/pid").c_str(), exitCode, true, true, false),
-        -11);
-    EXPECT_EQ(exitCode, -1);
-    // Nothing was tried on the (silent) server.
+    // Local files that cannot be written stop the launch before anything is tried on the server.
+    start = std::chrono::steady_clock::now();
+    EXPECT_EQ(Launch("", dir_.File("missing/mpiexec.pid")), -11);
+    exitCode_ = 0;
+    EXPECT_EQ(Launch(dir_.File("missing/console.txt"), dir_.File("pid")), -11);
+    EXPECT_EQ(exitCode_, -1);
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(400));
-}
-
-TEST_F(ZEPSSH2ToolPosix, ALaunchThatNeverStartedLeavesNoProcessIdFile) {
-    // A process-id file, empty or left from an earlier launch, would name a launcher that does not run.
-    zep::testing::ScopedTempDir dir;
-    const std::string pidFile = dir.File("mpiexec.pid");
-    const std::wstring widePid(pidFile.begin(), pidFile.end());
-    CZEPSSH2Tool tool;
-    int exitCode = 0;
-
-    SilentListener closed;
-    const int closedPort = closed.port();
-    closed.Close();
-    CZEPSSH2Tool::SSH2_SetPort(closedPort);
-    zep::testing::WriteFile(pidFile, "4242\n");
-    EXPECT_EQ(tool.SSH2_RemoteCommandOutputToFile(L"127.0.0.1", L"user", L"password", L"true", L"",
-                                                  widePid.c_str(), exitCode, false, true, false),
-              -2);
-    EXPECT_FALSE(zep::testing::FileExists(pidFile));
-
-    SilentListener silent;
-    CZEPSSH2Tool::SSH2_SetPort(silent.port());
-    CZEPSSH2Tool::SSH2_SetTimeout(500);
-    zep::testing::WriteFile(pidFile, "4242\n");
-    EXPECT_EQ(tool.SSH2_RemoteCommandOutputToFile(L"127.0.0.1", L"user", L"password", L"true", L"",
-                                                  widePid.c_str(), exitCode, false, true, false),
-              -3);
-    EXPECT_FALSE(zep::testing::FileExists(pidFile));
-    EXPECT_EQ(exitCode, -1);
 }
 
 }  // namespace

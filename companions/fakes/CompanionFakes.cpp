@@ -19,8 +19,8 @@ namespace zep {
 namespace fakes {
 namespace {
 
-struct State {
-    std::mutex mutex;
+// What the tests scripted and what the doubles recorded; Reset() starts it anew.
+struct Script {
     std::vector<Call> calls;
     std::map<std::string, std::deque<int>> results;
     long jobId = 1;
@@ -32,77 +32,44 @@ struct State {
     std::string localeName = "C";
 };
 
+struct State {
+    std::mutex mutex;
+    Script script;
+};
+
 State& GetState() {
     static State state;
     return state;
 }
 
-void Record(const char* name, std::vector<std::string> args) {
+// Runs `use` on the script under its lock and returns what it returns.
+template <typename Use>
+auto Locked(Use use) {
     State& state = GetState();
     std::lock_guard<std::mutex> lock(state.mutex);
-    state.calls.push_back(Call{name, std::move(args)});
+    return use(state.script);
 }
 
-int NextResult(const char* name) {
-    State& state = GetState();
-    std::lock_guard<std::mutex> lock(state.mutex);
-    auto found = state.results.find(name);
-    if (found == state.results.end() || found->second.empty()) return 0;
-    int result = found->second.front();
-    found->second.pop_front();
-    return result;
-}
-
-// The doubles convert as the real text companion does on a UTF-8 system: wide text as UTF-16 where
-// wchar_t has two bytes and UTF-32 otherwise; bytes that do not decode become U+FFFD.
-std::string ToUtf8(const wchar_t* text) {
-    return text == nullptr ? std::string() : companions::WideToUtf8(text);
-}
-std::wstring FromUtf8(const char* text) {
-    return text == nullptr ? std::wstring() : companions::Utf8ToWide(text, std::strlen(text));
-}
-
-std::string Text(const char* text) { return text == nullptr ? std::string("(null)") : std::string(text); }
-std::string Text(const wchar_t* text) { return text == nullptr ? std::string("(null)") : ToUtf8(text); }
-std::string Flag(bool value) { return value ? "1" : "0"; }
-
-wchar_t* NewWide(const std::wstring& text) {
-    wchar_t* out = new wchar_t[text.size() + 1];
-    std::memcpy(out, text.c_str(), (text.size() + 1) * sizeof(wchar_t));
-    return out;
+// Records the call and hands out its next scripted result (0 when none is left).
+int Record(const char* name, std::vector<std::string> args) {
+    return Locked([&](Script& s) {
+        s.calls.push_back(Call{name, std::move(args)});
+        std::deque<int>& results = s.results[name];
+        if (results.empty()) return 0;
+        const int result = results.front();
+        results.pop_front();
+        return result;
+    });
 }
 
 }  // namespace
 
-std::string Call::ToString() const {
-    std::string text = name + "(";
-    for (size_t i = 0; i < args.size(); ++i) {
-        if (i > 0) text += ", ";
-        text += args[i];
-    }
-    return text + ")";
-}
-
 void Reset() {
-    State& state = GetState();
-    std::lock_guard<std::mutex> lock(state.mutex);
-    state.calls.clear();
-    state.results.clear();
-    state.jobId = 1;
-    state.jobState = ZEP_JOB_FINISHED;
-    state.jobStateWord.clear();
-    state.remoteStdout.clear();
-    state.launcherExitCode = 0;
-    state.configuration.clear();
-    state.localeName = "C";
+    Locked([](Script& s) { s = Script(); });
 }
-
 std::vector<Call> Calls() {
-    State& state = GetState();
-    std::lock_guard<std::mutex> lock(state.mutex);
-    return state.calls;
+    return Locked([](Script& s) { return s.calls; });
 }
-
 std::vector<Call> CallsOf(const std::string& name) {
     std::vector<Call> picked;
     for (const Call& call : Calls()) {
@@ -110,65 +77,50 @@ std::vector<Call> CallsOf(const std::string& name) {
     }
     return picked;
 }
-
-std::string CallLog() {
-    std::string log;
-    for (const Call& call : Calls()) log += call.ToString() + "\n";
-    return log;
-}
-
 void ScriptResults(const std::string& name, const std::vector<int>& results) {
-    State& state = GetState();
-    std::lock_guard<std::mutex> lock(state.mutex);
-    state.results[name] = std::deque<int>(results.begin(), results.end());
+    Locked([&](Script& s) { s.results[name].assign(results.begin(), results.end()); });
 }
-
 void ScriptJobId(long jobId) {
-    State& state = GetState();
-    std::lock_guard<std::mutex> lock(state.mutex);
-    state.jobId = jobId;
+    Locked([&](Script& s) { s.jobId = jobId; });
 }
-
-void ScriptJobEnd(int jobState, const std::string& schedulerState) {
-    State& state = GetState();
-    std::lock_guard<std::mutex> lock(state.mutex);
-    state.jobState = jobState;
-    state.jobStateWord = schedulerState;
+void ScriptJobEnd(int state, const std::string& schedulerState) {
+    Locked([&](Script& s) {
+        s.jobState = state;
+        s.jobStateWord = schedulerState;
+    });
 }
-
 void ScriptRemoteStdout(const std::wstring& commandPart, const std::wstring& output) {
-    State& state = GetState();
-    std::lock_guard<std::mutex> lock(state.mutex);
-    state.remoteStdout.emplace_back(commandPart, output);
+    Locked([&](Script& s) { s.remoteStdout.emplace_back(commandPart, output); });
 }
-
 void ScriptLauncherExitCode(int exitCode) {
-    State& state = GetState();
-    std::lock_guard<std::mutex> lock(state.mutex);
-    state.launcherExitCode = exitCode;
+    Locked([&](Script& s) { s.launcherExitCode = exitCode; });
 }
-
 void ScriptConfigurationString(const std::wstring& text) {
-    State& state = GetState();
-    std::lock_guard<std::mutex> lock(state.mutex);
-    state.configuration = text;
+    Locked([&](Script& s) { s.configuration = text; });
 }
-
 void ScriptLocaleName(const std::string& name) {
-    State& state = GetState();
-    std::lock_guard<std::mutex> lock(state.mutex);
-    state.localeName = name;
+    Locked([&](Script& s) { s.localeName = name; });
 }
 
+namespace {
+
+// The doubles convert as the real text companion does on a UTF-8 system: wide text as UTF-16 where
+// wchar_t has two bytes and UTF-32 otherwise; bytes that do not decode become U+FFFD.
+std::string Text(const char* text) { return text == nullptr ? std::string("(null)") : std::string(text); }
+std::string Text(const wchar_t* text) {
+    return text == nullptr ? std::string("(null)") : companions::WideToUtf8(text);
+}
+std::string Flag(bool value) { return value ? "1" : "0"; }
+
+}  // namespace
 }  // namespace fakes
 }  // namespace zep
 
 using zep::fakes::Flag;
-using zep::fakes::FromUtf8;
-using zep::fakes::NextResult;
+using zep::fakes::Locked;
 using zep::fakes::Record;
+using zep::fakes::Script;
 using zep::fakes::Text;
-using zep::fakes::ToUtf8;
 
 // ---- CZEPUnicodeTool ----------------------------------------------------------------------------
 
@@ -176,23 +128,22 @@ CZEPUnicodeTool::CZEPUnicodeTool() {}
 CZEPUnicodeTool::~CZEPUnicodeTool() {}
 
 int CZEPUnicodeTool::AnsiToUtf16(const char* text, wchar_t (&out)[32768]) {
-    Record("CZEPUnicodeTool::AnsiToUtf16", {Text(text)});
-    zep::companions::CopyWideCut(FromUtf8(text), out, 32768);
-    return NextResult("CZEPUnicodeTool::AnsiToUtf16");
+    const std::wstring wide =
+        text == nullptr ? std::wstring() : zep::companions::Utf8ToWide(text, std::strlen(text));
+    zep::companions::CopyWideCut(wide, out, 32768);
+    return Record("CZEPUnicodeTool::AnsiToUtf16", {Text(text)});
 }
 
 int CZEPUnicodeTool::Utf16ToUtf8(const wchar_t* text, char (&out)[32768]) {
-    Record("CZEPUnicodeTool::Utf16ToUtf8", {Text(text)});
-    zep::companions::CopyUtf8Cut(ToUtf8(text), out, 32768);
-    return NextResult("CZEPUnicodeTool::Utf16ToUtf8");
+    zep::companions::CopyUtf8Cut(text == nullptr ? std::string() : Text(text), out, 32768);
+    return Record("CZEPUnicodeTool::Utf16ToUtf8", {Text(text)});
 }
 
 int CZEPUnicodeTool::Utf16ToUtf8(const wchar_t* text, char*& out) {
-    Record("CZEPUnicodeTool::Utf16ToUtf8", {Text(text)});
-    std::string narrow = ToUtf8(text);
+    const std::string narrow = text == nullptr ? std::string() : Text(text);
     out = new char[narrow.size() + 1];
     std::memcpy(out, narrow.c_str(), narrow.size() + 1);
-    return NextResult("CZEPUnicodeTool::Utf16ToUtf8");
+    return Record("CZEPUnicodeTool::Utf16ToUtf8", {Text(text)});
 }
 
 // ---- CZEPSSH2Tool -------------------------------------------------------------------------------
@@ -207,35 +158,27 @@ void CZEPSSH2Tool::SSH2_SetTimeout(int milliseconds) {
 }
 
 int CZEPSSH2Tool::SSH2_CheckConnection(const wchar_t* host, const wchar_t* user, const wchar_t* password) {
-    Record("CZEPSSH2Tool::SSH2_CheckConnection", {Text(host), Text(user), Text(password)});
-    return NextResult("CZEPSSH2Tool::SSH2_CheckConnection");
+    return Record("CZEPSSH2Tool::SSH2_CheckConnection", {Text(host), Text(user), Text(password)});
 }
 
 int CZEPSSH2Tool::SSH2_RemoteCommandStdoutStderr(const wchar_t* host, const wchar_t* user,
                                                  const wchar_t* password, const wchar_t* command,
                                                  wchar_t*& stdoutText, wchar_t*& stderrText, int& exitCode,
                                                  bool verbose, bool option) {
-    Record("CZEPSSH2Tool::SSH2_RemoteCommandStdoutStderr",
-           {Text(host), Text(user), Text(password), Text(command), Flag(verbose), Flag(option)});
     stdoutText = nullptr;
     stderrText = nullptr;
     exitCode = 0;
-    std::wstring scripted;
-    bool found = false;
-    {
-        zep::fakes::State& state = zep::fakes::GetState();
-        std::lock_guard<std::mutex> lock(state.mutex);
-        std::wstring line = command != nullptr ? std::wstring(command) : std::wstring();
-        for (const auto& entry : state.remoteStdout) {
-            if (line.find(entry.first) != std::wstring::npos) {
-                scripted = entry.second;
-                found = true;
-                break;
-            }
+    const std::wstring line = command != nullptr ? std::wstring(command) : std::wstring();
+    Locked([&](Script& s) {
+        for (const auto& entry : s.remoteStdout) {
+            if (line.find(entry.first) == std::wstring::npos) continue;
+            stdoutText = new wchar_t[entry.second.size() + 1];
+            std::memcpy(stdoutText, entry.second.c_str(), (entry.second.size() + 1) * sizeof(wchar_t));
+            break;
         }
-    }
-    if (found) stdoutText = zep::fakes::NewWide(scripted);
-    return NextResult("CZEPSSH2Tool::SSH2_RemoteCommandStdoutStderr");
+    });
+    return Record("CZEPSSH2Tool::SSH2_RemoteCommandStdoutStderr",
+                  {Text(host), Text(user), Text(password), Text(command), Flag(verbose), Flag(option)});
 }
 
 int CZEPSSH2Tool::SSH2_RemoteCommandOutputToFile(const wchar_t* host, const wchar_t* user,
@@ -243,15 +186,10 @@ int CZEPSSH2Tool::SSH2_RemoteCommandOutputToFile(const wchar_t* host, const wcha
                                                  const wchar_t* consoleFile, const wchar_t* pidFile,
                                                  int& exitCode, bool redirectConsole, bool option,
                                                  bool verbose) {
-    Record("CZEPSSH2Tool::SSH2_RemoteCommandOutputToFile",
-           {Text(host), Text(user), Text(password), Text(command), Text(consoleFile), Text(pidFile),
-            Flag(redirectConsole), Flag(option), Flag(verbose)});
-    {
-        zep::fakes::State& state = zep::fakes::GetState();
-        std::lock_guard<std::mutex> lock(state.mutex);
-        exitCode = state.launcherExitCode;
-    }
-    return NextResult("CZEPSSH2Tool::SSH2_RemoteCommandOutputToFile");
+    exitCode = Locked([](Script& s) { return s.launcherExitCode; });
+    return Record("CZEPSSH2Tool::SSH2_RemoteCommandOutputToFile",
+                  {Text(host), Text(user), Text(password), Text(command), Text(consoleFile), Text(pidFile),
+                   Flag(redirectConsole), Flag(option), Flag(verbose)});
 }
 
 // ---- CZEPMPITool --------------------------------------------------------------------------------
@@ -261,15 +199,12 @@ CZEPMPITool::~CZEPMPITool() {}
 
 const wchar_t* CZEPMPITool::GetIntelMPIConfigurationStringForMpiexec(const wchar_t* runFolder) {
     Record("CZEPMPITool::GetIntelMPIConfigurationStringForMpiexec", {Text(runFolder)});
-    zep::fakes::State& state = zep::fakes::GetState();
-    std::lock_guard<std::mutex> lock(state.mutex);
-    m_sConfiguration = state.configuration;
+    m_sConfiguration = Locked([](Script& s) { return s.configuration; });
     return m_sConfiguration.c_str();
 }
 
 int CZEPMPITool::ConvertAcc2RegistryForIntelMPI(const wchar_t* installFolder, bool option) {
-    Record("CZEPMPITool::ConvertAcc2RegistryForIntelMPI", {Text(installFolder), Flag(option)});
-    return NextResult("CZEPMPITool::ConvertAcc2RegistryForIntelMPI");
+    return Record("CZEPMPITool::ConvertAcc2RegistryForIntelMPI", {Text(installFolder), Flag(option)});
 }
 
 // ---- CZEPNetSession -----------------------------------------------------------------------------
@@ -279,10 +214,9 @@ CZEPNetSession::~CZEPNetSession() {}
 
 int CZEPNetSession::SpawnMPIProcess(const char* launcherPath, const char* arguments, int remoteHostCount,
                                     const char* workFolder, bool isSMP, bool consoleRedirection) {
-    Record("CZEPNetSession::SpawnMPIProcess",
-           {Text(launcherPath), Text(arguments), std::to_string(remoteHostCount), Text(workFolder),
-            Flag(isSMP), Flag(consoleRedirection)});
-    return NextResult("CZEPNetSession::SpawnMPIProcess");
+    return Record("CZEPNetSession::SpawnMPIProcess",
+                  {Text(launcherPath), Text(arguments), std::to_string(remoteHostCount), Text(workFolder),
+                   Flag(isSMP), Flag(consoleRedirection)});
 }
 
 // ---- CZEPLocale ---------------------------------------------------------------------------------
@@ -292,9 +226,7 @@ CZEPLocale::~CZEPLocale() {}
 
 const char* CZEPLocale::GetSystemDefaultLocale() {
     Record("CZEPLocale::GetSystemDefaultLocale", {});
-    zep::fakes::State& state = zep::fakes::GetState();
-    std::lock_guard<std::mutex> lock(state.mutex);
-    m_sName = state.localeName;
+    m_sName = Locked([](Script& s) { return s.localeName; });
     return m_sName.c_str();
 }
 
@@ -324,46 +256,30 @@ int CZEPHpcTool::HPC_CreateJob(long& jobId, const char* user, const char* passwo
     std::string names;
     std::string counts;
     for (int i = 0; i < nodeCount; ++i) {
-        if (i > 0) {
-            names += ",";
-            counts += ",";
-        }
-        names += nodeNames != nullptr ? Text(nodeNames[i]) : std::string("(null)");
-        counts += taskCounts != nullptr ? std::to_string(taskCounts[i]) : std::string("(null)");
+        names += (i > 0 ? "," : "") + (nodeNames != nullptr ? Text(nodeNames[i]) : "(null)");
+        counts += (i > 0 ? "," : "") + (taskCounts != nullptr ? std::to_string(taskCounts[i]) : "(null)");
     }
-    Record("CZEPHpcTool::HPC_CreateJob",
-           {Text(user), Text(password), Text(jobName), std::to_string(static_cast<int>(mode)),
-            std::to_string(nodeCount), names, counts, Text(exePath), Text(arguments), Text(workFolder),
-            Text(stdoutPath), Text(stderrPath), Text(scheduler)});
-    int result = NextResult("CZEPHpcTool::HPC_CreateJob");
-    if (result == 0) {
-        zep::fakes::State& state = zep::fakes::GetState();
-        std::lock_guard<std::mutex> lock(state.mutex);
-        jobId = state.jobId;
-    }
+    const int result =
+        Record("CZEPHpcTool::HPC_CreateJob",
+               {Text(user), Text(password), Text(jobName), std::to_string(static_cast<int>(mode)),
+                std::to_string(nodeCount), names, counts, Text(exePath), Text(arguments), Text(workFolder),
+                Text(stdoutPath), Text(stderrPath), Text(scheduler)});
+    if (result == 0) jobId = Locked([](Script& s) { return s.jobId; });
     return result;
 }
 
 int CZEPHpcTool::HPC_GetJobInfo(const long& jobId, CZEPHPCJobInfoMessage& info, const char* scheduler) {
-    Record("CZEPHpcTool::HPC_GetJobInfo", {std::to_string(jobId), Text(scheduler)});
-    int result = NextResult("CZEPHpcTool::HPC_GetJobInfo");
+    const int result = Record("CZEPHpcTool::HPC_GetJobInfo", {std::to_string(jobId), Text(scheduler)});
     if (result == 0) {
         info.m_lJobID = jobId;
-        zep::fakes::State& state = zep::fakes::GetState();
-        std::lock_guard<std::mutex> lock(state.mutex);
-        info.m_sState = state.jobStateWord;
+        info.m_sState = Locked([](Script& s) { return s.jobStateWord; });
     }
     return result;
 }
 
 int CZEPHpcTool::HPC_WaitJobToFinish(const long& jobId, ZEPJobState& state, const char* workFolder,
                                      const char* nodeName, const char* scheduler) {
-    Record("CZEPHpcTool::HPC_WaitJobToFinish",
-           {std::to_string(jobId), Text(workFolder), Text(nodeName), Text(scheduler)});
-    {
-        zep::fakes::State& fake = zep::fakes::GetState();
-        std::lock_guard<std::mutex> lock(fake.mutex);
-        state = static_cast<ZEPJobState>(fake.jobState);
-    }
-    return NextResult("CZEPHpcTool::HPC_WaitJobToFinish");
+    state = static_cast<ZEPJobState>(Locked([](Script& s) { return s.jobState; }));
+    return Record("CZEPHpcTool::HPC_WaitJobToFinish",
+                  {std::to_string(jobId), Text(workFolder), Text(nodeName), Text(scheduler)});
 }

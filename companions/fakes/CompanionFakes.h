@@ -14,9 +14,6 @@ namespace fakes {
 struct Call {
     std::string name;               // "Class::Operation"
     std::vector<std::string> args;  // every argument as text (wide texts in UTF-8)
-
-    // name, "(", the arguments joined by ", ", ")".
-    std::string ToString() const;
 };
 
 // Forgets every call and every script.
@@ -27,9 +24,6 @@ std::vector<Call> Calls();
 
 // The calls of one operation ("CZEPSSH2Tool::SSH2_CheckConnection"), in order.
 std::vector<Call> CallsOf(const std::string& name);
-
-// Every call as text, one per line, ended by "\n".
-std::string CallLog();
 
 // Results of an operation, handed out in order; when they run out the operation returns 0.
 // `name` is "Class::Operation" as in the log.

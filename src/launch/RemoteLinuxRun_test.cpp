@@ -2,8 +2,6 @@
 // their traces, the mpdtrace check, console redirection, and the checks of what goes into a command.
 #include <gtest/gtest.h>
 
-#include <filesystem>
-
 #include "CompanionFakes.h"
 #include "LaunchFixture.h"
 #include "RemoteCommands.h"
@@ -18,17 +16,6 @@ using zep::testing::TaskBlock;
 
 const char kKeys[] = "ValueSharedTarvik3DName=/opt/Tarvik3D/\nValueParallelWorkingFolder=D:\\Work\n";
 
-zep::platform::LocalTime Morning() {
-    zep::platform::LocalTime time;
-    time.year = 2026;
-    time.month = 12;
-    time.day = 6;
-    time.hour = 9;
-    time.minute = 8;
-    time.second = 7;
-    return time;
-}
-
 class RemoteLinuxRun : public zep::testing::LaunchTest {
   protected:
     void SetUp() override {
@@ -36,52 +23,31 @@ class RemoteLinuxRun : public zep::testing::LaunchTest {
         WriteAccount("runner", "secret");
     }
 
-    // The commands of the SSH calls, in order (the connection check as "check", the background launch
-    // as "launch: " and its command).
-    std::vector<std::string> Commands() {
-        std::vector<std::string> commands;
-        for (const auto& call : zep::fakes::Calls()) {
-            if (call.name == "CZEPSSH2Tool::SSH2_CheckConnection") commands.push_back("check");
-            if (call.name == "CZEPSSH2Tool::SSH2_RemoteCommandStdoutStderr") commands.push_back(call.args[3]);
-            if (call.name == "CZEPSSH2Tool::SSH2_RemoteCommandOutputToFile")
-                commands.push_back("launch: " + call.args[3]);
-        }
-        return commands;
-    }
-
     // A run over two machines whose project folder, home folder (the installation share), command line
     // and program name are the given ones.
     void SetUpNamedRun(const std::string& projectName, const std::string& home,
                        const std::string& commandLine, const std::string& exe) {
-        const std::string project = run_.temp().path() + "/" + projectName;
-        std::filesystem::create_directories(project + "/Analysis/Run01");
-        zep::testing::WriteFile(
-            project + "/Analysis/Run01/Part01.cmx",
-            TaskBlock(11, 2) +
-                MachineBlock({"alpha 1 /opt/T/", "beta 1 /opt/T/"}, {"1", "1"},
-                             "ValueSharedTarvik3DName=" + home + "\nValueParallelWorkingFolder=D:\\Work\n"));
-        handler_.reset(new CommandHandler(0));
-        handler_->SetCommandArguments(0, commandLine.c_str(), install_.c_str(), project.c_str(), "Part",
-                                      exe.c_str(), "01");
-        ASSERT_EQ(handler_->ReadCMX4TaskManager(), 2);
-        ASSERT_EQ(handler_->WriteParallelFile(), 2);
-        zep::fakes::Reset();
+        const std::string keys =
+            "ValueSharedTarvik3DName=" + home + "\nValueParallelWorkingFolder=D:\\Work\n";
+        ASSERT_EQ(
+            SetUpRun(TaskBlock(11, 2) + MachineBlock({"alpha 1 /opt/T/", "beta 1 /opt/T/"}, {"1", "1"}, keys),
+                     0, commandLine, exe, projectName),
+            2);
     }
 
     // The commands sent to the storage node, the background launch last.
     static std::vector<std::string> RemoteCommands() {
         std::vector<std::string> commands;
         for (const auto& call : zep::fakes::Calls()) {
-            if (call.name == "CZEPSSH2Tool::SSH2_RemoteCommandStdoutStderr" ||
-                call.name == "CZEPSSH2Tool::SSH2_RemoteCommandOutputToFile")
-                commands.push_back(call.args[3]);
+            if (call.name.find("SSH2_RemoteCommand") != std::string::npos) commands.push_back(call.args[3]);
         }
         return commands;
     }
 
-    zep::testing::FixedClock clock_{Morning()};
+    zep::testing::FixedClock clock_{zep::platform::LocalTime{2026, 12, 6, 9, 8, 7}};
 };
 
+// Both scenarios are compared with golden files: what is printed, then the SSH calls.
 TEST_F(RemoteLinuxRun, TwoHostsBootTheRingWriteTheMachineFileAndLaunch) {
     ASSERT_EQ(
         SetUpRun(TaskBlock(11, 4) + MachineBlock({"alpha 2 /opt/T/", "beta 2 /opt/T/"}, {"1", "1"}, kKeys)),
@@ -89,32 +55,7 @@ TEST_F(RemoteLinuxRun, TwoHostsBootTheRingWriteTheMachineFileAndLaunch) {
     zep::fakes::ScriptRemoteStdout(L"mpdtrace", L"alpha\nbeta\n");
     StdoutCapture out;
     EXPECT_EQ(Execute(), -1);
-    EXPECT_EQ(out.Stop(), "");
-    const std::string hosts = "\"/tmp/mpdhosts_20261206_090807.txt\"";
-    const std::string run = handler_->m_sLinRunPath;
-    EXPECT_EQ(Commands(),
-              (std::vector<std::string>{
-                  "check", "touch ~/.mpd.conf", "echo \"MPD_PORT_RANGE=10000:11000\" > ~/.mpd.conf",
-                  "chmod 600 ~/.mpd.conf", "touch " + hosts, "echo -e \"alpha\\r\\nbeta\\r\\n\" > " + hosts,
-                  "/opt/ZEPParallelService/IntelMPI/mpdboot.py -n 2 -f " + hosts + " -r rsh", "rm " + hosts,
-                  "/opt/ZEPParallelService/IntelMPI/mpdtrace.py", "touch \"" + run + "/machines.txt\"",
-                  "echo -e \"alpha\\r\\nalpha\\r\\nbeta\\r\\nbeta\\r\\n\" > \"" + run + "/machines.txt\"",
-                  "launch: /opt/Tarvik3D//IntelMPI/mpiexec.py " + handler_->m_sLinMPIArgument +
-                      " & echo \\<mpiexec\\>$!\\</mpiexec\\>"}));
-    const auto check = CallsOf("CZEPSSH2Tool::SSH2_CheckConnection");
-    EXPECT_EQ(check.at(0).args, (std::vector<std::string>{"alpha", "runner", "secret"}));
-    const auto steps = CallsOf("CZEPSSH2Tool::SSH2_RemoteCommandStdoutStderr");
-    for (const auto& step : steps) {
-        EXPECT_EQ(step.args[0], "alpha");
-        EXPECT_EQ(step.args[4], "0");
-        EXPECT_EQ(step.args[5], "0");
-    }
-    const auto launch = CallsOf("CZEPSSH2Tool::SSH2_RemoteCommandOutputToFile");
-    ASSERT_EQ(launch.size(), 1u);
-    EXPECT_EQ(launch[0].args[4], "");
-    EXPECT_EQ(launch[0].args[5], run_.runPath() + "\\mpiexec.pid");
-    EXPECT_EQ(launch[0].args[6], "0");
-    EXPECT_EQ(launch[0].args[7], "1");
+    EXPECT_EQ(out.Stop() + "----\n" + CallLog("CZEPSSH2Tool"), Golden("two_hosts.txt"));
     EXPECT_EQ(handler_->m_sMPIName, "/opt/Tarvik3D//IntelMPI/mpiexec.py");
     EXPECT_EQ(std::string(handler_->m_szUserName), "runner");
     // The password is wiped when the route ends.
@@ -130,55 +71,7 @@ TEST_F(RemoteLinuxRun, TracesEveryStepAtLevelTwo) {
     StdoutCapture out;
     long jobId = 0;
     handler_->SpawnMPIProcess(jobId);
-    const std::string hosts = "\"/tmp/mpdhosts_20261206_090807.txt\"";
-    const std::string run = handler_->m_sLinRunPath;
-    auto step = [](const std::string& command, const std::string& label, const std::string& banner) {
-        return "strCommandLine=[" + command + "]\n" + label + " ... " + banner + "OK!\n";
-    };
-    const std::string console = run_.runPath() + "\\console_redirect_2026-12-06_09-08-07.txt";
-    std::string expected = "\n======In CommandHandler::SpawnMPIProcess======\nIsSMP     = 0\nMPIName   = [" +
-                           install_ + "Bin\\IntelMPI\\impiexec.exe]\nPPPName   = [-configfile \"" +
-                           run_.RunFile(".pwf") + "\"]\nRunPath   = [" + run_.runPath() + "]\nLinRunPath= [" +
-                           run + "]\n\n";
-    expected += ">>> Check SSH Connection to the storage node (n1)... OK!\n";
-    expected += "mpdboot =[/opt/T/IntelMPI/mpdboot.py]\nmpdtrace=[/opt/T/IntelMPI/mpdtrace.py]\n";
-    expected +=
-        step("touch ~/.mpd.conf", "touch ~/.mpd.conf", ">>> Create MPD config file at storage node   ... ");
-    expected += step("echo \"MPD_PORT_RANGE=20000:20100\" > ~/.mpd.conf", "set MPD_PORT_RANGE to ~/.mpd.conf",
-                     ">>> Write MPD config file at storage node    ... ");
-    expected += step("chmod 600 ~/.mpd.conf", "chmod 600 ~/.mpd.conf",
-                     ">>> Secure MPD config file at storage node   ... ");
-    expected += step("touch " + hosts, "touch mpdhosts.txt in tmp folder",
-                     ">>> Create MPD hosts file at storage node    ... ");
-    expected += step("echo -e \"n1\\r\\n\" > " + hosts, "Modify mpdhosts.txt in tmp folder",
-                     ">>> Modify MPD hosts file at storage node    ... ");
-    expected += step("/opt/T/IntelMPI/mpdboot.py -n 1 -f " + hosts + " -r rsh", "Run mpdboot",
-                     ">>> Executing mpdboot                        ... ");
-    expected += step("/opt/T/IntelMPI/mpdtrace.py", "Run mpdtrace for check",
-                     ">>> Executing mpdtrace                       ... ");
-    expected += "Check mpd of [n1] ... OK!\n";
-    expected += step("touch \"" + run + "/machines.txt\"", "touch machines.txt in current run folder",
-                     ">>> Create machine files at storage node     ... ");
-    expected += step("echo -e \"n1\\r\\n\" > \"" + run + "/machines.txt\"",
-                     "Modify machines.txt in current run folder",
-                     ">>> Modify machine files at storage node     ... ");
-    expected += "m_sMPIName   =[/opt/T//IntelMPI/mpiexec.py]\nm_sLinRunPath=[" + run + "]\n";
-    expected +=
-        ">>> Console redirection is turned on!\n>>> The content of the console screen will be redirected "
-        "to\n";
-    expected += ">>> " + console + "\n";
-    expected += "Cmd=[/opt/T//IntelMPI/mpiexec.py " + handler_->m_sLinMPIArgument +
-                " & echo \\<mpiexec\\>$!\\</mpiexec\\>]\nPress any key to continue\n";
-    expected += ">>> Return value of mpiexec.py = 3\n";
-    expected += "     ===>Finish spawn process!!\n";
-    EXPECT_EQ(out.Stop(), expected);
-    const auto launch = CallsOf("CZEPSSH2Tool::SSH2_RemoteCommandOutputToFile");
-    ASSERT_EQ(launch.size(), 1u);
-    EXPECT_EQ(launch[0].args[4], console);
-    EXPECT_EQ(launch[0].args[6], "1");
-    EXPECT_EQ(launch[0].args[8], "1");
-    for (const auto& call : CallsOf("CZEPSSH2Tool::SSH2_RemoteCommandStdoutStderr"))
-        EXPECT_EQ(call.args[4], "1");
+    EXPECT_EQ(out.Stop() + "----\n" + CallLog("CZEPSSH2Tool"), Golden("traced_steps.txt"));
 }
 
 TEST_F(RemoteLinuxRun, FailuresArePrintedBelowLevelTwoAndTheStepsGoOn) {
@@ -192,7 +85,7 @@ TEST_F(RemoteLinuxRun, FailuresArePrintedBelowLevelTwoAndTheStepsGoOn) {
               "Authentication for password failed.\n"
               "SSH2_RemoteCommandStdoutStderr(set MPD_PORT_RANGE to ~/.mpd.conf) failed, iErr=7\n"
               "Check mpd of [node10] ... Failed!\n");
-    EXPECT_EQ(Commands().size(), 12u);
+    EXPECT_EQ(RemoteCommands().size(), 11u);
 
     // node1 passes when the trace output names only node10 (a plain substring test).
     zep::fakes::Reset();
@@ -220,29 +113,6 @@ TEST_F(RemoteLinuxRun, FailuresArePrintedBelowLevelTwoAndTheStepsGoOn) {
         StdoutCapture capture;
         handler_->BootMPDRing();
         EXPECT_EQ(capture.Stop(), c.text);
-    }
-}
-
-TEST_F(RemoteLinuxRun, ValuesInQuotedPartsAreEscapedAndBadHostNamesStopTheRemoteSteps) {
-    SetUpRun(TaskBlock(11, 2) + MachineBlock({"alpha 2 /opt/T/"}, {"1"}, kKeys));
-    handler_->m_sLinRunPath = "/ZEP_WorkingFolder/a\"b$c`d\\e";
-    Execute();
-    const auto commands = Commands();
-    EXPECT_EQ(commands.at(9), "touch \"/ZEP_WorkingFolder/a\\\"b\\$c\\`d\\\\e/machines.txt\"");
-    EXPECT_EQ(commands.at(10),
-              "echo -e \"alpha\\r\\nalpha\\r\\n\" > \"/ZEP_WorkingFolder/a\\\"b\\$c\\`d\\\\e/machines.txt\"");
-
-    for (const std::string bad : {"a$(reboot)", "x;y", "b\"c"}) {
-        zep::fakes::Reset();
-        SetUpRun(TaskBlock(11, 2) + MachineBlock({"alpha 1 /opt/T/", bad + " 1 /opt/T/"}, {"1", "1"}, kKeys));
-        ASSERT_EQ(handler_->m_ppTaskHostName[1], bad);
-        StdoutCapture out;
-        Execute();
-        EXPECT_EQ(out.Stop(), "BootMPDRing() failed: [" + bad +
-                                  "] is not a valid host name; the MPD ring is not booted.\n"
-                                  "SpawnLinuxMPIProcess() failed: [" +
-                                  bad + "] is not a valid host name; the run is not started.\n");
-        EXPECT_TRUE(Commands().empty());
     }
 }
 
@@ -282,18 +152,24 @@ TEST_F(RemoteLinuxRun, NoValueOfTheProjectReachesTheRemoteShellAsCode) {
         EXPECT_EQ(zep::testing::CheckRemoteCommands(*handler_, commands), "");
     }
 
-    // A home folder that is no folder on the node stops the route before any remote step.
-    for (const std::string home : {"opt/T", "C:\\App\\", ""}) {
-        zep::fakes::Reset();
-        SetUpNamedRun("P", home, line, "solver.exe");
-        handler_->m_sLinZep3DHomeDir = home;
+    // A host name, or a home folder that is no folder on the node, stops the route before any remote step.
+    const struct {
+        std::string host, home, why;
+    } refused[] = {
+        {"a$(reboot)", "/opt/T", "a valid host name"},   {"x;y", "/opt/T", "a valid host name"},
+        {"b\"c", "/opt/T", "a valid host name"},         {"beta", "opt/T", "an absolute POSIX path"},
+        {"beta", "C:\\App\\", "an absolute POSIX path"}, {"beta", "", "an absolute POSIX path"}};
+    for (const auto& c : refused) {
+        SetUpNamedRun("P", c.home, line, "solver.exe");
+        handler_->m_ppTaskHostName[1] = c.host;
+        handler_->m_sLinZep3DHomeDir = c.home;
+        const std::string value = c.host != "beta" ? c.host : c.home;
         StdoutCapture out;
         Execute();
-        EXPECT_EQ(out.Stop(), "BootMPDRing() failed: [" + home +
-                                  "] is not an absolute POSIX path; the MPD ring is not booted.\n"
-                                  "SpawnLinuxMPIProcess() failed: [" +
-                                  home + "] is not an absolute POSIX path; the run is not started.\n");
-        EXPECT_TRUE(Commands().empty());
+        EXPECT_EQ(out.Stop(), "BootMPDRing() failed: [" + value + "] is not " + c.why +
+                                  "; the MPD ring is not booted.\nSpawnLinuxMPIProcess() failed: [" + value +
+                                  "] is not " + c.why + "; the run is not started.\n");
+        EXPECT_EQ(CallLog("CZEPSSH2Tool"), "");
     }
 }
 
@@ -308,20 +184,19 @@ TEST_F(RemoteLinuxRun, LongHostListsAreSentWhole) {
     }
     SetUpRun(TaskBlock(11, 120) + MachineBlock(entries, weights, kKeys));
     Execute();
-    const auto commands = Commands();
-    EXPECT_EQ(commands.at(5), "echo -e \"" + expectedHosts + "\" > \"/tmp/mpdhosts_20261206_090807.txt\"");
-    EXPECT_GT(commands.at(5).size(), 4000u);
-    EXPECT_EQ(commands.at(6).find("/opt/ZEPParallelService/IntelMPI/mpdboot.py -n 120 "), 0u);
-    EXPECT_EQ(commands.at(10),
+    const auto commands = RemoteCommands();
+    EXPECT_EQ(commands.at(4), "echo -e \"" + expectedHosts + "\" > \"/tmp/mpdhosts_20261206_090807.txt\"");
+    EXPECT_EQ(commands.at(5).find("/opt/ZEPParallelService/IntelMPI/mpdboot.py -n 120 "), 0u);
+    EXPECT_EQ(commands.at(9),
               "echo -e \"" + expectedHosts + "\" > \"" + handler_->m_sLinRunPath + "/machines.txt\"");
 
     // A host list that changes host more often than there are machines widens the ring's host table.
     SetUpRun(TaskBlock(11, 4) + MachineBlock({"a 2 /opt/T/", "b 2 /opt/T/"}, {"1", "1"}, kKeys));
     handler_->m_ppTaskHostName = {"a", "b", "a", "b"};
     Execute();
-    EXPECT_EQ(Commands().at(5),
+    EXPECT_EQ(RemoteCommands().at(4),
               "echo -e \"a\\r\\nb\\r\\na\\r\\nb\\r\\n\" > \"/tmp/mpdhosts_20261206_090807.txt\"");
-    EXPECT_EQ(Commands().at(6).find("/opt/ZEPParallelService/IntelMPI/mpdboot.py -n 4 "), 0u);
+    EXPECT_EQ(RemoteCommands().at(5).find("/opt/ZEPParallelService/IntelMPI/mpdboot.py -n 4 "), 0u);
 }
 
 TEST(StorageNode, HostNamesAndEscapes) {
