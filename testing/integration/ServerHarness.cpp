@@ -23,12 +23,6 @@ namespace {
 
 std::string Script(const char* name) { return std::string(ZEP3D_INTEGRATION_DIR) + "/" + name; }
 
-std::string Quote(const std::string& text) {
-    std::string out = "'";
-    for (char c : text) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return out + "'";
-}
-
 // The value of "key=value" among the lines of a script's output.
 std::string Value(const std::string& output, const std::string& key) {
     size_t at = output.find(key + "=");
@@ -39,23 +33,18 @@ std::string Value(const std::string& output, const std::string& key) {
     return output.substr(start, end == std::string::npos ? std::string::npos : end - start);
 }
 
-std::string ReadWhole(const std::string& path) {
-    std::string text;
-    FILE* file = std::fopen(path.c_str(), "r");
-    if (file == nullptr) return text;
-    char buffer[1024];
-    size_t n = 0;
-    while ((n = std::fread(buffer, 1, sizeof(buffer), file)) > 0) text.append(buffer, n);
-    std::fclose(file);
-    return text;
-}
-
 std::string Trim(std::string text) {
     while (!text.empty() && (text.back() == '\n' || text.back() == ' ')) text.pop_back();
     return text;
 }
 
 }  // namespace
+
+std::string Quote(const std::string& text) {
+    std::string out = "'";
+    for (char c : text) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return out + "'";
+}
 
 bool ServersRequired() {
     const char* required = getenv("ZEP3D_REQUIRE_SERVERS");
@@ -183,7 +172,7 @@ void SshServer::Stop() {
     if (sshd_.Running()) {
         std::string children =
             "/proc/" + std::to_string(sshd_.pid()) + "/task/" + std::to_string(sshd_.pid()) + "/children";
-        WaitUntil([&children] { return Trim(ReadWhole(children)).empty(); }, 3000);
+        WaitUntil([&children] { return Trim(ReadFile(children)).empty(); }, 3000);
     }
     sshd_.Stop();
     if (userCreated_) {
@@ -264,26 +253,24 @@ void SlurmCluster::Stop() {
     munged_.Stop();
 }
 
-ScopedTempDir* SlurmClusterSuite::folder_ = nullptr;
-SlurmCluster* SlurmClusterSuite::cluster_ = nullptr;
-bool SlurmClusterSuite::ready_ = false;
-std::string SlurmClusterSuite::why_;
-
-void SlurmClusterSuite::SetUpTestSuite() {
-    folder_ = new ScopedTempDir();
-    cluster_ = new SlurmCluster();
-    ready_ = cluster_->Start(folder_->File("slurm"), &why_);
+ServerSet::ServerSet(bool slurm, bool ssh) {
+    const char* home = getenv("HOME");
+    hadHome_ = home != nullptr;
+    savedHome_ = hadHome_ ? home : "";
+    setenv("HOME", folder.path().c_str(), 1);
+    if (slurm) ready = cluster.Start(folder.File("slurm"), &why);
+    const std::string config = slurm ? "SetEnv SLURM_CONF=" + cluster.configuration() + "\n" : "";
+    if (ssh && ready) ready = server.Start(folder.File("sshd"), &why, config);
 }
 
-void SlurmClusterSuite::TearDownTestSuite() {
-    delete cluster_;
-    cluster_ = nullptr;
-    delete folder_;
-    folder_ = nullptr;
+ServerSet::~ServerSet() {
+    if (hadHome_) {
+        setenv("HOME", savedHome_.c_str(), 1);
+    } else {
+        unsetenv("HOME");
+    }
     unsetenv("SLURM_CONF");
 }
-
-void SlurmClusterSuite::SetUp() { ZEP_REQUIRE_SERVER(ready_, why_); }
 
 }  // namespace testing
 }  // namespace zep

@@ -13,6 +13,7 @@
 
 #include "Subprocess.h"
 #include "TestUtil.h"
+#include "ZEPSSH2Tool.h"
 
 namespace zep {
 namespace testing {
@@ -29,6 +30,9 @@ bool ServersRequired();
             GTEST_SKIP() << "no server: " << (why);                                  \
         }                                                                            \
     } while (0)
+
+// `text` as one word of a POSIX shell command line.
+std::string Quote(const std::string& text);
 
 // Runs a shell command line; returns its exit status (-1 when it could not run) and its standard
 // output and error in `output`.
@@ -134,22 +138,53 @@ class SlurmCluster {
     std::string configuration_;
 };
 
-// A test suite that shares one Slurm cluster: started before its first test and stopped after its last;
-// each test skips (or fails, when the servers are required) when the cluster could not be had.
-class SlurmClusterSuite : public ::testing::Test {
-  protected:
-    static void SetUpTestSuite();
-    static void TearDownTestSuite();
-    void SetUp() override;
+// The servers of one test suite under a folder of its own, which is also HOME while they live (the SSH
+// companion remembers hosts in $HOME/.ssh/known_hosts). With both servers, the sshd's sessions see the
+// cluster. `ready` is false with `why` set when a server cannot be had.
+struct ServerSet {
+    ServerSet(bool slurm, bool ssh);
+    ~ServerSet();
+    ServerSet(const ServerSet&) = delete;
+    ServerSet& operator=(const ServerSet&) = delete;
 
-    static SlurmCluster& cluster() { return *cluster_; }
+    ScopedTempDir folder;
+    SlurmCluster cluster;
+    SshServer server;
+    bool ready = true;
+    std::string why;
 
   private:
-    static ScopedTempDir* folder_;
-    static SlurmCluster* cluster_;
-    static bool ready_;
-    static std::string why_;
+    bool hadHome_ = false;
+    std::string savedHome_;
 };
+
+// A test suite whose servers start before its first test and stop after its last; each test skips (or
+// fails, where servers are required) when they could not be had. With SSH, the companion talks to the
+// server's port during each test, with a time-out that leaves a loaded machine room to log in.
+template <bool kSlurm, bool kSsh>
+class ServerSuite : public ::testing::Test {
+  protected:
+    static void SetUpTestSuite() { servers_ = new ServerSet(kSlurm, kSsh); }
+    static void TearDownTestSuite() {
+        delete servers_;
+        servers_ = nullptr;
+    }
+    void SetUp() override {
+        ZEP_REQUIRE_SERVER(servers_->ready, servers_->why);
+        if (kSsh) CZEPSSH2Tool::SSH2_SetPort(servers_->server.port());
+        if (kSsh) CZEPSSH2Tool::SSH2_SetTimeout(20000);
+    }
+    void TearDown() override {
+        CZEPSSH2Tool::SSH2_SetPort(22);
+        CZEPSSH2Tool::SSH2_SetTimeout(0);
+        CZEPSSH2Tool::SSH2_SetAcceptNewHosts(true);
+    }
+
+    static ServerSet* servers_;
+};
+
+template <bool kSlurm, bool kSsh>
+ServerSet* ServerSuite<kSlurm, kSsh>::servers_ = nullptr;
 
 }  // namespace testing
 }  // namespace zep

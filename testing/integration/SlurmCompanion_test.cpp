@@ -52,7 +52,7 @@ Job Submit(const ScopedTempDir& run, const std::string& solver, const char* node
     return job;
 }
 
-class SlurmCompanion : public zep::testing::SlurmClusterSuite {};
+class SlurmCompanion : public zep::testing::ServerSuite<true, false> {};
 
 TEST_F(SlurmCompanion, AJobIsSubmittedWaitedForAndSummarised) {
     ScopedTempDir run;
@@ -76,7 +76,7 @@ TEST_F(SlurmCompanion, AJobIsSubmittedWaitedForAndSummarised) {
     EXPECT_THAT(end, HasSubstr("Job " + std::to_string(job.id) +
                                " \"Tarvik3D HPC Job - solver.sh\": state COMPLETED, "
                                "nodes " +
-                               cluster().node() + ", started "));
+                               servers_->cluster.node() + ", started "));
     EXPECT_THAT(end, HasSubstr(", exit code 0:0"));
     EXPECT_THAT(end, ::testing::Not(HasSubstr("Unknown")));
 

@@ -36,36 +36,12 @@ bool IsPidLine(const std::string& text) {
     return text.size() >= 2 && text.back() == '\n' && text.find_first_not_of("0123456789") == text.size() - 1;
 }
 
-class SshCompanion : public ::testing::Test {
+class SshCompanion : public zep::testing::ServerSuite<false, true> {
   protected:
-    static void SetUpTestSuite() {
-        folder_ = new ScopedTempDir();
-        server_ = new zep::testing::SshServer();
-        ready_ = server_->Start(folder_->File("sshd"), &why_);
-        // The companion remembers hosts in the user's known_hosts: a home of the test's own.
-        const char* home = getenv("HOME");
-        savedHome_ = home != nullptr ? home : "";
-        setenv("HOME", folder_->path().c_str(), 1);
-    }
-    static void TearDownTestSuite() {
-        setenv("HOME", savedHome_.c_str(), 1);
-        delete server_;
-        delete folder_;
-    }
-    void SetUp() override {
-        ZEP_REQUIRE_SERVER(ready_, why_);
-        CZEPSSH2Tool::SSH2_SetPort(server_->port());
-        CZEPSSH2Tool::SSH2_SetTimeout(10000);
-    }
-    void TearDown() override {
-        CZEPSSH2Tool::SSH2_SetPort(22);
-        CZEPSSH2Tool::SSH2_SetTimeout(0);
-        CZEPSSH2Tool::SSH2_SetAcceptNewHosts(true);
-    }
-
-    std::wstring user() const { return Wide(server_->user()); }
-    std::wstring password() const { return Wide(server_->password()); }
-    std::string knownHosts() const { return folder_->File(".ssh/known_hosts"); }
+    static zep::testing::SshServer& server() { return servers_->server; }
+    std::wstring user() const { return Wide(server().user()); }
+    std::wstring password() const { return Wide(server().password()); }
+    std::string knownHosts() const { return servers_->folder.File(".ssh/known_hosts"); }
 
     struct Output {
         int rc = 0;
@@ -87,19 +63,7 @@ class SshCompanion : public ::testing::Test {
         if (err != nullptr) result.err = err;
         return result;
     }
-
-    static ScopedTempDir* folder_;
-    static zep::testing::SshServer* server_;
-    static bool ready_;
-    static std::string why_;
-    static std::string savedHome_;
 };
-
-ScopedTempDir* SshCompanion::folder_ = nullptr;
-zep::testing::SshServer* SshCompanion::server_ = nullptr;
-bool SshCompanion::ready_ = false;
-std::string SshCompanion::why_;
-std::string SshCompanion::savedHome_;
 
 TEST_F(SshCompanion, ConnectionCheckCodesForGoodAccountWrongPasswordAndClosedPort) {
     CZEPSSH2Tool tool;
@@ -127,7 +91,7 @@ TEST_F(SshCompanion, RemoteCommandsGiveTheirOutputAndExitStatus) {
     // The host name as the task-manager file gives it, for a machine entry on this node.
     result = Run(L"echo $HOME", L"localhost");
     EXPECT_EQ(result.rc, 0);
-    EXPECT_EQ(result.out, Wide(server_->home() + "\n"));
+    EXPECT_EQ(result.out, Wide(server().home() + "\n"));
 }
 
 TEST_F(SshCompanion, LargeOutputOnBothStreamsDoesNotStallTheCommand) {
@@ -224,8 +188,8 @@ TEST_F(SshCompanion, UnknownHostsAreRememberedAndChangedKeysRefused) {
     CZEPSSH2Tool tool;
     ASSERT_EQ(tool.SSH2_CheckConnection(L"127.0.0.1", user().c_str(), password().c_str()), 0);
     // The SSH library's first choice among the server's keys.
-    const std::string keyPart = KeyPart(server_->ecdsaHostKeyFile());
-    std::string entry = "[127.0.0.1]:" + std::to_string(server_->port()) + " " + keyPart + "\n";
+    const std::string keyPart = KeyPart(server().ecdsaHostKeyFile());
+    std::string entry = "[127.0.0.1]:" + std::to_string(server().port()) + " " + keyPart + "\n";
     EXPECT_EQ(ReadFile(knownHosts()), entry);
 
     // Known and unchanged: accepted, and not written twice.
@@ -237,12 +201,12 @@ TEST_F(SshCompanion, UnknownHostsAreRememberedAndChangedKeysRefused) {
     ASSERT_EQ(tool.SSH2_CheckConnection(L"localhost", user().c_str(), password().c_str()), 0);
     EXPECT_EQ(ReadFile(knownHosts()),
               "# mine\nother.example ssh-ed25519 AAAAC3NzaC1lZDI1NTE5AAAAIK\n[localhost]:" +
-                  std::to_string(server_->port()) + " " + keyPart + "\n");
+                  std::to_string(server().port()) + " " + keyPart + "\n");
     std::remove(knownHosts().c_str());
 }
 
 TEST_F(SshCompanion, KnownHostsAcceptOnlyTheirOwnKeysAndNothingIsSentWithoutThem) {
-    const std::string name = "[127.0.0.1]:" + std::to_string(server_->port()) + " ";
+    const std::string name = "[127.0.0.1]:" + std::to_string(server().port()) + " ";
     ScopedTempDir keys;
     std::string ignored;
     ASSERT_EQ(zep::testing::RunShell("ssh-keygen -q -t ed25519 -N '' -f " + keys.File("ed") +
@@ -257,19 +221,19 @@ TEST_F(SshCompanion, KnownHostsAcceptOnlyTheirOwnKeysAndNothingIsSentWithoutThem
     } cases[] = {
         // The server also has an ECDSA key, which the SSH library would take first: the recorded type
         // is asked for instead.
-        {"known by its ed25519 key only", name + KeyPart(server_->hostKeyFile()) + "\n", 0},
+        {"known by its ed25519 key only", name + KeyPart(server().hostKeyFile()) + "\n", 0},
         {"another ed25519 key", name + KeyPart(keys.File("ed")) + "\n", -3},
         {"a key of a type the server does not have", name + KeyPart(keys.File("rsa")) + "\n", -3},
         {"a revoked key",
-         name + KeyPart(server_->ecdsaHostKeyFile()) + "\n@revoked * " +
-             KeyPart(server_->ecdsaHostKeyFile()) + "\n",
+         name + KeyPart(server().ecdsaHostKeyFile()) + "\n@revoked * " +
+             KeyPart(server().ecdsaHostKeyFile()) + "\n",
          -3},
         {"a revoked key among good ones",
-         name + KeyPart(server_->hostKeyFile()) + "\n@revoked [127.0.0.1]:* " +
-             KeyPart(server_->hostKeyFile()) + "\n",
+         name + KeyPart(server().hostKeyFile()) + "\n@revoked [127.0.0.1]:* " +
+             KeyPart(server().hostKeyFile()) + "\n",
          -3},
         // A certificate authority's key is no host key: the host is new.
-        {"a certificate authority", "@cert-authority " + name + KeyPart(server_->ecdsaHostKeyFile()) + "\n",
+        {"a certificate authority", "@cert-authority " + name + KeyPart(server().ecdsaHostKeyFile()) + "\n",
          0},
     };
     for (const Case& c : cases) {
@@ -289,7 +253,7 @@ TEST_F(SshCompanion, KnownHostsAcceptOnlyTheirOwnKeysAndNothingIsSentWithoutThem
     EXPECT_EQ(tool.SSH2_CheckConnection(L"127.0.0.1", user().c_str(), password().c_str()), -3);
     EXPECT_FALSE(zep::testing::FileExists(knownHosts()));
     std::string scanned;
-    ASSERT_EQ(zep::testing::RunShell("ssh-keyscan -p " + std::to_string(server_->port()) +
+    ASSERT_EQ(zep::testing::RunShell("ssh-keyscan -p " + std::to_string(server().port()) +
                                          " 127.0.0.1 2>/dev/null > " + knownHosts(),
                                      &scanned),
               0);
@@ -302,14 +266,14 @@ TEST_F(SshCompanion, KnownHostsAcceptOnlyTheirOwnKeysAndNothingIsSentWithoutThem
     mkdir(knownHosts().c_str(), 0700);
     EXPECT_EQ(tool.SSH2_CheckConnection(L"127.0.0.1", user().c_str(), password().c_str()), -3);
     rmdir(knownHosts().c_str());
-    rmdir(folder_->File(".ssh").c_str());
-    zep::testing::WriteFile(folder_->File(".ssh"), "not a folder");
+    rmdir(servers_->folder.File(".ssh").c_str());
+    zep::testing::WriteFile(servers_->folder.File(".ssh"), "not a folder");
     EXPECT_EQ(tool.SSH2_CheckConnection(L"127.0.0.1", user().c_str(), password().c_str()), -3);
-    std::remove(folder_->File(".ssh").c_str());
+    std::remove(servers_->folder.File(".ssh").c_str());
     unsetenv("HOME");
     EXPECT_EQ(tool.SSH2_CheckConnection(L"127.0.0.1", user().c_str(), password().c_str()), -3);
     EXPECT_EQ(Run(L"echo should-not-run").rc, -3);
-    setenv("HOME", folder_->path().c_str(), 1);
+    setenv("HOME", servers_->folder.path().c_str(), 1);
     EXPECT_FALSE(zep::testing::FileExists(knownHosts()));
 }
 

@@ -59,12 +59,6 @@ free_port() {
     done
 }
 
-# The Windows name of a folder of this machine: Wine's drive Z: is the root.
-winpath() {
-    local path=${1//\//\\}
-    echo "Z:$path"
-}
-
 work=$(mktemp -d "${TMPDIR:-/tmp}/zep3d_winrun_XXXXXX") || exit 1
 # The test user reaches the node's scripts, the job's solver and its run folders under here.
 chmod 755 "$work"
@@ -125,36 +119,11 @@ pids+=($!)
 wait_until 10 listening "$ssh_port" || no_server "sshd did not start listening: $(tail -5 "$sshd/sshd.log")"
 
 # ---- The Linux node's side ---------------------------------------------------------------------------
-# The node's installation: stand-ins for the MPD and launcher scripts that record their calls.
-calls=$work/calls
-mkdir -p "$work/node/IntelMPI" "$calls"
-# mpdboot.py keeps a copy of the hosts file, which the library removes after the boot.
-cat >"$work/node/IntelMPI/mpdboot.py" <<SCRIPT
-#!/bin/bash
-printf '%s\n' "\$@" > $calls/mpdboot.args
-[ -f "\$4" ] && cp "\$4" $calls/mpdboot.hosts
-exit 0
-SCRIPT
-# mpdtrace.py names the hosts of the ring that mpdboot.py was given.
-cat >"$work/node/IntelMPI/mpdtrace.py" <<SCRIPT
-#!/bin/bash
-[ -f $calls/mpdboot.hosts ] && tr -d '\r' < $calls/mpdboot.hosts | grep .
-exit 0
-SCRIPT
-# mpiexec.py: its arguments, its own process id, console output on both streams with a pause between,
-# and a return value of its own.
-cat >"$work/node/IntelMPI/mpiexec.py" <<SCRIPT
-#!/bin/bash
-printf '%s\n' "\$@" > $calls/mpiexec.args
-echo \$\$ > $calls/mpiexec.self
-echo "stand-in mpiexec: \$# arguments"
-sleep 1
-echo "stand-in mpiexec: to standard error" >&2
-echo "stand-in mpiexec: done"
-exit 5
-SCRIPT
-chmod 755 "$work"/node/IntelMPI/*.py
-chown "$user:" "$calls"
+# The node's installation: stand-ins for the MPD and launcher scripts that record their calls in calls/.
+data=$scripts/../data/integration
+mkdir -p "$work/node/IntelMPI" "$work/calls"
+install -m 755 "$data"/node/*.py "$work/node/IntelMPI/"
+chown "$user:" "$work/calls"
 
 # The shared working folder, which the node sees at the same path as this machine's drive Z:.
 root=/ZEP_WorkingFolder
@@ -167,25 +136,17 @@ rm -rf "$shared"
 # The run folders belong to the node's user, who writes the machine file and the job's output there, as
 # on a share that is mapped to that user. (Wine makes folders through its server, whose file mode mask
 # is not this script's, so the test program cannot make them writable for another user.)
-mkdir -p "$shared/My Proj/Analysis/Run01" "$shared/My Proj/Analysis/Run02" "$shared/My Proj/Analysis/Run03" \
-    "$work/hpc/My Proj/Analysis/Run01" &&
+mkdir -p "$shared/My Proj/Analysis/Run0"{1,2,3} "$work/hpc/My Proj/Analysis/Run01" &&
     chown -R "$user:" "$shared" "$work/hpc" || no_server "cannot make the run folders for $user"
 
 # The installations on this machine: one with the test user's account and the cluster job's solver,
 # one whose account has another password.
 mkdir -p "$work/install/Bin" "$work/refused/Bin"
-cat >"$work/install/Bin/solver.sh" <<'SCRIPT'
-#!/bin/sh
-echo "task $SLURM_PROCID of $SLURM_NTASKS as $(id -un) args [$*] in $(pwd)"
-echo "err $SLURM_PROCID" >&2
-sleep 1
-echo "task $SLURM_PROCID done"
-SCRIPT
-chmod 755 "$work/install/Bin/solver.sh"
+install -m 755 "$data/solver.sh" "$work/install/Bin/"
 for account in "install:$password" "refused:not-the-password"; do
     folder=${account%%:*}
     if ! printf '%s\n' "${account#*:}" |
-        "${wine[@]}" "$zep3dtool" account set --install "$(winpath "$work/$folder")\\" --user "$user" \
+        "${wine[@]}" "$zep3dtool" account set --install "Z:${work//\//\\}\\$folder\\" --user "$user" \
             --password-stdin >"$work/account.out" 2>&1; then
         echo "zep3dtool.exe account set failed:"
         cat "$work/account.out"
