@@ -22,15 +22,6 @@ namespace testing {
 // not "false") or with ZEP3D_REQUIRE_SERVERS=1.
 bool ServersRequired();
 
-// Skips the test with the reason, or fails it where servers are required.
-#define ZEP_REQUIRE_SERVER(ready, why)                                               \
-    do {                                                                             \
-        if (!(ready)) {                                                              \
-            if (::zep::testing::ServersRequired()) FAIL() << "no server: " << (why); \
-            GTEST_SKIP() << "no server: " << (why);                                  \
-        }                                                                            \
-    } while (0)
-
 // `text` as one word of a POSIX shell command line.
 std::string Quote(const std::string& text);
 
@@ -38,14 +29,8 @@ std::string Quote(const std::string& text);
 // output and error in `output`.
 int RunShell(const std::string& command, std::string* output);
 
-// True for two process ids separated by one blank and ended by a line end ("12 34\n").
-bool IsPidPair(const std::string& text);
-
 // A TCP port on 127.0.0.1 that nothing listens on at the moment of the call.
 int FreeLoopbackPort();
-
-// True when a TCP connection to 127.0.0.1:port is accepted.
-bool CanConnect(int port);
 
 // A daemon started as this process's child, its output in a log file; stopped by its process id when
 // the object ends.
@@ -170,7 +155,8 @@ class ServerSuite : public ::testing::Test {
         servers_ = nullptr;
     }
     void SetUp() override {
-        ZEP_REQUIRE_SERVER(servers_->ready, servers_->why);
+        if (!servers_->ready && ServersRequired()) FAIL() << "no server: " << servers_->why;
+        if (!servers_->ready) GTEST_SKIP() << "no server: " << servers_->why;
         if (kSsh) CZEPSSH2Tool::SSH2_SetPort(servers_->server.port());
         if (kSsh) CZEPSSH2Tool::SSH2_SetTimeout(20000);
     }

@@ -36,6 +36,13 @@ bool IsPidLine(const std::string& text) {
     return text.size() >= 2 && text.back() == '\n' && text.find_first_not_of("0123456789") == text.size() - 1;
 }
 
+// True for two process ids separated by one blank and ended by a line end ("12 34\n").
+bool IsPidPair(const std::string& text) {
+    const size_t blank = text.find(' ');
+    return blank != 0 && blank != std::string::npos && IsPidLine(text.substr(0, blank) + "\n") &&
+           IsPidLine(text.substr(blank + 1));
+}
+
 class SshCompanion : public zep::testing::ServerSuite<false, true> {
   protected:
     static zep::testing::SshServer& server() { return servers_->server; }
@@ -121,9 +128,9 @@ TEST_F(SshCompanion, AQuietCommandKeepsItsConnectionButAFrozenServerEndsTheWait)
     chmod(shared.path().c_str(), 0777);
     std::string record = shared.File("ids");
     std::thread freezer([&record] {
-        zep::testing::WaitUntil([&record] { return zep::testing::IsPidPair(ReadFile(record)); }, 10000);
+        zep::testing::WaitUntil([&record] { return IsPidPair(ReadFile(record)); }, 10000);
         std::string ids = ReadFile(record);
-        if (zep::testing::IsPidPair(ids)) kill(std::stoi(ids.substr(ids.find(' ') + 1)), SIGSTOP);
+        if (IsPidPair(ids)) kill(std::stoi(ids.substr(ids.find(' ') + 1)), SIGSTOP);
     });
     auto start = std::chrono::steady_clock::now();
     Output result = Run(
@@ -131,7 +138,7 @@ TEST_F(SshCompanion, AQuietCommandKeepsItsConnectionButAFrozenServerEndsTheWait)
     auto waited = std::chrono::steady_clock::now() - start;
     freezer.join();
     std::string ids = ReadFile(record);
-    ASSERT_TRUE(zep::testing::IsPidPair(ids)) << "ids \"" << ids << "\", code " << result.rc;
+    ASSERT_TRUE(IsPidPair(ids)) << "ids \"" << ids << "\", code " << result.rc;
     kill(std::stoi(ids), SIGKILL);                            // the quiet command
     kill(std::stoi(ids.substr(ids.find(' ') + 1)), SIGCONT);  // the server process, which then ends
     EXPECT_EQ(result.rc, -10);
@@ -141,44 +148,40 @@ TEST_F(SshCompanion, AQuietCommandKeepsItsConnectionButAFrozenServerEndsTheWait)
 TEST_F(SshCompanion, BackgroundLaunchWritesTheProcessIdAndTheConsoleFile) {
     ScopedTempDir run;
     // The library builds both local files with backslashes.
-    std::string consoleFile = run.path() + "\\console_redirect_2026-12-06_10-00-00.txt";
-    std::string pidFile = run.path() + "\\mpiexec.pid";
-    std::wstring command =
-        L"sh -c 'echo launcher-out; echo launcher-err >&2; sleep 1; echo launcher-done; exit 7' & "
-        L"echo \\<mpiexec\\>$!\\</mpiexec\\>";
+    const std::wstring consoleFile = Wide(run.path() + "\\console_redirect_2026-12-06_10-00-00.txt");
+    const std::wstring pidFile = Wide(run.path() + "\\mpiexec.pid");
     CZEPSSH2Tool tool;
     int exitCode = 0;
-    int rc = tool.SSH2_RemoteCommandOutputToFile(L"127.0.0.1", user().c_str(), password().c_str(),
-                                                 command.c_str(), Wide(consoleFile).c_str(),
-                                                 Wide(pidFile).c_str(), exitCode, true, true, false);
-    EXPECT_EQ(rc, 0);
-    EXPECT_EQ(exitCode, 7) << "the launcher's own return value";
-
-    std::string pid = ReadFile(run.File("mpiexec.pid"));
-    ASSERT_TRUE(IsPidLine(pid)) << pid;
-    std::string console = ReadFile(run.File("console_redirect_2026-12-06_10-00-00.txt"));
-    EXPECT_THAT(console, HasSubstr("<mpiexec>" + pid.substr(0, pid.size() - 1) + "</mpiexec>\n"));
-    EXPECT_THAT(console, HasSubstr("launcher-out\n"));
-    EXPECT_THAT(console, HasSubstr("launcher-err\n"));
-    EXPECT_THAT(console, HasSubstr("launcher-done\n")) << "the console is followed until the launcher ends";
-
-    // Without redirection the console is the caller's standard output; the id still goes to its file.
-    zep::testing::StdoutCapture capture;
-    rc =
-        tool.SSH2_RemoteCommandOutputToFile(L"127.0.0.1", user().c_str(), password().c_str(), command.c_str(),
-                                            L"", Wide(pidFile).c_str(), exitCode, false, true, false);
-    std::string shown = capture.Stop();
-    EXPECT_EQ(rc, 0);
-    EXPECT_EQ(exitCode, 7);
-    EXPECT_THAT(shown, HasSubstr("launcher-out\n"));
-    EXPECT_THAT(shown, HasSubstr("launcher-done\n"));
-    EXPECT_TRUE(IsPidLine(ReadFile(run.File("mpiexec.pid"))));
-
+    auto launch = [&](const std::wstring& command, bool redirect) {
+        return tool.SSH2_RemoteCommandOutputToFile(L"127.0.0.1", user().c_str(), password().c_str(),
+                                                   command.c_str(), redirect ? consoleFile.c_str() : L"",
+                                                   pidFile.c_str(), exitCode, redirect, true, false);
+    };
+    // Redirected, the console goes to its file, followed until the launcher ends; otherwise to the
+    // caller's standard output. The launcher's own id goes to its file, and its return value is given.
+    for (bool redirect : {true, false}) {
+        SCOPED_TRACE(redirect);
+        std::remove(run.File("mpiexec.pid").c_str());
+        zep::testing::StdoutCapture capture;
+        EXPECT_EQ(
+            launch(L"sh -c 'echo launcher-out; echo launcher-err >&2; sleep 1; echo launcher-done; exit 7' "
+                   L"& echo \\<mpiexec\\>$!\\</mpiexec\\>",
+                   redirect),
+            0);
+        EXPECT_EQ(exitCode, 7);
+        const std::string shown =
+            redirect ? ReadFile(run.File("console_redirect_2026-12-06_10-00-00.txt")) : capture.Stop();
+        const std::string pid = ReadFile(run.File("mpiexec.pid"));
+        ASSERT_TRUE(IsPidLine(pid)) << pid;
+        EXPECT_THAT(shown, HasSubstr("launcher-out\n"));
+        EXPECT_THAT(shown, HasSubstr("launcher-done\n"));
+        if (redirect) {
+            EXPECT_THAT(shown, HasSubstr("<mpiexec>" + pid.substr(0, pid.size() - 1) + "</mpiexec>\n"));
+            EXPECT_THAT(shown, HasSubstr("launcher-err\n"));
+        }
+    }
     // A command that reports no process id leaves no process-id file.
-    rc = tool.SSH2_RemoteCommandOutputToFile(L"127.0.0.1", user().c_str(), password().c_str(),
-                                             L"echo nothing", Wide(consoleFile).c_str(),
-                                             Wide(pidFile).c_str(), exitCode, true, true, false);
-    EXPECT_EQ(rc, 0);
+    EXPECT_EQ(launch(L"echo nothing", true), 0);
     EXPECT_EQ(exitCode, 0);
     EXPECT_FALSE(zep::testing::FileExists(run.File("mpiexec.pid")));
 }

@@ -69,35 +69,17 @@ class WholeRunOverSsh : public ServerSuite<false, true> {
     // The node installation and the shared working folder, owned by the test user where the scripts
     // write. False with the reason set when they cannot be made.
     static bool PrepareNode() {
+        const std::string user = server().user();
         nodeHome_ = servers_->folder.File("node") + "/";
         calls_ = servers_->folder.File("calls");
-        fs::create_directories(nodeHome_ + "IntelMPI");
-        fs::create_directories(calls_);
-        for (const char* script : {"mpdboot.py", "mpdtrace.py", "mpiexec.py"})
-            WriteScript(nodeHome_ + "IntelMPI/" + script, ReadFile(DataPath("integration/node/") + script));
-        std::error_code error;
-        if (!fs::exists(kWorkingRoot)) {
-            createdRoot_ = fs::create_directory(kWorkingRoot, error);
-            if (!createdRoot_) {
-                servers_->why = std::string("cannot make ") + kWorkingRoot + ": " + error.message();
-                return false;
-            }
-            chmod(kWorkingRoot, 0755);
-        }
-        shared_ = std::string(kWorkingRoot) + "/wholerun_" + server().user();
-        fs::remove_all(shared_, error);
-        if (!fs::create_directories(shared_, error)) {
-            servers_->why = "cannot make " + shared_ + ": " + error.message();
-            shared_.clear();
-            return false;
-        }
-        std::string output;
-        if (RunShell("chown -R " + server().user() + ": " + Quote(shared_) + " " + Quote(calls_), &output) !=
-            0) {
-            servers_->why = "cannot give the shared folder to " + server().user() + ": " + output;
-            return false;
-        }
-        return true;
+        shared_ = std::string(kWorkingRoot) + "/wholerun_" + user;
+        createdRoot_ = !fs::exists(kWorkingRoot);
+        return RunShell("mkdir -p " + Quote(nodeHome_ + "IntelMPI") + " " + Quote(calls_) +
+                            " && install -m 755 " + Quote(DataPath("integration/node")) + "/*.py " +
+                            Quote(nodeHome_ + "IntelMPI") + " && mkdir -p -m 755 " + kWorkingRoot +
+                            " && rm -rf " + Quote(shared_) + " && mkdir " + Quote(shared_) + " && chown -R " +
+                            user + ": " + Quote(shared_) + " " + Quote(calls_),
+                        &servers_->why) == 0;
     }
 
     // Sets up and executes one run in its own run folder, which belongs to the test user, who writes the
