@@ -36,10 +36,7 @@ int FreeLoopbackPort();
 // the object ends.
 class ChildProcess {
   public:
-    ChildProcess() = default;
     ~ChildProcess() { Stop(); }
-    ChildProcess(const ChildProcess&) = delete;
-    ChildProcess& operator=(const ChildProcess&) = delete;
 
     // Starts argv[0] (an absolute path) with standard input empty and standard output and error in
     // logPath. Returns false with `why` set when it cannot be started.
@@ -67,10 +64,7 @@ bool WaitUntil(const std::function<bool()>& ready, int timeoutMs);
 // the process id), who logs in with a password and has bash as the login shell.
 class SshServer {
   public:
-    SshServer() = default;
     ~SshServer() { Stop(); }
-    SshServer(const SshServer&) = delete;
-    SshServer& operator=(const SshServer&) = delete;
 
     // Prepares the user and the configuration under `folder` and starts sshd; false with `why` set
     // when the server cannot be had here. `extraConfig` is added to sshd_config (lines with their ends).
@@ -100,10 +94,7 @@ class SshServer {
 // SLURM_CONF, which Start sets for this process.
 class SlurmCluster {
   public:
-    SlurmCluster() = default;
     ~SlurmCluster() { Stop(); }
-    SlurmCluster(const SlurmCluster&) = delete;
-    SlurmCluster& operator=(const SlurmCluster&) = delete;
 
     // Prepares the cluster's state under `folder` and starts the daemons until the node is idle;
     // false with `why` set when the cluster cannot be had here.
@@ -129,8 +120,6 @@ class SlurmCluster {
 struct ServerSet {
     ServerSet(bool slurm, bool ssh);
     ~ServerSet();
-    ServerSet(const ServerSet&) = delete;
-    ServerSet& operator=(const ServerSet&) = delete;
 
     ScopedTempDir folder;
     SlurmCluster cluster;
