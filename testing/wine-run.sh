@@ -19,17 +19,11 @@ fi
 build=$(cd "$1" && pwd) || exit 2
 shift
 
+# The first of the named programs found, each looked for in /usr/lib/wine and then on PATH.
 find_wine_program() {
     local name
     for name in "$@"; do
-        if [ -x "/usr/lib/wine/$name" ]; then
-            echo "/usr/lib/wine/$name"
-            return 0
-        fi
-        if command -v "$name" >/dev/null 2>&1; then
-            command -v "$name"
-            return 0
-        fi
+        command -v "/usr/lib/wine/$name" 2>/dev/null || command -v "$name" 2>/dev/null && return 0
     done
     return 1
 }

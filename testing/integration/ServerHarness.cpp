@@ -23,31 +23,12 @@ namespace {
 
 std::string Script(const char* name) { return std::string(ZEP3D_INTEGRATION_DIR) + "/" + name; }
 
-std::string Quote(const std::string& text) {
-    std::string out = "'";
-    for (char c : text) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return out + "'";
-}
-
-// The value of "key=value" among the lines of a script's output.
+// The value of the line "key=value" of a script's output.
 std::string Value(const std::string& output, const std::string& key) {
-    size_t at = output.find(key + "=");
-    while (at != std::string::npos && at > 0 && output[at - 1] != '\n') at = output.find(key + "=", at + 1);
+    const size_t at = ("\n" + output).rfind("\n" + key + "=");
     if (at == std::string::npos) return std::string();
-    size_t start = at + key.size() + 1;
-    size_t end = output.find('\n', start);
-    return output.substr(start, end == std::string::npos ? std::string::npos : end - start);
-}
-
-std::string ReadWhole(const std::string& path) {
-    std::string text;
-    FILE* file = std::fopen(path.c_str(), "r");
-    if (file == nullptr) return text;
-    char buffer[1024];
-    size_t n = 0;
-    while ((n = std::fread(buffer, 1, sizeof(buffer), file)) > 0) text.append(buffer, n);
-    std::fclose(file);
-    return text;
+    const std::string rest = output.substr(at + key.size() + 1);
+    return rest.substr(0, rest.find('\n'));
 }
 
 std::string Trim(std::string text) {
@@ -56,6 +37,12 @@ std::string Trim(std::string text) {
 }
 
 }  // namespace
+
+std::string Quote(const std::string& text) {
+    std::string out = "'";
+    for (char c : text) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return out + "'";
+}
 
 bool ServersRequired() {
     const char* required = getenv("ZEP3D_REQUIRE_SERVERS");
@@ -75,21 +62,18 @@ int RunShell(const std::string& command, std::string* output) {
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-bool IsPidPair(const std::string& text) {
-    size_t blank = text.find(' ');
-    if (blank == 0 || blank == std::string::npos || text.size() < blank + 3 || text.back() != '\n')
-        return false;
-    std::string first = text.substr(0, blank);
-    std::string second = text.substr(blank + 1, text.size() - blank - 2);
-    return first.find_first_not_of("0123456789") == std::string::npos &&
-           second.find_first_not_of("0123456789") == std::string::npos && !second.empty();
+// A TCP socket and the address 127.0.0.1:port.
+static int LoopbackSocket(sockaddr_in* address, int port) {
+    *address = sockaddr_in{};
+    address->sin_family = AF_INET;
+    address->sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address->sin_port = htons(static_cast<uint16_t>(port));
+    return socket(AF_INET, SOCK_STREAM, 0);
 }
 
 int FreeLoopbackPort() {
-    int fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    sockaddr_in address;
+    const int fd = LoopbackSocket(&address, 0);
     socklen_t size = sizeof(address);
     int port = 0;
     if (bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof(address)) == 0 &&
@@ -100,13 +84,11 @@ int FreeLoopbackPort() {
     return port;
 }
 
-bool CanConnect(int port) {
-    int fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    address.sin_port = htons(static_cast<uint16_t>(port));
-    bool ok = connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof(address)) == 0;
+// True when a TCP connection to 127.0.0.1:port is accepted.
+static bool CanConnect(int port) {
+    sockaddr_in address;
+    const int fd = LoopbackSocket(&address, port);
+    const bool ok = connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof(address)) == 0;
     close(fd);
     return ok;
 }
@@ -183,7 +165,7 @@ void SshServer::Stop() {
     if (sshd_.Running()) {
         std::string children =
             "/proc/" + std::to_string(sshd_.pid()) + "/task/" + std::to_string(sshd_.pid()) + "/children";
-        WaitUntil([&children] { return Trim(ReadWhole(children)).empty(); }, 3000);
+        WaitUntil([&children] { return Trim(ReadFile(children)).empty(); }, 3000);
     }
     sshd_.Stop();
     if (userCreated_) {
@@ -264,26 +246,24 @@ void SlurmCluster::Stop() {
     munged_.Stop();
 }
 
-ScopedTempDir* SlurmClusterSuite::folder_ = nullptr;
-SlurmCluster* SlurmClusterSuite::cluster_ = nullptr;
-bool SlurmClusterSuite::ready_ = false;
-std::string SlurmClusterSuite::why_;
-
-void SlurmClusterSuite::SetUpTestSuite() {
-    folder_ = new ScopedTempDir();
-    cluster_ = new SlurmCluster();
-    ready_ = cluster_->Start(folder_->File("slurm"), &why_);
+ServerSet::ServerSet(bool slurm, bool ssh) {
+    const char* home = getenv("HOME");
+    hadHome_ = home != nullptr;
+    savedHome_ = hadHome_ ? home : "";
+    setenv("HOME", folder.path().c_str(), 1);
+    if (slurm) ready = cluster.Start(folder.File("slurm"), &why);
+    const std::string config = slurm ? "SetEnv SLURM_CONF=" + cluster.configuration() + "\n" : "";
+    if (ssh && ready) ready = server.Start(folder.File("sshd"), &why, config);
 }
 
-void SlurmClusterSuite::TearDownTestSuite() {
-    delete cluster_;
-    cluster_ = nullptr;
-    delete folder_;
-    folder_ = nullptr;
+ServerSet::~ServerSet() {
+    if (hadHome_) {
+        setenv("HOME", savedHome_.c_str(), 1);
+    } else {
+        unsetenv("HOME");
+    }
     unsetenv("SLURM_CONF");
 }
-
-void SlurmClusterSuite::SetUp() { ZEP_REQUIRE_SERVER(ready_, why_); }
 
 }  // namespace testing
 }  // namespace zep

@@ -13,6 +13,7 @@
 
 #include "Subprocess.h"
 #include "TestUtil.h"
+#include "ZEPSSH2Tool.h"
 
 namespace zep {
 namespace testing {
@@ -21,36 +22,21 @@ namespace testing {
 // not "false") or with ZEP3D_REQUIRE_SERVERS=1.
 bool ServersRequired();
 
-// Skips the test with the reason, or fails it where servers are required.
-#define ZEP_REQUIRE_SERVER(ready, why)                                               \
-    do {                                                                             \
-        if (!(ready)) {                                                              \
-            if (::zep::testing::ServersRequired()) FAIL() << "no server: " << (why); \
-            GTEST_SKIP() << "no server: " << (why);                                  \
-        }                                                                            \
-    } while (0)
+// `text` as one word of a POSIX shell command line.
+std::string Quote(const std::string& text);
 
 // Runs a shell command line; returns its exit status (-1 when it could not run) and its standard
 // output and error in `output`.
 int RunShell(const std::string& command, std::string* output);
 
-// True for two process ids separated by one blank and ended by a line end ("12 34\n").
-bool IsPidPair(const std::string& text);
-
 // A TCP port on 127.0.0.1 that nothing listens on at the moment of the call.
 int FreeLoopbackPort();
-
-// True when a TCP connection to 127.0.0.1:port is accepted.
-bool CanConnect(int port);
 
 // A daemon started as this process's child, its output in a log file; stopped by its process id when
 // the object ends.
 class ChildProcess {
   public:
-    ChildProcess() = default;
     ~ChildProcess() { Stop(); }
-    ChildProcess(const ChildProcess&) = delete;
-    ChildProcess& operator=(const ChildProcess&) = delete;
 
     // Starts argv[0] (an absolute path) with standard input empty and standard output and error in
     // logPath. Returns false with `why` set when it cannot be started.
@@ -78,10 +64,7 @@ bool WaitUntil(const std::function<bool()>& ready, int timeoutMs);
 // the process id), who logs in with a password and has bash as the login shell.
 class SshServer {
   public:
-    SshServer() = default;
     ~SshServer() { Stop(); }
-    SshServer(const SshServer&) = delete;
-    SshServer& operator=(const SshServer&) = delete;
 
     // Prepares the user and the configuration under `folder` and starts sshd; false with `why` set
     // when the server cannot be had here. `extraConfig` is added to sshd_config (lines with their ends).
@@ -111,10 +94,7 @@ class SshServer {
 // SLURM_CONF, which Start sets for this process.
 class SlurmCluster {
   public:
-    SlurmCluster() = default;
     ~SlurmCluster() { Stop(); }
-    SlurmCluster(const SlurmCluster&) = delete;
-    SlurmCluster& operator=(const SlurmCluster&) = delete;
 
     // Prepares the cluster's state under `folder` and starts the daemons until the node is idle;
     // false with `why` set when the cluster cannot be had here.
@@ -134,22 +114,52 @@ class SlurmCluster {
     std::string configuration_;
 };
 
-// A test suite that shares one Slurm cluster: started before its first test and stopped after its last;
-// each test skips (or fails, when the servers are required) when the cluster could not be had.
-class SlurmClusterSuite : public ::testing::Test {
-  protected:
-    static void SetUpTestSuite();
-    static void TearDownTestSuite();
-    void SetUp() override;
+// The servers of one test suite under a folder of its own, which is also HOME while they live (the SSH
+// companion remembers hosts in $HOME/.ssh/known_hosts). With both servers, the sshd's sessions see the
+// cluster. `ready` is false with `why` set when a server cannot be had.
+struct ServerSet {
+    ServerSet(bool slurm, bool ssh);
+    ~ServerSet();
 
-    static SlurmCluster& cluster() { return *cluster_; }
+    ScopedTempDir folder;
+    SlurmCluster cluster;
+    SshServer server;
+    bool ready = true;
+    std::string why;
 
   private:
-    static ScopedTempDir* folder_;
-    static SlurmCluster* cluster_;
-    static bool ready_;
-    static std::string why_;
+    bool hadHome_ = false;
+    std::string savedHome_;
 };
+
+// A test suite whose servers start before its first test and stop after its last; each test skips (or
+// fails, where servers are required) when they could not be had. With SSH, the companion talks to the
+// server's port during each test, with a time-out that leaves a loaded machine room to log in.
+template <bool kSlurm, bool kSsh>
+class ServerSuite : public ::testing::Test {
+  protected:
+    static void SetUpTestSuite() { servers_ = new ServerSet(kSlurm, kSsh); }
+    static void TearDownTestSuite() {
+        delete servers_;
+        servers_ = nullptr;
+    }
+    void SetUp() override {
+        if (!servers_->ready && ServersRequired()) FAIL() << "no server: " << servers_->why;
+        if (!servers_->ready) GTEST_SKIP() << "no server: " << servers_->why;
+        if (kSsh) CZEPSSH2Tool::SSH2_SetPort(servers_->server.port());
+        if (kSsh) CZEPSSH2Tool::SSH2_SetTimeout(20000);
+    }
+    void TearDown() override {
+        CZEPSSH2Tool::SSH2_SetPort(22);
+        CZEPSSH2Tool::SSH2_SetTimeout(0);
+        CZEPSSH2Tool::SSH2_SetAcceptNewHosts(true);
+    }
+
+    static ServerSet* servers_;
+};
+
+template <bool kSlurm, bool kSsh>
+ServerSet* ServerSuite<kSlurm, kSsh>::servers_ = nullptr;
 
 }  // namespace testing
 }  // namespace zep

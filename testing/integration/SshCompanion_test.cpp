@@ -36,36 +36,19 @@ bool IsPidLine(const std::string& text) {
     return text.size() >= 2 && text.back() == '\n' && text.find_first_not_of("0123456789") == text.size() - 1;
 }
 
-class SshCompanion : public ::testing::Test {
-  protected:
-    static void SetUpTestSuite() {
-        folder_ = new ScopedTempDir();
-        server_ = new zep::testing::SshServer();
-        ready_ = server_->Start(folder_->File("sshd"), &why_);
-        // The companion remembers hosts in the user's known_hosts: a home of the test's own.
-        const char* home = getenv("HOME");
-        savedHome_ = home != nullptr ? home : "";
-        setenv("HOME", folder_->path().c_str(), 1);
-    }
-    static void TearDownTestSuite() {
-        setenv("HOME", savedHome_.c_str(), 1);
-        delete server_;
-        delete folder_;
-    }
-    void SetUp() override {
-        ZEP_REQUIRE_SERVER(ready_, why_);
-        CZEPSSH2Tool::SSH2_SetPort(server_->port());
-        CZEPSSH2Tool::SSH2_SetTimeout(10000);
-    }
-    void TearDown() override {
-        CZEPSSH2Tool::SSH2_SetPort(22);
-        CZEPSSH2Tool::SSH2_SetTimeout(0);
-        CZEPSSH2Tool::SSH2_SetAcceptNewHosts(true);
-    }
+// True for two process ids separated by one blank and ended by a line end ("12 34\n").
+bool IsPidPair(const std::string& text) {
+    const size_t blank = text.find(' ');
+    return blank != 0 && blank != std::string::npos && IsPidLine(text.substr(0, blank) + "\n") &&
+           IsPidLine(text.substr(blank + 1));
+}
 
-    std::wstring user() const { return Wide(server_->user()); }
-    std::wstring password() const { return Wide(server_->password()); }
-    std::string knownHosts() const { return folder_->File(".ssh/known_hosts"); }
+class SshCompanion : public zep::testing::ServerSuite<false, true> {
+  protected:
+    static zep::testing::SshServer& server() { return servers_->server; }
+    std::wstring user() const { return Wide(server().user()); }
+    std::wstring password() const { return Wide(server().password()); }
+    std::string knownHosts() const { return servers_->folder.File(".ssh/known_hosts"); }
 
     struct Output {
         int rc = 0;
@@ -87,19 +70,7 @@ class SshCompanion : public ::testing::Test {
         if (err != nullptr) result.err = err;
         return result;
     }
-
-    static ScopedTempDir* folder_;
-    static zep::testing::SshServer* server_;
-    static bool ready_;
-    static std::string why_;
-    static std::string savedHome_;
 };
-
-ScopedTempDir* SshCompanion::folder_ = nullptr;
-zep::testing::SshServer* SshCompanion::server_ = nullptr;
-bool SshCompanion::ready_ = false;
-std::string SshCompanion::why_;
-std::string SshCompanion::savedHome_;
 
 TEST_F(SshCompanion, ConnectionCheckCodesForGoodAccountWrongPasswordAndClosedPort) {
     CZEPSSH2Tool tool;
@@ -127,7 +98,7 @@ TEST_F(SshCompanion, RemoteCommandsGiveTheirOutputAndExitStatus) {
     // The host name as the task-manager file gives it, for a machine entry on this node.
     result = Run(L"echo $HOME", L"localhost");
     EXPECT_EQ(result.rc, 0);
-    EXPECT_EQ(result.out, Wide(server_->home() + "\n"));
+    EXPECT_EQ(result.out, Wide(server().home() + "\n"));
 }
 
 TEST_F(SshCompanion, LargeOutputOnBothStreamsDoesNotStallTheCommand) {
@@ -157,9 +128,9 @@ TEST_F(SshCompanion, AQuietCommandKeepsItsConnectionButAFrozenServerEndsTheWait)
     chmod(shared.path().c_str(), 0777);
     std::string record = shared.File("ids");
     std::thread freezer([&record] {
-        zep::testing::WaitUntil([&record] { return zep::testing::IsPidPair(ReadFile(record)); }, 10000);
+        zep::testing::WaitUntil([&record] { return IsPidPair(ReadFile(record)); }, 10000);
         std::string ids = ReadFile(record);
-        if (zep::testing::IsPidPair(ids)) kill(std::stoi(ids.substr(ids.find(' ') + 1)), SIGSTOP);
+        if (IsPidPair(ids)) kill(std::stoi(ids.substr(ids.find(' ') + 1)), SIGSTOP);
     });
     auto start = std::chrono::steady_clock::now();
     Output result = Run(
@@ -167,7 +138,7 @@ TEST_F(SshCompanion, AQuietCommandKeepsItsConnectionButAFrozenServerEndsTheWait)
     auto waited = std::chrono::steady_clock::now() - start;
     freezer.join();
     std::string ids = ReadFile(record);
-    ASSERT_TRUE(zep::testing::IsPidPair(ids)) << "ids \"" << ids << "\", code " << result.rc;
+    ASSERT_TRUE(IsPidPair(ids)) << "ids \"" << ids << "\", code " << result.rc;
     kill(std::stoi(ids), SIGKILL);                            // the quiet command
     kill(std::stoi(ids.substr(ids.find(' ') + 1)), SIGCONT);  // the server process, which then ends
     EXPECT_EQ(result.rc, -10);
@@ -177,44 +148,40 @@ TEST_F(SshCompanion, AQuietCommandKeepsItsConnectionButAFrozenServerEndsTheWait)
 TEST_F(SshCompanion, BackgroundLaunchWritesTheProcessIdAndTheConsoleFile) {
     ScopedTempDir run;
     // The library builds both local files with backslashes.
-    std::string consoleFile = run.path() + "\\console_redirect_2026-12-06_10-00-00.txt";
-    std::string pidFile = run.path() + "\\mpiexec.pid";
-    std::wstring command =
-        L"sh -c 'echo launcher-out; echo launcher-err >&2; sleep 1; echo launcher-done; exit 7' & "
-        L"echo \\<mpiexec\\>$!\\</mpiexec\\>";
+    const std::wstring consoleFile = Wide(run.path() + "\\console_redirect_2026-12-06_10-00-00.txt");
+    const std::wstring pidFile = Wide(run.path() + "\\mpiexec.pid");
     CZEPSSH2Tool tool;
     int exitCode = 0;
-    int rc = tool.SSH2_RemoteCommandOutputToFile(L"127.0.0.1", user().c_str(), password().c_str(),
-                                                 command.c_str(), Wide(consoleFile).c_str(),
-                                                 Wide(pidFile).c_str(), exitCode, true, true, false);
-    EXPECT_EQ(rc, 0);
-    EXPECT_EQ(exitCode, 7) << "the launcher's own return value";
-
-    std::string pid = ReadFile(run.File("mpiexec.pid"));
-    ASSERT_TRUE(IsPidLine(pid)) << pid;
-    std::string console = ReadFile(run.File("console_redirect_2026-12-06_10-00-00.txt"));
-    EXPECT_THAT(console, HasSubstr("<mpiexec>" + pid.substr(0, pid.size() - 1) + "</mpiexec>\n"));
-    EXPECT_THAT(console, HasSubstr("launcher-out\n"));
-    EXPECT_THAT(console, HasSubstr("launcher-err\n"));
-    EXPECT_THAT(console, HasSubstr("launcher-done\n")) << "the console is followed until the launcher ends";
-
-    // Without redirection the console is the caller's standard output; the id still goes to its file.
-    zep::testing::StdoutCapture capture;
-    rc =
-        tool.SSH2_RemoteCommandOutputToFile(L"127.0.0.1", user().c_str(), password().c_str(), command.c_str(),
-                                            L"", Wide(pidFile).c_str(), exitCode, false, true, false);
-    std::string shown = capture.Stop();
-    EXPECT_EQ(rc, 0);
-    EXPECT_EQ(exitCode, 7);
-    EXPECT_THAT(shown, HasSubstr("launcher-out\n"));
-    EXPECT_THAT(shown, HasSubstr("launcher-done\n"));
-    EXPECT_TRUE(IsPidLine(ReadFile(run.File("mpiexec.pid"))));
-
+    auto launch = [&](const std::wstring& command, bool redirect) {
+        return tool.SSH2_RemoteCommandOutputToFile(L"127.0.0.1", user().c_str(), password().c_str(),
+                                                   command.c_str(), redirect ? consoleFile.c_str() : L"",
+                                                   pidFile.c_str(), exitCode, redirect, true, false);
+    };
+    // Redirected, the console goes to its file, followed until the launcher ends; otherwise to the
+    // caller's standard output. The launcher's own id goes to its file, and its return value is given.
+    for (bool redirect : {true, false}) {
+        SCOPED_TRACE(redirect);
+        std::remove(run.File("mpiexec.pid").c_str());
+        zep::testing::StdoutCapture capture;
+        EXPECT_EQ(
+            launch(L"sh -c 'echo launcher-out; echo launcher-err >&2; sleep 1; echo launcher-done; exit 7' "
+                   L"& echo \\<mpiexec\\>$!\\</mpiexec\\>",
+                   redirect),
+            0);
+        EXPECT_EQ(exitCode, 7);
+        const std::string shown =
+            redirect ? ReadFile(run.File("console_redirect_2026-12-06_10-00-00.txt")) : capture.Stop();
+        const std::string pid = ReadFile(run.File("mpiexec.pid"));
+        ASSERT_TRUE(IsPidLine(pid)) << pid;
+        EXPECT_THAT(shown, HasSubstr("launcher-out\n"));
+        EXPECT_THAT(shown, HasSubstr("launcher-done\n"));
+        if (redirect) {
+            EXPECT_THAT(shown, HasSubstr("<mpiexec>" + pid.substr(0, pid.size() - 1) + "</mpiexec>\n"));
+            EXPECT_THAT(shown, HasSubstr("launcher-err\n"));
+        }
+    }
     // A command that reports no process id leaves no process-id file.
-    rc = tool.SSH2_RemoteCommandOutputToFile(L"127.0.0.1", user().c_str(), password().c_str(),
-                                             L"echo nothing", Wide(consoleFile).c_str(),
-                                             Wide(pidFile).c_str(), exitCode, true, true, false);
-    EXPECT_EQ(rc, 0);
+    EXPECT_EQ(launch(L"echo nothing", true), 0);
     EXPECT_EQ(exitCode, 0);
     EXPECT_FALSE(zep::testing::FileExists(run.File("mpiexec.pid")));
 }
@@ -224,8 +191,8 @@ TEST_F(SshCompanion, UnknownHostsAreRememberedAndChangedKeysRefused) {
     CZEPSSH2Tool tool;
     ASSERT_EQ(tool.SSH2_CheckConnection(L"127.0.0.1", user().c_str(), password().c_str()), 0);
     // The SSH library's first choice among the server's keys.
-    const std::string keyPart = KeyPart(server_->ecdsaHostKeyFile());
-    std::string entry = "[127.0.0.1]:" + std::to_string(server_->port()) + " " + keyPart + "\n";
+    const std::string keyPart = KeyPart(server().ecdsaHostKeyFile());
+    std::string entry = "[127.0.0.1]:" + std::to_string(server().port()) + " " + keyPart + "\n";
     EXPECT_EQ(ReadFile(knownHosts()), entry);
 
     // Known and unchanged: accepted, and not written twice.
@@ -237,12 +204,12 @@ TEST_F(SshCompanion, UnknownHostsAreRememberedAndChangedKeysRefused) {
     ASSERT_EQ(tool.SSH2_CheckConnection(L"localhost", user().c_str(), password().c_str()), 0);
     EXPECT_EQ(ReadFile(knownHosts()),
               "# mine\nother.example ssh-ed25519 AAAAC3NzaC1lZDI1NTE5AAAAIK\n[localhost]:" +
-                  std::to_string(server_->port()) + " " + keyPart + "\n");
+                  std::to_string(server().port()) + " " + keyPart + "\n");
     std::remove(knownHosts().c_str());
 }
 
 TEST_F(SshCompanion, KnownHostsAcceptOnlyTheirOwnKeysAndNothingIsSentWithoutThem) {
-    const std::string name = "[127.0.0.1]:" + std::to_string(server_->port()) + " ";
+    const std::string name = "[127.0.0.1]:" + std::to_string(server().port()) + " ";
     ScopedTempDir keys;
     std::string ignored;
     ASSERT_EQ(zep::testing::RunShell("ssh-keygen -q -t ed25519 -N '' -f " + keys.File("ed") +
@@ -257,19 +224,19 @@ TEST_F(SshCompanion, KnownHostsAcceptOnlyTheirOwnKeysAndNothingIsSentWithoutThem
     } cases[] = {
         // The server also has an ECDSA key, which the SSH library would take first: the recorded type
         // is asked for instead.
-        {"known by its ed25519 key only", name + KeyPart(server_->hostKeyFile()) + "\n", 0},
+        {"known by its ed25519 key only", name + KeyPart(server().hostKeyFile()) + "\n", 0},
         {"another ed25519 key", name + KeyPart(keys.File("ed")) + "\n", -3},
         {"a key of a type the server does not have", name + KeyPart(keys.File("rsa")) + "\n", -3},
         {"a revoked key",
-         name + KeyPart(server_->ecdsaHostKeyFile()) + "\n@revoked * " +
-             KeyPart(server_->ecdsaHostKeyFile()) + "\n",
+         name + KeyPart(server().ecdsaHostKeyFile()) + "\n@revoked * " +
+             KeyPart(server().ecdsaHostKeyFile()) + "\n",
          -3},
         {"a revoked key among good ones",
-         name + KeyPart(server_->hostKeyFile()) + "\n@revoked [127.0.0.1]:* " +
-             KeyPart(server_->hostKeyFile()) + "\n",
+         name + KeyPart(server().hostKeyFile()) + "\n@revoked [127.0.0.1]:* " +
+             KeyPart(server().hostKeyFile()) + "\n",
          -3},
         // A certificate authority's key is no host key: the host is new.
-        {"a certificate authority", "@cert-authority " + name + KeyPart(server_->ecdsaHostKeyFile()) + "\n",
+        {"a certificate authority", "@cert-authority " + name + KeyPart(server().ecdsaHostKeyFile()) + "\n",
          0},
     };
     for (const Case& c : cases) {
@@ -289,7 +256,7 @@ TEST_F(SshCompanion, KnownHostsAcceptOnlyTheirOwnKeysAndNothingIsSentWithoutThem
     EXPECT_EQ(tool.SSH2_CheckConnection(L"127.0.0.1", user().c_str(), password().c_str()), -3);
     EXPECT_FALSE(zep::testing::FileExists(knownHosts()));
     std::string scanned;
-    ASSERT_EQ(zep::testing::RunShell("ssh-keyscan -p " + std::to_string(server_->port()) +
+    ASSERT_EQ(zep::testing::RunShell("ssh-keyscan -p " + std::to_string(server().port()) +
                                          " 127.0.0.1 2>/dev/null > " + knownHosts(),
                                      &scanned),
               0);
@@ -302,14 +269,14 @@ TEST_F(SshCompanion, KnownHostsAcceptOnlyTheirOwnKeysAndNothingIsSentWithoutThem
     mkdir(knownHosts().c_str(), 0700);
     EXPECT_EQ(tool.SSH2_CheckConnection(L"127.0.0.1", user().c_str(), password().c_str()), -3);
     rmdir(knownHosts().c_str());
-    rmdir(folder_->File(".ssh").c_str());
-    zep::testing::WriteFile(folder_->File(".ssh"), "not a folder");
+    rmdir(servers_->folder.File(".ssh").c_str());
+    zep::testing::WriteFile(servers_->folder.File(".ssh"), "not a folder");
     EXPECT_EQ(tool.SSH2_CheckConnection(L"127.0.0.1", user().c_str(), password().c_str()), -3);
-    std::remove(folder_->File(".ssh").c_str());
+    std::remove(servers_->folder.File(".ssh").c_str());
     unsetenv("HOME");
     EXPECT_EQ(tool.SSH2_CheckConnection(L"127.0.0.1", user().c_str(), password().c_str()), -3);
     EXPECT_EQ(Run(L"echo should-not-run").rc, -3);
-    setenv("HOME", folder_->path().c_str(), 1);
+    setenv("HOME", servers_->folder.path().c_str(), 1);
     EXPECT_FALSE(zep::testing::FileExists(knownHosts()));
 }
 

@@ -45,25 +45,10 @@ wait_until() {
 
 listening() { (exec 3<>"/dev/tcp/127.0.0.1/$1") 2>/dev/null; }
 
-# A TCP port of 127.0.0.1 that nothing listens on and that no earlier call gave.
-taken=" "
-free_port() {
-    local port
-    while :; do
-        port=$((20000 + RANDOM % 40000))
-        [[ $taken == *" $port "* ]] && continue
-        listening "$port" && continue
-        taken+="$port "
-        echo "$port"
-        return
-    done
-}
-
-# The Windows name of a folder of this machine: Wine's drive Z: is the root.
-winpath() {
-    local path=${1//\//\\}
-    echo "Z:$path"
-}
+# Three TCP ports of 127.0.0.1 in a row that nothing listens on: Slurm's two and sshd's.
+until base=$((20000 + RANDOM % 40000)) && ! listening $base && ! listening $((base + 1)) &&
+    ! listening $((base + 2)); do :; done
+ctld_port=$base slurmd_port=$((base + 1)) ssh_port=$((base + 2))
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/zep3d_winrun_XXXXXX") || exit 1
 # The test user reaches the node's scripts, the job's solver and its run folders under here.
@@ -83,35 +68,36 @@ cleanup() {
 }
 trap cleanup EXIT
 trap 'exit 130' INT TERM HUP
+# start <log file> <command>...: a daemon as this script's child, stopped by its process id at the end.
+start() {
+    local log=$1
+    shift
+    "$@" </dev/null >"$log" 2>&1 &
+    pids+=($!)
+}
 
 # ---- The one-node Slurm cluster --------------------------------------------------------------------
 slurm=$work/slurm
-ctld_port=$(free_port)
-slurmd_port=$(free_port)
 output=$(bash "$scripts/slurm-cluster.sh" prepare "$slurm" "$ctld_port" "$slurmd_port" 2>&1) ||
     no_server "$output"
 node=$(sed -n 's/^node=//p' <<<"$output")
 export SLURM_CONF=$slurm/slurm.conf
 munge=$slurm/munge
 # setpriv executes munged in place, so the process id is munged's own.
-setpriv --reuid=munge --regid=munge --clear-groups /usr/sbin/munged -F --socket="$munge/munge.socket.2" \
-    --log-file="$munge/munged.log" --pid-file="$munge/munged.pid" --seed-file="$munge/munged.seed" \
-    </dev/null >"$slurm/log/munged.out" 2>&1 &
-pids+=($!)
+start "$slurm/log/munged.out" setpriv --reuid=munge --regid=munge --clear-groups /usr/sbin/munged -F \
+    --socket="$munge/munge.socket.2" --log-file="$munge/munged.log" --pid-file="$munge/munged.pid" \
+    --seed-file="$munge/munged.seed"
 munge_ok() { munge -n --socket="$munge/munge.socket.2" | unmunge --socket="$munge/munge.socket.2"; }
 wait_until 10 munge_ok || no_server "munged did not start: $(tail -3 "$slurm/log/munged.out")"
-/usr/sbin/slurmctld -D -f "$SLURM_CONF" </dev/null >"$slurm/log/slurmctld.out" 2>&1 &
-pids+=($!)
+start "$slurm/log/slurmctld.out" /usr/sbin/slurmctld -D -f "$SLURM_CONF"
 ctld_up() { scontrol ping | grep -q "is UP"; }
 wait_until 20 ctld_up || no_server "slurmctld did not come up: $(scontrol ping 2>&1)"
-/usr/sbin/slurmd -D -f "$SLURM_CONF" </dev/null >"$slurm/log/slurmd.out" 2>&1 &
-pids+=($!)
+start "$slurm/log/slurmd.out" /usr/sbin/slurmd -D -f "$SLURM_CONF"
 node_idle() { [ "$(sinfo -h -N -o %T)" = idle ]; }
 wait_until 30 node_idle || no_server "the node did not become idle: $(sinfo -h -N -o %T 2>&1)"
 cpus=$(sinfo -h -N -o %c)
 
 # ---- The OpenSSH server, whose sessions see the cluster ----------------------------------------------
-ssh_port=$(free_port)
 user=zepwin$$
 password=Zep-Win-Pw-24680
 sshd=$work/sshd
@@ -120,41 +106,15 @@ output=$(bash "$scripts/ssh-server.sh" prepare "$sshd" "$ssh_port" "$user" "$pas
 home=$(sed -n 's/^home=//p' <<<"$output")
 echo "SetEnv SLURM_CONF=$SLURM_CONF" >>"$sshd/sshd_config"
 # sshd refuses to re-execute itself from a relative path.
-/usr/sbin/sshd -D -e -f "$sshd/sshd_config" </dev/null >"$sshd/sshd.log" 2>&1 &
-pids+=($!)
+start "$sshd/sshd.log" /usr/sbin/sshd -D -e -f "$sshd/sshd_config"
 wait_until 10 listening "$ssh_port" || no_server "sshd did not start listening: $(tail -5 "$sshd/sshd.log")"
 
 # ---- The Linux node's side ---------------------------------------------------------------------------
-# The node's installation: stand-ins for the MPD and launcher scripts that record their calls.
-calls=$work/calls
-mkdir -p "$work/node/IntelMPI" "$calls"
-# mpdboot.py keeps a copy of the hosts file, which the library removes after the boot.
-cat >"$work/node/IntelMPI/mpdboot.py" <<SCRIPT
-#!/bin/bash
-printf '%s\n' "\$@" > $calls/mpdboot.args
-[ -f "\$4" ] && cp "\$4" $calls/mpdboot.hosts
-exit 0
-SCRIPT
-# mpdtrace.py names the hosts of the ring that mpdboot.py was given.
-cat >"$work/node/IntelMPI/mpdtrace.py" <<SCRIPT
-#!/bin/bash
-[ -f $calls/mpdboot.hosts ] && tr -d '\r' < $calls/mpdboot.hosts | grep .
-exit 0
-SCRIPT
-# mpiexec.py: its arguments, its own process id, console output on both streams with a pause between,
-# and a return value of its own.
-cat >"$work/node/IntelMPI/mpiexec.py" <<SCRIPT
-#!/bin/bash
-printf '%s\n' "\$@" > $calls/mpiexec.args
-echo \$\$ > $calls/mpiexec.self
-echo "stand-in mpiexec: \$# arguments"
-sleep 1
-echo "stand-in mpiexec: to standard error" >&2
-echo "stand-in mpiexec: done"
-exit 5
-SCRIPT
-chmod 755 "$work"/node/IntelMPI/*.py
-chown "$user:" "$calls"
+# The node's installation: stand-ins for the MPD and launcher scripts that record their calls in calls/.
+data=$scripts/../data/integration
+mkdir -p "$work/node/IntelMPI" "$work/calls"
+install -m 755 "$data"/node/*.py "$work/node/IntelMPI/"
+chown "$user:" "$work/calls"
 
 # The shared working folder, which the node sees at the same path as this machine's drive Z:.
 root=/ZEP_WorkingFolder
@@ -167,25 +127,17 @@ rm -rf "$shared"
 # The run folders belong to the node's user, who writes the machine file and the job's output there, as
 # on a share that is mapped to that user. (Wine makes folders through its server, whose file mode mask
 # is not this script's, so the test program cannot make them writable for another user.)
-mkdir -p "$shared/My Proj/Analysis/Run01" "$shared/My Proj/Analysis/Run02" "$shared/My Proj/Analysis/Run03" \
-    "$work/hpc/My Proj/Analysis/Run01" &&
+mkdir -p "$shared/My Proj/Analysis/Run0"{1,2,3} "$work/hpc/My Proj/Analysis/Run01" &&
     chown -R "$user:" "$shared" "$work/hpc" || no_server "cannot make the run folders for $user"
 
 # The installations on this machine: one with the test user's account and the cluster job's solver,
 # one whose account has another password.
 mkdir -p "$work/install/Bin" "$work/refused/Bin"
-cat >"$work/install/Bin/solver.sh" <<'SCRIPT'
-#!/bin/sh
-echo "task $SLURM_PROCID of $SLURM_NTASKS as $(id -un) args [$*] in $(pwd)"
-echo "err $SLURM_PROCID" >&2
-sleep 1
-echo "task $SLURM_PROCID done"
-SCRIPT
-chmod 755 "$work/install/Bin/solver.sh"
+install -m 755 "$data/solver.sh" "$work/install/Bin/"
 for account in "install:$password" "refused:not-the-password"; do
     folder=${account%%:*}
     if ! printf '%s\n' "${account#*:}" |
-        "${wine[@]}" "$zep3dtool" account set --install "$(winpath "$work/$folder")\\" --user "$user" \
+        "${wine[@]}" "$zep3dtool" account set --install "Z:${work//\//\\}\\$folder\\" --user "$user" \
             --password-stdin >"$work/account.out" 2>&1; then
         echo "zep3dtool.exe account set failed:"
         cat "$work/account.out"
