@@ -8,13 +8,9 @@
 #include "toolkit/ZEP3DACCSecurity.h"
 #include "toolkit/ZEP3DScript.h"
 
-namespace {
-
-void Check(bool condition) {
+static void Check(bool condition) {
     if (!condition) std::abort();
 }
-
-}  // namespace
 
 void Fuzz(const uint8_t* data, size_t size) {
     static const std::string path = [] {
