@@ -23,11 +23,10 @@ inline const std::string& FuzzTempFolder() {
         if (mkdtemp(name.data()) == nullptr) std::abort();
         return name;
     }();
-    static const int removal = std::atexit([] {
+    [[maybe_unused]] static const int removal = std::atexit([] {
         std::error_code ignored;
         std::filesystem::remove_all(FuzzTempFolder(), ignored);
     });
-    (void)removal;
     return folder;
 }
 
