@@ -1,14 +1,8 @@
-// Fuzzes DecryptFile with arbitrary file contents against fixed keys: the first byte chooses the
-// method and mode; half of the inputs get the right fingerprint put in front, so the pieces behind it
-// are deciphered too. Every input is deciphered on the processor's AES and SHA instructions and on the
-// portable code, and the two outputs must be the same. Files live in the run's temporary folder.
-#include <cstdio>
-#include <cstdlib>
-#include <cstring>
-#include <fstream>
-#include <iterator>
+// DecryptFile with any file contents against fixed keys: the first byte chooses the method and mode;
+// half of the inputs get the right fingerprint put in front, so the pieces behind it are deciphered
+// too. Every input is deciphered on the processor's AES and SHA instructions and on the portable code,
+// and the two outputs must be the same.
 #include <memory>
-#include <string>
 
 #include "FuzzDriver.h"
 #include "filecrypt/CryptInstructions.h"
@@ -16,58 +10,37 @@
 #include "filecrypt/ZEP3DCryptRijndael.h"
 #include "filecrypt/ZEP3DCryptTEA.h"
 
-namespace {
-
-std::string Contents(const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-}
-
-}  // namespace
-
 void Fuzz(const uint8_t* data, size_t size) {
     if (size < 1) return;
-    const unsigned int choice = data[0];
-    ++data;
-    --size;
-    std::unique_ptr<ZEP3DFileCrypt::ZEP3DICryptMethod> method;
+    namespace fc = ZEP3DFileCrypt;
+    const unsigned int choice = data[0], kind = choice / 3 % 4, mode = choice % 3;
     const char key[32] = "a fixed key for the fuzz target";
     const char chain[32] = {0};
-    const unsigned int mode = choice % 3;
-    switch ((choice / 3) % 4) {
-        case 0:
-            method.reset(new ZEP3DFileCrypt::CZEP3DCryptRijndael());
-            method->Initialize(key, 32, chain, 16, 16, mode, 0);
-            break;
-        case 1:
-            method.reset(new ZEP3DFileCrypt::CZEP3DCryptRijndael());
-            method->Initialize(key, 32, chain, 32, 24 + 8 * (choice / 12 % 2), mode, 1);
-            break;
-        case 2:
-            method.reset(new ZEP3DFileCrypt::CZEP3DCryptBlowFish());
-            method->Initialize(key, 8, nullptr, 56, 8, mode, 2);
-            break;
-        default:
-            method.reset(new ZEP3DFileCrypt::CZEP3DCryptTEA());
-            method->Initialize(key, 16, chain, 16, 8, mode, 0);
-            break;
+    std::unique_ptr<fc::ZEP3DICryptMethod> method;
+    if (kind < 2) {
+        method = std::make_unique<fc::CZEP3DCryptRijndael>();
+        const int keyLength = kind == 0 ? 16 : 32, blockSize = kind == 0 ? 16 : 24 + 8 * (choice / 12 % 2);
+        method->Initialize(key, 32, chain, keyLength, blockSize, mode, kind);
+    } else if (kind == 2) {
+        method = std::make_unique<fc::CZEP3DCryptBlowFish>();
+        method->Initialize(key, 8, nullptr, 56, 8, mode, 2);
+    } else {
+        method = std::make_unique<fc::CZEP3DCryptTEA>();
+        method->Initialize(key, 16, chain, 16, 8, mode, 0);
     }
-    const std::string in = FuzzTempFolder() + "/in";
-    const std::string out = FuzzTempFolder() + "/out";
-    {
-        std::ofstream file(in, std::ios::binary | std::ios::trunc);
-        if ((choice & 0x80) != 0) {
-            char fingerprint[32];
-            method->GetFingerprint(fingerprint);
-            file.write(fingerprint, sizeof(fingerprint));
-        }
-        file.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
+    std::string contents(reinterpret_cast<const char*>(data + 1), size - 1);
+    if ((choice & 0x80) != 0) {
+        char fingerprint[32];
+        method->GetFingerprint(fingerprint);
+        contents.insert(0, fingerprint, sizeof(fingerprint));
     }
+    const std::string in = FuzzTempFolder() + "/in", out = FuzzTempFolder() + "/out";
+    WriteFuzzFile(in, contents);
     std::string outputs[2];
     for (int portable = 0; portable < 2; ++portable) {
         zep::filecrypt::ForcePortableCrypt(portable != 0);
         method->DecryptFile(in, out);
-        outputs[portable] = Contents(out);
+        outputs[portable] = ReadFuzzFile(out);
         std::remove(out.c_str());
     }
     zep::filecrypt::ForcePortableCrypt(false);

@@ -1,11 +1,6 @@
-// Fuzz target: any bytes as a script file, read into a store, then lookups and changes with names taken
-// from the same bytes (the store's results must agree with what it holds), and read as an account file.
+// Any bytes as a script file, read into a store, then lookups and changes with names taken from the
+// same bytes (the store's results must agree with what it holds), and read as an account file.
 #include <clocale>
-#include <cstdio>
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <string>
 #include <vector>
 
 #include "FuzzDriver.h"
@@ -13,42 +8,29 @@
 #include "toolkit/ZEP3DACCSecurity.h"
 #include "toolkit/ZEP3DScript.h"
 
-namespace {
-
-struct Setup {
-    std::string path;
-    Setup() {
-        // A binary input reports once per line; the messages need not reach the system log.
-        zep::platform::SetDebugOutputSink([](const char*) {});
-        path = FuzzTempFolder() + "/script.ini";
-    }
-};
-
-void Check(bool condition) {
+static void Check(bool condition) {
     if (!condition) std::abort();
 }
 
-}  // namespace
-
 void Fuzz(const uint8_t* data, size_t size) {
-    static Setup setup;
-    {
-        std::ofstream out(setup.path, std::ios::binary | std::ios::trunc);
-        out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
-    }
+    static const std::string path = [] {
+        // A binary input reports once per line; the messages need not reach the system log.
+        zep::platform::SetDebugOutputSink([](const char*) {});
+        return FuzzTempFolder() + "/script.ini";
+    }();
+    const char* text = reinterpret_cast<const char*>(data);
+    WriteFuzzFile(path, {text, size});
     // Half of the inputs are read in a multibyte locale, where first bytes from 0x80 up are decoded.
     std::setlocale(LC_CTYPE, size % 2 == 0 ? "C" : "C.UTF-8");
 
     ZEP3DToolKit::CZEP3DScript store;
     int status = 12345;
-    const bool read = store.ReadINIFile(setup.path.c_str(), &status);
-    Check(read == !store.SectionNames().empty());
-    Check(read ? status == 0 : status == 12345);
+    const bool read = store.ReadINIFile(path.c_str(), &status);
+    Check(read == !store.SectionNames().empty() && status == (read ? 0 : 12345));
     Check(store.SectionNames().size() == store.Sections().size());
 
     // Names: the input's lines, cut short, plus every stored section name.
     std::vector<std::string> names;
-    const char* text = reinterpret_cast<const char*>(data);
     for (size_t start = 0; start < size && names.size() < 16;) {
         size_t end = start;
         while (end < size && text[end] != '\n' && text[end] != '\0' && end - start < 64) ++end;
@@ -64,12 +46,7 @@ void Fuzz(const uint8_t* data, size_t size) {
             const char* fallback = "fallback";
             const char* value = store.GetSectionContext(section.c_str(), names[k].c_str(), fallback);
             const int key = store.FindSectionContext(i, names[k].c_str());
-            if (key == -1) {
-                Check(value == fallback);
-            } else {
-                Check(value ==
-                      store.Sections()[static_cast<size_t>(i)].m_vValue[static_cast<size_t>(key)].c_str());
-            }
+            Check(key == -1 ? value == fallback : value == store.Sections()[i].m_vValue[key].c_str());
         }
     }
     if (!names.empty()) {
@@ -78,14 +55,12 @@ void Fuzz(const uint8_t* data, size_t size) {
         Check(value != nullptr && std::string(value) == "v");
     }
     store.AddSectionComment(static_cast<int>(size % 7) - 3, "c");
-    Check(store.Erase());
-    Check(store.FindSection("") == -1);
+    Check(store.Erase() && store.FindSection("") == -1);
 
     // The same bytes as an account file, into buffers of exactly the size the reader may fill.
-    std::vector<char> user(512);
-    std::vector<char> password(512);
+    std::vector<char> user(512), password(512);
     CZEP3DACCSecurity reader;
-    const bool account = reader.ReadAccount(setup.path.c_str(), user.data(), password.data());
+    const bool account = reader.ReadAccount(path.c_str(), user.data(), password.data());
     Check(account ? reader.GetStatus() == 1000 && user[0] != 0 && password[0] != 0
                   : user[0] == 0 && password[0] == 0 && reader.GetStatus() != 1000);
 }
