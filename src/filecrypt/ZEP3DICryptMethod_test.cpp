@@ -1,6 +1,6 @@
-// Tests of the block-cipher methods, most of them over every method: the published answers, the refusals
-// before and in Initialize, re-initialisation, key forming and fingerprints, padding, Xor, the chaining modes
-// across calls, refused lengths and working in place.
+// Tests of the block-cipher methods, most of them over every method, and of the digest: the published
+// answers, the refusals, re-initialisation, key forming and fingerprints, padding, Xor and the chaining
+// modes.
 #include "filecrypt/ZEP3DICryptMethod.h"
 
 #include <gtest/gtest.h>
@@ -55,8 +55,10 @@ std::string Apply(ZEP3DICryptMethod& method, bool encrypt, const std::string& in
     return out;
 }
 
-std::string Digest(const std::string& message, size_t piece) {
-    CZEP3DMessageDigestSHA sha;
+// The digest of `message` fed in pieces of `piece` bytes (0: one piece), on `reused` or a new object.
+std::string Digest(const std::string& message, size_t piece, CZEP3DMessageDigestSHA* reused = nullptr) {
+    CZEP3DMessageDigestSHA fresh;
+    CZEP3DMessageDigestSHA& sha = reused != nullptr ? *reused : fresh;
     if (piece == 0) piece = message.size();
     for (size_t pos = 0; pos < message.size(); pos += piece) {
         sha.AddData(message.data() + pos, static_cast<int>(std::min(piece, message.size() - pos)));
@@ -310,76 +312,84 @@ TEST(CryptMethod, FingerprintDigestsNameKeyAndSettingsUpToTheFirstZero) {
     EXPECT_EQ(ToHex(fingerprint(fresh)), ToHex(Digest("TEA", 0)));
 }
 
-TEST(CryptMethod, PaddingFillsToWholeBlocksInEachModeAndNeverAddsAWholeBlock) {
+TEST(CryptMethod, PaddingFillsToWholeBlocksInEachModeAndXorTakesOneBlock) {
     const unsigned char fills[3] = {0x00, 0x20, 0x03};
     for (unsigned int padding = 0; padding < 3; ++padding) {
         auto method = MakeMethod(0, std::string(16, 'k'), 16, ECB, padding);
-        char buffer[48];
-        std::memset(buffer, 'x', sizeof(buffer));
-        EXPECT_EQ(method->Padding(buffer, 13), 16);
-        for (int i = 0; i < 13; ++i) EXPECT_EQ(buffer[i], 'x');
-        for (int i = 13; i < 16; ++i) EXPECT_EQ(static_cast<unsigned char>(buffer[i]), fills[padding]);
-        EXPECT_EQ(buffer[16], 'x');
-
-        std::memset(buffer, 'x', sizeof(buffer));
-        EXPECT_EQ(method->Padding(buffer, 32), 32);
-        EXPECT_EQ(method->Padding(buffer, 0), 0);
-        EXPECT_EQ(std::string(buffer, 48), std::string(48, 'x'));
+        std::string buffer(48, 'x');
+        EXPECT_EQ(method->Padding(&buffer[0], 32), 32);
+        EXPECT_EQ(method->Padding(&buffer[0], 0), 0);
+        EXPECT_EQ(buffer, std::string(48, 'x'));
+        EXPECT_EQ(method->Padding(&buffer[0], 13), 16);
+        EXPECT_EQ(buffer, std::string(13, 'x') + std::string(3, static_cast<char>(fills[padding])) +
+                              std::string(32, 'x'));
     }
     auto count = MakeMethod(2, std::string(16, 'k'), 8, ECB, PADCOUNT);
     char buffer[16];
     std::memset(buffer, 'x', sizeof(buffer));
     EXPECT_EQ(count->Padding(buffer, 1), 8);
-    EXPECT_EQ(std::string(buffer, 9), std::string("x\x07\x07\x07\x07\x07\x07\x07x"));
     // A negative length would write in front of the buffer: refused.
     EXPECT_EQ(count->Padding(buffer + 8, -3), -1);
     EXPECT_EQ(std::string(buffer, 9), std::string("x\x07\x07\x07\x07\x07\x07\x07x"));
-}
 
-TEST(CryptMethod, XorTakesOneBlockAndByteOrderHelpersTakeTheMostSignificantByteFirst) {
-    char buffer[32] = {1}, with[32] = {2};
-    auto ready = MakeMethod(2, std::string(16, 'k'), 8, ECB);
-    ready->Xor(buffer, with);
-    EXPECT_EQ(buffer[0], 3);
-    EXPECT_EQ(buffer[7], 0);
-    EXPECT_EQ(buffer[8], 0);
+    char with[32];
+    std::memset(with, 2, sizeof(with));
+    std::memset(buffer, 1, sizeof(buffer));
+    count->Xor(buffer, with);
+    EXPECT_EQ(std::string(buffer, 16), std::string(8, '\x03') + std::string(8, '\x01'));
     EXPECT_EQ(ZEP3DICryptMethod::BytesToWord("\x12\x34\x56\x78"), 0x12345678u);
     char bytes[4];
     ZEP3DICryptMethod::WordToBytes(0xA1B2C3D4u, bytes);
     EXPECT_EQ(std::string(bytes, 4), "\xA1\xB2\xC3\xD4");
 }
 
-TEST(CryptMethod, EveryModeRoundTripsInPlaceAndChainsAcrossCallsExceptInBlowfish) {
+// Over every kind and mode: CBC and CFB as defined over the block encipher, round trips in one call, in
+// two calls (Blowfish starts every call from the zero chain) and in place, and refused lengths that
+// write nothing and leave the chain.
+TEST(CryptMethod, ModesFollowTheirDefinitionsRoundTripAndRefuseBadLengths) {
     for (const Kind& kind : kKinds) {
+        const size_t bs = static_cast<size_t>(kind.blockSize);
+        const std::string name = kClassNames[kind.method];
+        auto xorBlock = [bs](std::string a, const std::string& b) {
+            for (size_t i = 0; i < bs; ++i) a[i] = static_cast<char>(a[i] ^ b[i]);
+            return a;
+        };
         for (unsigned int mode : {ECB, CBC, CFB}) {
             SCOPED_TRACE(std::string(kind.name) + " mode " + std::to_string(mode));
-            std::string key = PseudoRandomBytes(kind.keyBytes, mode + 1);
-            std::string plain = PseudoRandomBytes(static_cast<size_t>(kind.blockSize) * 6, mode + 7);
+            const std::string key = PseudoRandomBytes(kind.keyBytes, mode + 1);
+            // Past the eight blocks that the processor's AES instructions take at a time, in pieces that
+            // end inside such a group.
+            const std::string plain = PseudoRandomBytes(bs * 20, mode + 7);
+            auto ecb = MakeMethod(kind.method, key, kind.blockSize, ECB);
+            std::string chain(bs, '\0'), expected;
+            for (size_t b = 0; b < 20; ++b) {
+                const std::string p = plain.substr(b * bs, bs);
+                chain = mode == ECB   ? Apply(*ecb, true, p)
+                        : mode == CBC ? Apply(*ecb, true, xorBlock(chain, p))
+                                      : xorBlock(Apply(*ecb, true, chain), p);
+                expected += chain;
+            }
             auto method = MakeMethod(kind.method, key, kind.blockSize, mode);
-            std::string whole = Apply(*method, true, plain);
-            EXPECT_NE(whole, plain);
+            const std::string whole = Apply(*method, true, plain);
+            EXPECT_EQ(whole, expected);
             method->ResetChain();
             EXPECT_EQ(Apply(*method, false, whole), plain);
 
-            // The same message in two calls; Blowfish starts every call from the zero chain.
             method->ResetChain();
-            const size_t cut = static_cast<size_t>(kind.blockSize) * 2;
+            const size_t cut = bs * 11;
             const std::string first = plain.substr(0, cut), rest = plain.substr(cut);
             std::string split = Apply(*method, true, first);
             split += Apply(*method, true, rest);
-            const bool chainsAcrossCalls = kind.method != BLOWFISH || mode == ECB;
             EXPECT_EQ(split,
-                      chainsAcrossCalls
+                      kind.method != BLOWFISH || mode == ECB
                           ? whole
-                          : Apply(*MakeMethod(kind.method, key, kind.blockSize, mode), true, first) +
+                          : whole.substr(0, cut) +
                                 Apply(*MakeMethod(kind.method, key, kind.blockSize, mode), true, rest));
-            // Deciphered in the same pieces, the text comes back.
             method->ResetChain();
             std::string back = Apply(*method, false, split.substr(0, cut));
             back += Apply(*method, false, split.substr(cut));
             EXPECT_EQ(back, plain);
 
-            // In place, after ResetChain: the first block enciphers as at the start.
             method->ResetChain();
             std::string buffer = plain;
             method->Encrypt(buffer.data(), &buffer[0], buffer.size());
@@ -387,62 +397,41 @@ TEST(CryptMethod, EveryModeRoundTripsInPlaceAndChainsAcrossCallsExceptInBlowfish
             method->ResetChain();
             method->Decrypt(buffer.data(), &buffer[0], buffer.size());
             EXPECT_EQ(buffer, plain);
+
+            method->ResetChain();
+            Apply(*method, true, first);
+            zep::testing::DebugOutputCapture debug;
+            std::string out(bs * 2, 'u');
+            method->Encrypt(plain.data(), &out[0], 0);
+            method->Encrypt(plain.data(), &out[0], bs + 1);
+            method->Decrypt(plain.data(), &out[0], bs - 1);
+            EXPECT_EQ(out, std::string(bs * 2, 'u'));
+            EXPECT_EQ(debug.Messages(), (Strings{name + "::Encrypt()-Illegal Block Size!",
+                                                 name + "::Encrypt()-Illegal Block Size!",
+                                                 name + "::Decrypt()-Illegal Block Size!"}));
+            EXPECT_EQ(Apply(*method, true, rest), split.substr(cut));
         }
     }
 }
 
-TEST(CryptMethod, CbcAndCfbFollowTheirDefinitionsOverTheBlockEncipher) {
-    for (const Kind& kind : kKinds) {
-        SCOPED_TRACE(kind.name);
-        const size_t bs = static_cast<size_t>(kind.blockSize);
-        std::string key = PseudoRandomBytes(kind.keyBytes, 21);
-        std::string plain = PseudoRandomBytes(bs * 3, 22);
-        auto ecb = MakeMethod(kind.method, key, kind.blockSize, ECB);
-        auto cbc = MakeMethod(kind.method, key, kind.blockSize, CBC);
-        auto cfb = MakeMethod(kind.method, key, kind.blockSize, CFB);
-        auto xorBlocks = [bs](std::string a, const std::string& b) {
-            for (size_t i = 0; i < bs; ++i) a[i] = static_cast<char>(a[i] ^ b[i]);
-            return a;
-        };
-        std::string chain(bs, '\0'), expectedCbc, expectedCfb;
-        std::string cfbChain(bs, '\0');
-        for (size_t b = 0; b < 3; ++b) {
-            std::string p = plain.substr(b * bs, bs);
-            chain = Apply(*ecb, true, xorBlocks(chain, p));
-            expectedCbc += chain;
-            cfbChain = xorBlocks(Apply(*ecb, true, cfbChain), p);
-            expectedCfb += cfbChain;
-        }
-        EXPECT_EQ(Apply(*cbc, true, plain), expectedCbc);
-        EXPECT_EQ(Apply(*cfb, true, plain), expectedCfb);
-        cfb->ResetChain();
-        EXPECT_EQ(Apply(*cfb, false, expectedCfb), plain);
-    }
-}
-
-TEST(CryptMethod, RefusedLengthsWriteNothingAndLeaveTheChain) {
-    for (const Kind& kind : kKinds) {
-        SCOPED_TRACE(kind.name);
-        const size_t bs = static_cast<size_t>(kind.blockSize);
-        std::string key = PseudoRandomBytes(kind.keyBytes, 31);
-        std::string plain = PseudoRandomBytes(bs * 2, 32);
-        auto method = MakeMethod(kind.method, key, kind.blockSize, CBC);
-        auto reference = MakeMethod(kind.method, key, kind.blockSize, CBC);
-        Apply(*method, true, plain.substr(0, bs));
-        Apply(*reference, true, plain.substr(0, bs));
-
-        zep::testing::DebugOutputCapture debug;
-        std::string out(bs * 2, 'u');
-        method->Encrypt(plain.data(), &out[0], 0);
-        method->Encrypt(plain.data(), &out[0], bs + 1);
-        method->Decrypt(plain.data(), &out[0], bs - 1);
-        EXPECT_EQ(out, std::string(bs * 2, 'u'));
-        const std::string name = kClassNames[kind.method];
-        EXPECT_EQ(debug.Messages(),
-                  (Strings{name + "::Encrypt()-Illegal Block Size!", name + "::Encrypt()-Illegal Block Size!",
-                           name + "::Decrypt()-Illegal Block Size!"}));
-        EXPECT_EQ(Apply(*method, true, plain.substr(bs)), Apply(*reference, true, plain.substr(bs)));
-    }
+TEST(MessageDigestSHA, RefusesEmptyDataAndAFinalWithoutDataAndStartsAfreshAfterEachFinal) {
+    zep::testing::DebugOutputCapture debug;
+    CZEP3DMessageDigestSHA sha;
+    std::string out(32, 'x');
+    sha.FinalDigest(&out[0]);
+    sha.AddData("abc", 0);
+    sha.AddData("abc", -5);
+    sha.FinalDigest(&out[0]);
+    EXPECT_EQ(out, std::string(32, 'x'));
+    const std::string noData = "CZEP3DMessageDigestSHA::FinalDigest()-No data Added before call!",
+                      noLength = "CZEP3DMessageDigestSHA::AddData()-Data Length should be > 0!";
+    EXPECT_EQ(debug.Messages(), (Strings{noData, noLength, noLength, noData}));
+    // The refused calls left the object fresh, and so does each final digest.
+    EXPECT_EQ(ToHex(Digest(std::string(100, 'q'), 7, &sha)), ToHex(Digest(std::string(100, 'q'), 0)));
+    EXPECT_EQ(ToHex(Digest("abc", 1, &sha)),
+              "BA7816BF8F01CFEA414140DE5DAE2223B00361A396177A9CB410FF61F20015AD");
+    sha.FinalDigest(&out[0]);
+    EXPECT_EQ(debug.Messages().size(), 5u);
 }
 
 }  // namespace
