@@ -8,14 +8,14 @@
 #include <random>
 
 #include "KnownAnswers.h"
-#include "filecrypt/ZEP3DCryptBlowFish.h"
 #include "filecrypt/ZEP3DCryptKit.h"
-#include "filecrypt/ZEP3DCryptRijndael.h"
 #include "filecrypt/ZEP3DMessageDigestSHA.h"
 
 namespace ZEP3DFileCrypt {
 namespace {
 
+using zep::filecrypt::testing::Apply;
+using zep::filecrypt::testing::NewMethod;
 using zep::filecrypt::testing::PseudoRandomBytes;
 using zep::filecrypt::testing::ToHex;
 
@@ -76,16 +76,13 @@ TEST(OpenSslOracle, AesAndBlowfishAgreeInEveryMode) {
             const std::string iv =
                 c.method == BLOWFISH ? std::string(8, '\0') : PseudoRandomBytes(16, ++seed);
             const std::string plain = PseudoRandomBytes(c.blockSize * (1 + lengths() % 100), ++seed);
-            std::unique_ptr<ZEP3DICryptMethod> method(
-                c.method == RIJNDAEL ? static_cast<ZEP3DICryptMethod*>(new CZEP3DCryptRijndael)
-                                     : new CZEP3DCryptBlowFish);
+            auto method = NewMethod(c.method);
             method->Initialize(key.data(), static_cast<int>(c.keyBytes), iv.data(),
                                c.method == RIJNDAEL ? static_cast<int>(c.keyBytes) : 56,
                                static_cast<int>(c.blockSize), c.mode, ZEROES);
-            std::string cipher(plain.size(), '\0'), back(plain.size(), '\0');
-            method->Encrypt(plain.data(), &cipher[0], plain.size());
+            const std::string cipher = Apply(*method, true, plain);
             method->ResetChain();
-            method->Decrypt(cipher.data(), &back[0], cipher.size());
+            const std::string back = Apply(*method, false, cipher);
             ASSERT_EQ(ToHex(cipher), ToHex(OpenSsl(evp.get(), key, c.mode == ECB ? "" : iv, plain)));
             ASSERT_EQ(ToHex(back), ToHex(plain));
         }

@@ -14,6 +14,8 @@
 namespace ZEP3DFileCrypt {
 namespace {
 
+using zep::filecrypt::testing::Apply;
+using zep::filecrypt::testing::Fingerprint;
 using zep::filecrypt::testing::MakeMethod;
 using zep::filecrypt::testing::PseudoRandomBytes;
 using zep::testing::ReadFile;
@@ -83,17 +85,13 @@ TEST(DoubleBuffering, RefusesBadConstructionAndBadLengths) {
     EXPECT_EQ(good.GetData(out, 3), 3);
     EXPECT_EQ(good.GetData(out), 1);
     EXPECT_EQ(good.GetData(out), 0);
-    EXPECT_EQ(
-        debug.Messages(),
-        (std::vector<std::string>{
-            "CZEP3DDoubleBuffering::CZEP3DDoubleBuffering()-m_iSize should be Even Number!",
-            "CZEP3DDoubleBuffering::CZEP3DDoubleBuffering()-Referenced File not Opened or in Bad State!",
-            "CZEP3DDoubleBuffering::CZEP3DDoubleBuffering()-Illegal Construction Data!",
-            "CZEP3DDoubleBuffering::CZEP3DDoubleBuffering()-Illegal Construction Data!",
-            "CZEP3DDoubleBuffering::CZEP3DDoubleBuffering()-Illegal Construction Data!",
-            "CZEP3DDoubleBuffering::GetData()-Illegal iDataLen",
-            "CZEP3DDoubleBuffering::GetData()-Illegal iDataLen",
-        }));
+    const std::string made = "CZEP3DDoubleBuffering::CZEP3DDoubleBuffering()-",
+                      illegal = made + "Illegal Construction Data!",
+                      length = "CZEP3DDoubleBuffering::GetData()-Illegal iDataLen";
+    EXPECT_EQ(debug.Messages(),
+              (std::vector<std::string>{made + "m_iSize should be Even Number!",
+                                        made + "Referenced File not Opened or in Bad State!", illegal,
+                                        illegal, illegal, length, length}));
 }
 
 // ---- The encrypted file format ------------------------------------------------------------------
@@ -108,12 +106,6 @@ struct FileKind {
 const FileKind kFileKinds[] = {
     {0, 16, 16, "RIJNDAEL"}, {0, 32, 32, "RIJNDAEL-32"}, {1, 8, 8, "BLOWFISH"}, {2, 16, 8, "TEA"}};
 
-std::string Fingerprint(ZEP3DICryptMethod& method) {
-    std::string out(32, '\0');
-    method.GetFingerprint(&out[0]);
-    return out;
-}
-
 // The expected file: fingerprint, then pieces of 384 bytes each enciphered by one call from a reset chain.
 std::string ExpectedFile(ZEP3DICryptMethod& method, const std::string& plain) {
     std::string file = Fingerprint(method);
@@ -123,9 +115,7 @@ std::string ExpectedFile(ZEP3DICryptMethod& method, const std::string& plain) {
         size_t length = piece.size();
         piece.resize(400, '\0');
         if (length < 384) length = static_cast<size_t>(method.Padding(&piece[0], static_cast<int>(length)));
-        std::string out(length, '\0');
-        method.Encrypt(piece.data(), &out[0], length);
-        file += out;
+        file += Apply(method, true, piece.substr(0, length));
     }
     return file;
 }

@@ -18,20 +18,17 @@
 namespace ZEP3DFileCrypt {
 namespace {
 
+using zep::filecrypt::testing::Apply;
+using zep::filecrypt::testing::Fingerprint;
 using zep::filecrypt::testing::KnownAnswer;
 using zep::filecrypt::testing::MakeMethod;
+using zep::filecrypt::testing::NewMethod;
 using zep::filecrypt::testing::PseudoRandomBytes;
 using zep::filecrypt::testing::ReadKnownAnswers;
 using zep::filecrypt::testing::ToHex;
 using Strings = std::vector<std::string>;
 
 const char* const kClassNames[] = {"CZEP3DCryptRijndael", "CZEP3DCryptBlowFish", "CZEP3DCryptTEA"};
-
-std::unique_ptr<ZEP3DICryptMethod> NewMethod(unsigned int method) {
-    if (method == RIJNDAEL) return std::unique_ptr<ZEP3DICryptMethod>(new CZEP3DCryptRijndael());
-    if (method == BLOWFISH) return std::unique_ptr<ZEP3DICryptMethod>(new CZEP3DCryptBlowFish());
-    return std::unique_ptr<ZEP3DICryptMethod>(new CZEP3DCryptTEA());
-}
 
 struct Kind {
     unsigned int method;
@@ -44,16 +41,6 @@ const Kind kKinds[] = {
     {0, 16, 16, "RIJNDAEL-16"}, {0, 32, 24, "RIJNDAEL-24"}, {0, 24, 32, "RIJNDAEL-32"},
     {1, 56, 8, "BLOWFISH"},     {2, 16, 8, "TEA"},
 };
-
-std::string Apply(ZEP3DICryptMethod& method, bool encrypt, const std::string& in) {
-    std::string out(in.size(), '\0');
-    if (encrypt) {
-        method.Encrypt(in.data(), &out[0], in.size());
-    } else {
-        method.Decrypt(in.data(), &out[0], in.size());
-    }
-    return out;
-}
 
 // The digest of `message` fed in pieces of `piece` bytes (0: one piece), on `reused` or a new object.
 std::string Digest(const std::string& message, size_t piece, CZEP3DMessageDigestSHA* reused = nullptr) {
@@ -276,11 +263,6 @@ TEST(CryptMethod, ShortKeyDataIsRepeatedToTheKeyLength) {
 }
 
 TEST(CryptMethod, FingerprintDigestsNameKeyAndSettingsUpToTheFirstZero) {
-    auto fingerprint = [](ZEP3DICryptMethod& method) {
-        std::string out(32, '\0');
-        method.GetFingerprint(&out[0]);
-        return out;
-    };
     const std::string zeroKey("PlumTreeGlade\0\0\0", 16);
     const struct {
         unsigned int method;
@@ -305,11 +287,11 @@ TEST(CryptMethod, FingerprintDigestsNameKeyAndSettingsUpToTheFirstZero) {
         method->Initialize(row.key.data(), static_cast<int>(row.key.size()), nullptr, row.keyLength,
                            row.blockSize, row.mode, row.padding);
         ASSERT_EQ(method->IsInitialized(), 1);
-        EXPECT_EQ(ToHex(fingerprint(*method)), ToHex(Digest(row.text, 0)));
+        EXPECT_EQ(ToHex(Fingerprint(*method)), ToHex(Digest(row.text, 0)));
     }
     // Before Initialize the key is all zeros: only the name counts.
     CZEP3DCryptTEA fresh;
-    EXPECT_EQ(ToHex(fingerprint(fresh)), ToHex(Digest("TEA", 0)));
+    EXPECT_EQ(ToHex(Fingerprint(fresh)), ToHex(Digest("TEA", 0)));
 }
 
 TEST(CryptMethod, PaddingFillsToWholeBlocksInEachModeAndXorTakesOneBlock) {

@@ -17,6 +17,7 @@
 
 namespace {
 
+using zep::filecrypt::testing::Apply;
 using zep::filecrypt::testing::MakeMethod;
 using zep::filecrypt::testing::ToHex;
 using zep::testing::DebugOutputCapture;
@@ -34,9 +35,8 @@ std::string AccountFile(const std::string& userName, const std::string& password
 std::string EncipherPassword(const std::string& password) {
     std::string padded = password;
     padded.resize((password.size() + 15) / 16 * 16, '\0');
-    auto method = MakeMethod(0, std::string("PlumTreeGlade\0\0\0", 16), 16, ZEP3DFileCrypt::ECB);
-    method->Encrypt(padded.data(), &padded[0], padded.size());
-    return ToHex(padded);
+    return ToHex(
+        Apply(*MakeMethod(0, std::string("PlumTreeGlade\0\0\0", 16), 16, ZEP3DFileCrypt::ECB), true, padded));
 }
 
 class AccountTest : public ::testing::Test {
