@@ -125,20 +125,9 @@ TEST(CryptFile, EnciphersInPiecesBehindTheFingerprintAndDeciphersToThePaddedText
     // deciphering, 32 bytes later) where the last piece is short, empty or whole, up to more chunks than
     // the reader's ring holds.
     ScopedTempDir dir;
-    const size_t chunk = 384 * 1024;
-    const size_t lengths[] = {0,
-                              1,
-                              383,
-                              384,
-                              385,
-                              1000,
-                              chunk - 1,
-                              chunk,
-                              chunk + 1,
-                              chunk + 32,
-                              2 * chunk - 100,
-                              2 * chunk + 500,
-                              5 * chunk + 77};
+    const size_t k = 384 * 1024;
+    const size_t lengths[] = {0, 1,     383,    384,         385,         1000,      k - 1,
+                              k, k + 1, k + 32, 2 * k - 100, 2 * k + 500, 5 * k + 77};
     for (const FileKind& kind : kFileKinds) {
         for (size_t length : lengths) {
             if (length > 1000 && (kind.method == 2 || kind.blockSize == 32)) continue;

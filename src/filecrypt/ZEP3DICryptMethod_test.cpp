@@ -56,7 +56,8 @@ std::string Digest(const std::string& message, size_t piece, CZEP3DMessageDigest
 }
 
 // Key is the key data (and key length), In one block and Out its encipherment: checks the block
-// encipher (ECB), the decipher, Rijndael's single-block entry points, and CBC over In twice in one call.
+// encipher (ECB), the decipher and Rijndael's single-block entry points (the chaining modes are checked
+// against their definitions over the block encipher).
 void CheckCipherAnswer(const KnownAnswer& answer, unsigned int method) {
     const int blockSize = static_cast<int>(answer.in.size());
     auto ecb = MakeMethod(method, answer.key, blockSize, ECB);
@@ -64,26 +65,19 @@ void CheckCipherAnswer(const KnownAnswer& answer, unsigned int method) {
     EXPECT_EQ(ToHex(Apply(*ecb, true, answer.in)), ToHex(answer.out)) << "encipher";
     EXPECT_EQ(ToHex(Apply(*ecb, false, answer.out)), ToHex(answer.in)) << "decipher";
     if (auto* rijndael = dynamic_cast<CZEP3DCryptRijndael*>(ecb.get())) {
-        std::string block(answer.in.size(), '\0');
-        rijndael->EncryptBlock(answer.in.data(), &block[0]);
-        EXPECT_EQ(ToHex(block), ToHex(answer.out)) << "EncryptBlock";
-        rijndael->DecryptBlock(answer.out.data(), &block[0]);
-        EXPECT_EQ(ToHex(block), ToHex(answer.in)) << "DecryptBlock";
+        std::string blocks(4 * answer.in.size(), '\0');
+        const size_t bs = answer.in.size();
+        rijndael->EncryptBlock(answer.in.data(), &blocks[0]);
+        rijndael->DecryptBlock(answer.out.data(), &blocks[bs]);
         if (blockSize == 16) {
-            rijndael->DefEncryptBlock(answer.in.data(), &block[0]);
-            EXPECT_EQ(ToHex(block), ToHex(answer.out)) << "DefEncryptBlock";
-            rijndael->DefDecryptBlock(answer.out.data(), &block[0]);
-            EXPECT_EQ(ToHex(block), ToHex(answer.in)) << "DefDecryptBlock";
+            rijndael->DefEncryptBlock(answer.in.data(), &blocks[2 * bs]);
+            rijndael->DefDecryptBlock(answer.out.data(), &blocks[3 * bs]);
+        } else {
+            blocks.resize(2 * bs);
         }
+        const std::string pair = answer.out + answer.in;
+        EXPECT_EQ(ToHex(blocks), ToHex(blockSize == 16 ? pair + pair : pair)) << "single-block entry points";
     }
-    // CBC from a zero chain: C1 = E(P) = Out, C2 = E(Out ^ P).
-    std::string second = answer.out;
-    for (size_t i = 0; i < second.size(); ++i) second[i] = static_cast<char>(second[i] ^ answer.in[i]);
-    auto cbc = MakeMethod(method, answer.key, blockSize, CBC);
-    const std::string chained = Apply(*cbc, true, answer.in + answer.in);
-    EXPECT_EQ(ToHex(chained), ToHex(answer.out + Apply(*ecb, true, second))) << "CBC encipher";
-    cbc->ResetChain();
-    EXPECT_EQ(ToHex(Apply(*cbc, false, chained)), ToHex(answer.in + answer.in)) << "CBC decipher";
 }
 
 // The digest of In repeated Repeat times, in one piece and in pieces across the 64-byte blocks.
