@@ -233,55 +233,43 @@ TEST(CryptMethod, AReinitialisationTakesChainModesAndKeyAndARefusedOneChangesNot
     EXPECT_EQ(tea.GetKeyLength(), 16);
 }
 
-TEST(CryptMethod, ShortKeyDataIsRepeatedToTheKeyLength) {
-    const std::string plain = PseudoRandomBytes(16, 11);
+// Short key data is repeated to the key length; the fingerprint digests the name, the key and the
+// settings up to the first zero byte.
+TEST(CryptMethod, KeyDataFormsTheKeyAndTheFingerprint) {
+    const std::string plain = PseudoRandomBytes(64, 11), zeroKey("PlumTreeGlade\0\0\0", 16);
+    const std::string eight = "8bytekey8bytekey8bytekey8bytekey8bytekey8bytekey8bytekey";
     const struct {
         unsigned int method;
-        const char* keyData;
-        int keyLength;
-        std::string formed;
-    } rows[] = {
-        {RIJNDAEL, "ABCDE", 16, "ABCDEABCDEABCDEA"},
-        {BLOWFISH, "tenbytekey", 0, "tenbytekeytenbytekeytenbytekeytenbytekeytenbytekeytenbyt"},
-        {TEA, "abc", 0, "abcabcabcabcabca"},
-    };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.keyData);
-        const char zero[32] = {0};
-        auto method = NewMethod(row.method);
-        method->Initialize(row.keyData, static_cast<int>(std::strlen(row.keyData)), zero, row.keyLength,
-                           row.method == RIJNDAEL ? 16 : 8, ECB, ZEROES);
-        auto direct = MakeMethod(row.method, row.formed, row.method == RIJNDAEL ? 16 : 8, ECB);
-        EXPECT_EQ(Apply(*method, true, plain), Apply(*direct, true, plain));
-    }
-}
-
-TEST(CryptMethod, FingerprintDigestsNameKeyAndSettingsUpToTheFirstZero) {
-    const std::string zeroKey("PlumTreeGlade\0\0\0", 16);
-    const struct {
-        unsigned int method;
-        std::string key;
+        std::string keyData;
         int keyLength, blockSize;
         unsigned int mode, padding;
-        std::string text;
+        std::string formed, text;
     } rows[] = {
-        {RIJNDAEL, "0123456789ABCDEF", 16, 16, ECB, ZEROES, "RIJNDAEL0123456789ABCDEF161600"},
+        {RIJNDAEL, "0123456789ABCDEF", 16, 16, ECB, ZEROES, "0123456789ABCDEF",
+         "RIJNDAEL0123456789ABCDEF161600"},
         {RIJNDAEL, "0123456789ABCDEF0123456789ABCDEF", 32, 24, CFB, PADCOUNT,
-         "RIJNDAEL0123456789ABCDEF0123456789ABCDEF243222"},
+         "0123456789ABCDEF0123456789ABCDEF", "RIJNDAEL0123456789ABCDEF0123456789ABCDEF243222"},
+        {RIJNDAEL, "ABCDE", 16, 16, ECB, ZEROES, "ABCDEABCDEABCDEA", "RIJNDAELABCDEABCDEABCDEA161600"},
         // A zero key byte ends the digested text: the settings no longer count.
-        {RIJNDAEL, zeroKey, 16, 16, ECB, ZEROES, "RIJNDAELPlumTreeGlade"},
-        {RIJNDAEL, zeroKey, 16, 32, CBC, BLANKS, "RIJNDAELPlumTreeGlade"},
-        {BLOWFISH, "8bytekey", 56, 8, CFB, BLANKS,
-         "BLOWFISH8bytekey8bytekey8bytekey8bytekey8bytekey8bytekey8bytekey21"},
-        {TEA, "0123456789abcdef", 16, 8, CFB, BLANKS, "TEA0123456789abcdef21"},
+        {RIJNDAEL, zeroKey, 16, 16, ECB, ZEROES, zeroKey, "RIJNDAELPlumTreeGlade"},
+        {RIJNDAEL, zeroKey, 16, 32, CBC, BLANKS, zeroKey, "RIJNDAELPlumTreeGlade"},
+        {BLOWFISH, "8bytekey", 56, 8, CFB, BLANKS, eight, "BLOWFISH" + eight + "21"},
+        {BLOWFISH, "tenbytekey", 0, 8, ECB, ZEROES,
+         "tenbytekeytenbytekeytenbytekeytenbytekeytenbytekeytenbyt",
+         "BLOWFISHtenbytekeytenbytekeytenbytekeytenbytekeytenbytekeytenbyt00"},
+        {TEA, "0123456789abcdef", 16, 8, CFB, BLANKS, "0123456789abcdef", "TEA0123456789abcdef21"},
+        {TEA, "abc", 0, 8, ECB, ZEROES, "abcabcabcabcabca", "TEAabcabcabcabcabca00"},
     };
+    const char zero[32] = {0};
     for (const auto& row : rows) {
         SCOPED_TRACE(row.text);
         auto method = NewMethod(row.method);
-        method->Initialize(row.key.data(), static_cast<int>(row.key.size()), nullptr, row.keyLength,
+        method->Initialize(row.keyData.data(), static_cast<int>(row.keyData.size()), zero, row.keyLength,
                            row.blockSize, row.mode, row.padding);
         ASSERT_EQ(method->IsInitialized(), 1);
         EXPECT_EQ(ToHex(Fingerprint(*method)), ToHex(Digest(row.text, 0)));
+        EXPECT_EQ(Apply(*method, true, plain),
+                  Apply(*MakeMethod(row.method, row.formed, row.blockSize, row.mode), true, plain));
     }
     // Before Initialize the key is all zeros: only the name counts.
     CZEP3DCryptTEA fresh;
