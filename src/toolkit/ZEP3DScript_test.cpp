@@ -32,14 +32,12 @@ const char kCannotOpen[] = "CZEP3DScript::ReadINIFile()-Couldn't open script fil
 
 // The first of `names` equal to `name` after tolower on every byte, as a plain scan does it.
 int LinearFind(const Strings& names, const std::string& name) {
+    auto lower = [](std::string text) {
+        for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        return text;
+    };
     for (size_t i = 0; i < names.size(); ++i) {
-        if (names[i].size() != name.size()) continue;
-        bool same = true;
-        for (size_t j = 0; j < name.size() && same; ++j) {
-            same = std::tolower(static_cast<unsigned char>(names[i][j])) ==
-                   std::tolower(static_cast<unsigned char>(name[j]));
-        }
-        if (same) return static_cast<int>(i);
+        if (lower(names[i]) == lower(name)) return static_cast<int>(i);
     }
     return -1;
 }
@@ -185,8 +183,7 @@ TEST_F(ScriptTest, ResultAndStatusFollowWhatTheStoreHolds) {
     // Comments before any header of a later file go to the section named "", and with none, nowhere.
     CZEP3DScript other;
     other.AddSection("x");
-    zep::testing::WriteFile(dir_.File("c.ini"), ";c\n");
-    EXPECT_TRUE(other.ReadINIFile(dir_.File("c.ini").c_str(), nullptr));
+    EXPECT_TRUE(other.ReadINIFile(File(";c\n").c_str(), nullptr));
     EXPECT_TRUE(other.Sections()[0].m_vComment.empty() && other.HeaderComments().empty());
 }
 
