@@ -19,10 +19,8 @@ namespace testing {
 namespace {
 
 std::string Trim(const std::string& text) {
-    size_t begin = text.find_first_not_of(" \t\r");
-    if (begin == std::string::npos) return std::string();
-    size_t end = text.find_last_not_of(" \t\r");
-    return text.substr(begin, end - begin + 1);
+    const size_t begin = text.find_first_not_of(" \t\r"), end = text.find_last_not_of(" \t\r");
+    return begin == std::string::npos ? std::string() : text.substr(begin, end - begin + 1);
 }
 
 }  // namespace
@@ -88,28 +86,38 @@ std::vector<KnownAnswer> ReadKnownAnswers(const std::string& name) {
     return answers;
 }
 
+std::unique_ptr<ZEP3DFileCrypt::ZEP3DICryptMethod> NewMethod(unsigned int method) {
+    using namespace ZEP3DFileCrypt;
+    if (method == RIJNDAEL) return std::unique_ptr<ZEP3DICryptMethod>(new CZEP3DCryptRijndael());
+    if (method == BLOWFISH) return std::unique_ptr<ZEP3DICryptMethod>(new CZEP3DCryptBlowFish());
+    return std::unique_ptr<ZEP3DICryptMethod>(new CZEP3DCryptTEA());
+}
+
 std::unique_ptr<ZEP3DFileCrypt::ZEP3DICryptMethod> MakeMethod(unsigned int method, const std::string& key,
                                                               int blockSize, unsigned int mode,
                                                               unsigned int padding) {
-    std::unique_ptr<ZEP3DFileCrypt::ZEP3DICryptMethod> made;
-    int keyLength = static_cast<int>(key.size());
-    switch (method) {
-        case 0:
-            made.reset(new ZEP3DFileCrypt::CZEP3DCryptRijndael());
-            break;
-        case 1:
-            made.reset(new ZEP3DFileCrypt::CZEP3DCryptBlowFish());
-            keyLength = 56;
-            break;
-        default:
-            made.reset(new ZEP3DFileCrypt::CZEP3DCryptTEA());
-            keyLength = 16;
-            break;
-    }
+    auto made = NewMethod(method);
+    const int keyLength = method == 0 ? static_cast<int>(key.size()) : method == 1 ? 56 : 16;
     const char zeroChain[32] = {0};
     made->Initialize(key.data(), static_cast<int>(key.size()), zeroChain, keyLength, blockSize, mode,
                      padding);
     return made;
+}
+
+std::string Apply(ZEP3DFileCrypt::ZEP3DICryptMethod& method, bool encrypt, const std::string& in) {
+    std::string out(in.size(), '\0');
+    if (encrypt) {
+        method.Encrypt(in.data(), &out[0], in.size());
+    } else {
+        method.Decrypt(in.data(), &out[0], in.size());
+    }
+    return out;
+}
+
+std::string Fingerprint(ZEP3DFileCrypt::ZEP3DICryptMethod& method) {
+    std::string out(32, '\0');
+    method.GetFingerprint(&out[0]);
+    return out;
 }
 
 std::string PseudoRandomBytes(size_t count, unsigned int seed) {

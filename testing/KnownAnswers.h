@@ -33,11 +33,17 @@ std::vector<KnownAnswer> ReadKnownAnswers(const std::string& name);
 std::string FromHex(const std::string& hex);
 std::string ToHex(const std::string& bytes);  // upper case
 
-// A method of the given kit number (0 RIJNDAEL, 1 BLOWFISH, 2 TEA) initialised from `key` with a zero
-// initial chain block.
+// A new, uninitialised method of the given kit number (0 RIJNDAEL, 1 BLOWFISH, 2 TEA).
+std::unique_ptr<ZEP3DFileCrypt::ZEP3DICryptMethod> NewMethod(unsigned int method);
+
+// A method of the given kit number initialised from `key` with a zero initial chain block.
 std::unique_ptr<ZEP3DFileCrypt::ZEP3DICryptMethod> MakeMethod(unsigned int method, const std::string& key,
                                                               int blockSize, unsigned int mode,
                                                               unsigned int padding = 0);
+
+// `in` enciphered (or deciphered) by one call, and the method's fingerprint.
+std::string Apply(ZEP3DFileCrypt::ZEP3DICryptMethod& method, bool encrypt, const std::string& in);
+std::string Fingerprint(ZEP3DFileCrypt::ZEP3DICryptMethod& method);
 
 // Deterministic pseudo-random bytes.
 std::string PseudoRandomBytes(size_t count, unsigned int seed);

@@ -4,86 +4,44 @@
 #include <openssl/evp.h>
 #include <openssl/provider.h>
 
+#include <memory>
 #include <random>
 
 #include "KnownAnswers.h"
-#include "filecrypt/ZEP3DCryptBlowFish.h"
-#include "filecrypt/ZEP3DCryptRijndael.h"
+#include "filecrypt/ZEP3DCryptKit.h"
 #include "filecrypt/ZEP3DMessageDigestSHA.h"
 
 namespace ZEP3DFileCrypt {
 namespace {
 
+using zep::filecrypt::testing::Apply;
+using zep::filecrypt::testing::NewMethod;
 using zep::filecrypt::testing::PseudoRandomBytes;
 using zep::filecrypt::testing::ToHex;
 
-// OpenSSL's answer for one whole message, without padding; key length set explicitly.
+// OpenSSL's encipherment of one whole message, without padding; key length set explicitly.
 std::string OpenSsl(const EVP_CIPHER* cipher, const std::string& key, const std::string& iv,
-                    const std::string& in, bool encrypt) {
+                    const std::string& in) {
     EVP_CIPHER_CTX* ctx = EVP_CIPHER_CTX_new();
     std::string out(in.size() + 64, '\0');
     int length = 0, tail = 0;
-    bool ok = EVP_CipherInit_ex(ctx, cipher, nullptr, nullptr, nullptr, encrypt ? 1 : 0) == 1 &&
-              EVP_CIPHER_CTX_set_key_length(ctx, static_cast<int>(key.size())) == 1 &&
-              EVP_CipherInit_ex(ctx, nullptr, nullptr, reinterpret_cast<const unsigned char*>(key.data()),
-                                iv.empty() ? nullptr : reinterpret_cast<const unsigned char*>(iv.data()),
-                                encrypt ? 1 : 0) == 1 &&
-              EVP_CIPHER_CTX_set_padding(ctx, 0) == 1 &&
-              EVP_CipherUpdate(ctx, reinterpret_cast<unsigned char*>(&out[0]), &length,
-                               reinterpret_cast<const unsigned char*>(in.data()),
-                               static_cast<int>(in.size())) == 1 &&
-              EVP_CipherFinal_ex(ctx, reinterpret_cast<unsigned char*>(&out[0]) + length, &tail) == 1;
+    bool ok =
+        EVP_CipherInit_ex(ctx, cipher, nullptr, nullptr, nullptr, 1) == 1 &&
+        EVP_CIPHER_CTX_set_key_length(ctx, static_cast<int>(key.size())) == 1 &&
+        EVP_CipherInit_ex(ctx, nullptr, nullptr, reinterpret_cast<const unsigned char*>(key.data()),
+                          iv.empty() ? nullptr : reinterpret_cast<const unsigned char*>(iv.data()), 1) == 1 &&
+        EVP_CIPHER_CTX_set_padding(ctx, 0) == 1 &&
+        EVP_CipherUpdate(ctx, reinterpret_cast<unsigned char*>(&out[0]), &length,
+                         reinterpret_cast<const unsigned char*>(in.data()),
+                         static_cast<int>(in.size())) == 1 &&
+        EVP_CipherFinal_ex(ctx, reinterpret_cast<unsigned char*>(&out[0]) + length, &tail) == 1;
     EVP_CIPHER_CTX_free(ctx);
     EXPECT_TRUE(ok) << "OpenSSL refused the cipher";
     out.resize(static_cast<size_t>(length + tail));
     return out;
 }
 
-std::string Ours(ZEP3DICryptMethod& method, const std::string& in, bool encrypt) {
-    std::string out(in.size(), '\0');
-    method.ResetChain();
-    if (encrypt) {
-        method.Encrypt(in.data(), &out[0], in.size());
-    } else {
-        method.Decrypt(in.data(), &out[0], in.size());
-    }
-    return out;
-}
-
-TEST(OpenSslOracle, AesAgreesInEcbCbcAndFullBlockCfb) {
-    struct Case {
-        int keyBytes;
-        const EVP_CIPHER* ecb;
-        const EVP_CIPHER* cbc;
-        const EVP_CIPHER* cfb;
-    };
-    const Case cases[] = {
-        {16, EVP_aes_128_ecb(), EVP_aes_128_cbc(), EVP_aes_128_cfb128()},
-        {24, EVP_aes_192_ecb(), EVP_aes_192_cbc(), EVP_aes_192_cfb128()},
-        {32, EVP_aes_256_ecb(), EVP_aes_256_cbc(), EVP_aes_256_cfb128()},
-    };
-    std::mt19937 lengths(2024);
-    unsigned int seed = 100;
-    for (const Case& c : cases) {
-        for (unsigned int mode : {ECB, CBC, CFB}) {
-            const EVP_CIPHER* evp = mode == ECB ? c.ecb : mode == CBC ? c.cbc : c.cfb;
-            for (int trial = 0; trial < 40; ++trial) {
-                SCOPED_TRACE("key " + std::to_string(c.keyBytes) + " mode " + std::to_string(mode) +
-                             " trial " + std::to_string(trial));
-                std::string key = PseudoRandomBytes(static_cast<size_t>(c.keyBytes), ++seed);
-                std::string iv = PseudoRandomBytes(16, ++seed);
-                std::string plain = PseudoRandomBytes(16 * (1 + lengths() % 64), ++seed);
-                CZEP3DCryptRijndael method;
-                method.Initialize(key.data(), c.keyBytes, iv.data(), c.keyBytes, 16, mode, ZEROES);
-                std::string cipher = Ours(method, plain, true);
-                ASSERT_EQ(ToHex(cipher), ToHex(OpenSsl(evp, key, mode == ECB ? "" : iv, plain, true)));
-                ASSERT_EQ(ToHex(Ours(method, cipher, false)), ToHex(plain));
-            }
-        }
-    }
-}
-
-TEST(OpenSslOracle, BlowfishAgreesInEcbAndCbcOnEightByteKeys) {
+TEST(OpenSslOracle, AesAndBlowfishAgreeInEveryMode) {
     // Providers loaded here are unloaded again, so the leak check sees nothing left.
     struct Providers {
         OSSL_PROVIDER* legacy = OSSL_PROVIDER_load(nullptr, "legacy");
@@ -95,27 +53,40 @@ TEST(OpenSslOracle, BlowfishAgreesInEcbAndCbcOnEightByteKeys) {
     } providers;
     ASSERT_NE(providers.legacy, nullptr) << "OpenSSL's legacy provider is needed";
     ASSERT_NE(providers.standard, nullptr);
-    EVP_CIPHER* ecb = EVP_CIPHER_fetch(nullptr, "BF-ECB", nullptr);
-    EVP_CIPHER* cbc = EVP_CIPHER_fetch(nullptr, "BF-CBC", nullptr);
-    ASSERT_NE(ecb, nullptr);
-    ASSERT_NE(cbc, nullptr);
-    std::mt19937 lengths(7);
-    unsigned int seed = 500;
-    for (unsigned int mode : {ECB, CBC}) {
-        for (int trial = 0; trial < 60; ++trial) {
-            SCOPED_TRACE("mode " + std::to_string(mode) + " trial " + std::to_string(trial));
-            std::string key = PseudoRandomBytes(8, ++seed);
-            std::string plain = PseudoRandomBytes(8 * (1 + lengths() % 128), ++seed);
-            CZEP3DCryptBlowFish method;
-            method.Initialize(key.data(), 8, nullptr, 56, 8, mode, ZEROES);
-            std::string cipher = Ours(method, plain, true);
-            ASSERT_EQ(ToHex(cipher), ToHex(OpenSsl(mode == ECB ? ecb : cbc, key,
-                                                   mode == ECB ? "" : std::string(8, '\0'), plain, true)));
-            ASSERT_EQ(ToHex(Ours(method, cipher, false)), ToHex(plain));
+    // Blowfish on eight-byte keys, and always from the zero chain; CFB only as full-block feedback.
+    const struct {
+        const char* name;
+        unsigned int method, mode;
+        size_t keyBytes, blockSize;
+    } cases[] = {{"AES-128-ECB", RIJNDAEL, ECB, 16, 16}, {"AES-128-CBC", RIJNDAEL, CBC, 16, 16},
+                 {"AES-128-CFB", RIJNDAEL, CFB, 16, 16}, {"AES-192-ECB", RIJNDAEL, ECB, 24, 16},
+                 {"AES-192-CBC", RIJNDAEL, CBC, 24, 16}, {"AES-192-CFB", RIJNDAEL, CFB, 24, 16},
+                 {"AES-256-ECB", RIJNDAEL, ECB, 32, 16}, {"AES-256-CBC", RIJNDAEL, CBC, 32, 16},
+                 {"AES-256-CFB", RIJNDAEL, CFB, 32, 16}, {"BF-ECB", BLOWFISH, ECB, 8, 8},
+                 {"BF-CBC", BLOWFISH, CBC, 8, 8}};
+    std::mt19937 lengths(2024);
+    unsigned int seed = 100;
+    for (const auto& c : cases) {
+        std::unique_ptr<EVP_CIPHER, void (*)(EVP_CIPHER*)> evp(EVP_CIPHER_fetch(nullptr, c.name, nullptr),
+                                                               EVP_CIPHER_free);
+        ASSERT_NE(evp, nullptr) << c.name;
+        for (int trial = 0; trial < 40; ++trial) {
+            SCOPED_TRACE(std::string(c.name) + " trial " + std::to_string(trial));
+            const std::string key = PseudoRandomBytes(c.keyBytes, ++seed);
+            const std::string iv =
+                c.method == BLOWFISH ? std::string(8, '\0') : PseudoRandomBytes(16, ++seed);
+            const std::string plain = PseudoRandomBytes(c.blockSize * (1 + lengths() % 100), ++seed);
+            auto method = NewMethod(c.method);
+            method->Initialize(key.data(), static_cast<int>(c.keyBytes), iv.data(),
+                               c.method == RIJNDAEL ? static_cast<int>(c.keyBytes) : 56,
+                               static_cast<int>(c.blockSize), c.mode, ZEROES);
+            const std::string cipher = Apply(*method, true, plain);
+            method->ResetChain();
+            const std::string back = Apply(*method, false, cipher);
+            ASSERT_EQ(ToHex(cipher), ToHex(OpenSsl(evp.get(), key, c.mode == ECB ? "" : iv, plain)));
+            ASSERT_EQ(ToHex(back), ToHex(plain));
         }
     }
-    EVP_CIPHER_free(ecb);
-    EVP_CIPHER_free(cbc);
 }
 
 TEST(OpenSslOracle, Sha256AgreesOnRandomMessagesAndPieces) {

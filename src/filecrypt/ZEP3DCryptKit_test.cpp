@@ -13,6 +13,7 @@
 namespace ZEP3DFileCrypt {
 namespace {
 
+using zep::filecrypt::testing::Apply;
 using zep::filecrypt::testing::FromHex;
 using zep::filecrypt::testing::MakeMethod;
 using zep::filecrypt::testing::PseudoRandomBytes;
@@ -20,10 +21,7 @@ using zep::filecrypt::testing::ToHex;
 
 std::string Encipher(unsigned int method, const std::string& key, int blockSize, unsigned int mode,
                      const std::string& plain) {
-    auto m = MakeMethod(method, key, blockSize, mode);
-    std::string out(plain.size(), '\0');
-    m->Encrypt(plain.data(), &out[0], out.size());
-    return out;
+    return Apply(*MakeMethod(method, key, blockSize, mode), true, plain);
 }
 
 struct Decrypted {
@@ -43,6 +41,10 @@ Decrypted Decipher(CZEP3DCryptKit& kit, const std::string& hex) {
 TEST(CryptKit, CreateChecksInOrderAndAFailedCheckKeepsTheKit) {
     zep::testing::DebugOutputCapture debug;
     CZEP3DCryptKit kit;
+    char plainOut[8] = "plain", echoOut[8] = "echo";
+    EXPECT_FALSE(kit.DecryptionString("00112233445566778899AABBCCDDEEFF", plainOut, echoOut));
+    EXPECT_EQ(std::string(plainOut) + std::string(echoOut), "plainecho");
+    EXPECT_TRUE(kit.Destroy());
     EXPECT_FALSE(kit.Create(2, 3, 3, 3, "k", TEXT, 1, 1));
     EXPECT_FALSE(kit.Create(1, 3, 3, 3, "k", TEXT, 1, 1));
     EXPECT_FALSE(kit.Create(1, 2, 3, 3, "k", TEXT, 1, 1));
@@ -52,6 +54,7 @@ TEST(CryptKit, CreateChecksInOrderAndAFailedCheckKeepsTheKit) {
     EXPECT_FALSE(kit.Create(0, TEA, 0, 0, "k", TEXT, 16, 16));
     EXPECT_FALSE(kit.IsCreated());
     EXPECT_EQ(debug.Messages(), (std::vector<std::string>{
+                                    "CZEP3DCryptKit::DecryptionString()-Object not created!",
                                     "CZEP3DCryptKit::Create()-Unknowable data type!",
                                     "CZEP3DCryptKit::Create()-Unknowable method!",
                                     "CZEP3DCryptKit::Create()-Unknowable operation mode!",
@@ -113,68 +116,43 @@ TEST(CryptKit, KeyTextsAreZeroExtendedOrCutNeverRepeatedAndHexStopsAtTheFirstBad
     }
 }
 
-TEST(CryptKit, DecryptionStringKeepsPaddingAndIgnoresAnOddLastDigit) {
-    CZEP3DCryptKit kit;
-    ASSERT_TRUE(kit.Create(1, RIJNDAEL, ECB, ZEROES, "PlumTreeGlade", TEXT, 16, 16));
-    std::string key("PlumTreeGlade\0\0\0", 16);
-    std::string plain = std::string("secret") + std::string(26, '\0');
-    std::string hex = ToHex(Encipher(0, key, 16, ECB, plain));
-    ASSERT_EQ(hex.size(), 64u);
-    Decrypted d = Decipher(kit, hex);
-    EXPECT_TRUE(d.ok);
-    EXPECT_EQ(d.plain, "secret");
-    EXPECT_EQ(d.echo, ToHex(plain));
-    Decrypted odd = Decipher(kit, hex + "7");
-    EXPECT_EQ(odd.plain, "secret");
-    EXPECT_EQ(odd.echo, ToHex(plain));
-
-    // BLANKS padding stays at the end of the text.
-    ASSERT_TRUE(kit.Create(1, RIJNDAEL, CBC, BLANKS, "PlumTreeGlade", TEXT, 16, 16));
-    std::string blanks = "pass" + std::string(12, ' ');
-    EXPECT_EQ(Decipher(kit, ToHex(Encipher(0, key, 16, CBC, blanks))).plain, blanks);
-    // Every call starts from a fresh chain.
-    EXPECT_EQ(Decipher(kit, ToHex(Encipher(0, key, 16, CBC, blanks))).plain, blanks);
-}
-
-TEST(CryptKit, RefusedLengthsGiveEmptyOutputsAndStillSucceed) {
+TEST(CryptKit, DecryptionStringKeepsPaddingIgnoresAnOddDigitAndGivesEmptyOutputsForBadLengths) {
     zep::testing::DebugOutputCapture debug;
     CZEP3DCryptKit kit;
     ASSERT_TRUE(kit.Create(1, RIJNDAEL, ECB, ZEROES, "PlumTreeGlade", TEXT, 16, 16));
-    Decrypted thirty = Decipher(kit, std::string(30, 'A'));
-    EXPECT_TRUE(thirty.ok);
-    EXPECT_EQ(thirty.plain, "");
-    EXPECT_EQ(thirty.echo, "");
-    Decrypted empty = Decipher(kit, "");
-    EXPECT_TRUE(empty.ok);
-    EXPECT_EQ(empty.plain, "");
-    char plain[4] = "xyz", echo[4] = "uvw";
-    EXPECT_TRUE(kit.DecryptionString(nullptr, plain, echo));
-    EXPECT_EQ(std::string(plain), "");
+    const std::string key("PlumTreeGlade\0\0\0", 16);
+    const std::string plain = std::string("secret") + std::string(26, '\0');
+    const std::string hex = ToHex(Encipher(0, key, 16, ECB, plain));
+    for (const std::string& text : {hex, hex + "7"}) {
+        const Decrypted d = Decipher(kit, text);
+        EXPECT_TRUE(d.ok);
+        EXPECT_EQ(d.plain, "secret");
+        EXPECT_EQ(d.echo, ToHex(plain));
+    }
+    // Lengths the method refuses: empty outputs, and still success.
+    for (const std::string& text : {std::string(30, 'A'), std::string()}) {
+        const Decrypted d = Decipher(kit, text);
+        EXPECT_TRUE(d.ok);
+        EXPECT_EQ(d.plain + d.echo, "");
+    }
+    char plainOut[4] = "xyz", echoOut[4] = "uvw";
+    EXPECT_TRUE(kit.DecryptionString(nullptr, plainOut, echoOut));
+    EXPECT_EQ(std::string(plainOut), "");
     EXPECT_EQ(debug.Messages(),
               std::vector<std::string>(3, "CZEP3DCryptRijndael::Decrypt()-Illegal Block Size!"));
-}
 
-TEST(CryptKit, BadHexDigitsLeaveTheRestOfTheCiphertextZero) {
-    CZEP3DCryptKit kit;
+    // BLANKS padding stays at the end of the text; every call starts from a fresh chain.
+    ASSERT_TRUE(kit.Create(1, RIJNDAEL, CBC, BLANKS, "PlumTreeGlade", TEXT, 16, 16));
+    const std::string blanks = "pass" + std::string(12, ' ');
+    EXPECT_EQ(Decipher(kit, ToHex(Encipher(0, key, 16, CBC, blanks))).plain, blanks);
+    EXPECT_EQ(Decipher(kit, ToHex(Encipher(0, key, 16, CBC, blanks))).plain, blanks);
+
+    // A bad hexadecimal digit leaves the rest of the ciphertext zero.
     ASSERT_TRUE(kit.Create(0, TEA, ECB, ZEROES, "0123456789ABCDEF", TEXT, 16, 8));
-    auto tea = MakeMethod(2, "0123456789ABCDEF", 8, ECB);
-    std::string cipher = FromHex("A1B2C3") + std::string(5, '\0');
-    std::string expected(8, '\0');
-    tea->Decrypt(cipher.data(), &expected[0], 8);
-    EXPECT_EQ(Decipher(kit, "A1B2C3zz00112233").echo, ToHex(expected));
-    EXPECT_EQ(Decipher(kit, "A1B2C3ff00112233").echo, ToHex(expected));
-}
-
-TEST(CryptKit, UncreatedKitRefusesAndLeavesTheOutputs) {
-    zep::testing::DebugOutputCapture debug;
-    CZEP3DCryptKit kit;
-    char plain[8] = "plain", echo[8] = "echo";
-    EXPECT_FALSE(kit.DecryptionString("00112233445566778899AABBCCDDEEFF", plain, echo));
-    EXPECT_EQ(std::string(plain), "plain");
-    EXPECT_EQ(std::string(echo), "echo");
-    EXPECT_TRUE(kit.Destroy());
-    EXPECT_EQ(debug.Messages(),
-              (std::vector<std::string>{"CZEP3DCryptKit::DecryptionString()-Object not created!"}));
+    const std::string cipher = FromHex("A1B2C3") + std::string(5, '\0');
+    const std::string expected = ToHex(Apply(*MakeMethod(2, "0123456789ABCDEF", 8, ECB), false, cipher));
+    EXPECT_EQ(Decipher(kit, "A1B2C3zz00112233").echo, expected);
+    EXPECT_EQ(Decipher(kit, "A1B2C3ff00112233").echo, expected);
 }
 
 }  // namespace

@@ -1,5 +1,5 @@
 // Tests of the settings script store: the reading rules and their consequences, lookups, changes in
-// memory, and running out of memory in each change.
+// memory, running out of memory in each change, and locales.
 #include "toolkit/ZEP3DScript.h"
 
 #include <gtest/gtest.h>
@@ -7,6 +7,7 @@
 #include <cctype>
 #include <clocale>
 #include <cstdio>
+#include <cstdlib>
 #include <functional>
 #include <random>
 #include <string>
@@ -14,6 +15,9 @@
 
 #include "AllocationFailure.h"
 #include "TestUtil.h"
+#ifndef _WIN32
+#include "ScopedEnvironment.h"
+#endif
 
 namespace {
 
@@ -28,14 +32,12 @@ const char kCannotOpen[] = "CZEP3DScript::ReadINIFile()-Couldn't open script fil
 
 // The first of `names` equal to `name` after tolower on every byte, as a plain scan does it.
 int LinearFind(const Strings& names, const std::string& name) {
+    auto lower = [](std::string text) {
+        for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        return text;
+    };
     for (size_t i = 0; i < names.size(); ++i) {
-        if (names[i].size() != name.size()) continue;
-        bool same = true;
-        for (size_t j = 0; j < name.size() && same; ++j) {
-            same = std::tolower(static_cast<unsigned char>(names[i][j])) ==
-                   std::tolower(static_cast<unsigned char>(name[j]));
-        }
-        if (same) return static_cast<int>(i);
+        if (lower(names[i]) == lower(name)) return static_cast<int>(i);
     }
     return -1;
 }
@@ -58,12 +60,14 @@ void ExpectConsistent(CZEP3DScript& store, const Strings& probes) {
 
 class ScriptTest : public ::testing::Test {
   protected:
-    // Writes `content` as a file and reads it into store_; status_ starts at 77.
-    bool Read(const std::string& content) {
+    void TearDown() override { std::setlocale(LC_ALL, "C"); }
+    std::string File(const std::string& content) {
         const std::string path = dir_.File("script" + std::to_string(files_++) + ".ini");
         zep::testing::WriteFile(path, content);
-        return store_.ReadINIFile(path.c_str(), &status_);
+        return path;
     }
+    // Writes `content` as a file and reads it into store_; status_ starts at 77.
+    bool Read(const std::string& content) { return store_.ReadINIFile(File(content).c_str(), &status_); }
     std::string Value(const char* section, const char* key) {
         const char* value = store_.GetSectionContext(section, key, "<default>");
         return value != nullptr ? value : "<null>";
@@ -179,8 +183,7 @@ TEST_F(ScriptTest, ResultAndStatusFollowWhatTheStoreHolds) {
     // Comments before any header of a later file go to the section named "", and with none, nowhere.
     CZEP3DScript other;
     other.AddSection("x");
-    zep::testing::WriteFile(dir_.File("c.ini"), ";c\n");
-    EXPECT_TRUE(other.ReadINIFile(dir_.File("c.ini").c_str(), nullptr));
+    EXPECT_TRUE(other.ReadINIFile(File(";c\n").c_str(), nullptr));
     EXPECT_TRUE(other.Sections()[0].m_vComment.empty() && other.HeaderComments().empty());
 }
 
@@ -305,5 +308,69 @@ TEST_F(ScriptTest, RunningOutOfMemoryIsReportedByTheChangeAndKeepsTheListsPaired
     EXPECT_STREQ(store.GetSectionContext("s", "k", nullptr), "v");
     ExpectConsistent(store, {"s", "k", "new key"});
 }
+
+#ifndef _WIN32
+// Under POSIX locales: the printable test of multibyte first bytes, and lookups after the locale's
+// lower-casing has changed.
+TEST_F(ScriptTest, MultibyteFirstCharacterIsTestedAsAWideCharacterOnlyInAMultibyteLocale) {
+    const std::string path = File("[s]\n\xc3\xa9=acute\n\xc3(=broken\n\xa9=tail\n\xe2\x82\xac=euro\nk=1\n");
+    {
+        ASSERT_NE(std::setlocale(LC_ALL, "C"), nullptr);
+        CZEP3DScript store;
+        DebugOutputCapture debug;
+        ASSERT_TRUE(store.ReadINIFile(path.c_str(), nullptr));
+        EXPECT_EQ(debug.Messages(), Strings(4, kBinary));  // every byte from 0x80 up is unprintable in "C"
+        EXPECT_EQ(store.Sections()[0].m_vKey, Strings{"k"});
+    }
+    if (std::setlocale(LC_ALL, "C.UTF-8") == nullptr) GTEST_SKIP() << "no C.UTF-8 locale on this system";
+    CZEP3DScript store;
+    DebugOutputCapture debug;
+    ASSERT_TRUE(store.ReadINIFile(path.c_str(), nullptr));
+    // "é" and "€" decode and are printable; a broken sequence and a lone continuation byte are not.
+    EXPECT_EQ(debug.Messages(), Strings(2, kBinary));
+    EXPECT_EQ(store.Sections()[0].m_vKey, (Strings{"\xc3\xa9", "\xe2\x82\xac", "k"}));
+    EXPECT_STREQ(store.GetSectionContext("s", "\xc3\xa9", nullptr), "acute");
+    // Lower-casing works byte by byte: the capital "É" (C3 89) is another name.
+    EXPECT_EQ(store.GetSectionContext("S", "\xc3\x89", nullptr), nullptr);
+}
+
+TEST_F(ScriptTest, LookupsFollowTheLowerCasingOfTheLocaleInForceAtTheLookup) {
+    // A single-byte locale in which capital letters from 0xC0 up have small forms.
+    const std::string locales = dir_.File("locales");
+    const std::string command =
+        "localedef -i en_US -f ISO-8859-1 " + locales + "/en_US.ISO-8859-1 >/dev/null 2>&1";
+    if (std::system(("mkdir -p " + locales).c_str()) != 0 || std::system(command.c_str()) != 0) {
+        GTEST_SKIP() << "localedef cannot build an ISO-8859-1 locale here";
+    }
+    zep::testing::ScopedEnvironment environment;
+    environment.Set("LOCPATH", locales);
+    const std::string path = File("[\xc9T\xc9]\nK\xc9Y=upper\nk\xe9y=lower\n[\xe9t\xe9]\nk=2\n");
+
+    ASSERT_NE(std::setlocale(LC_ALL, "C"), nullptr);
+    CZEP3DScript store;
+    DebugOutputCapture debug;
+    ASSERT_TRUE(store.ReadINIFile(path.c_str(), nullptr));
+    EXPECT_EQ(store.Sections()[0].m_vKey, (Strings{"K\xc9Y", "k\xe9y"}));  // two names in "C"
+    EXPECT_EQ(store.FindSection("\xe9t\xe9"), 1);
+
+    if (std::setlocale(LC_ALL, "en_US.ISO-8859-1") == nullptr) GTEST_SKIP() << "the locale does not load";
+    EXPECT_EQ(store.FindSection("\xe9t\xe9"), 0);  // the first section now has the same name
+    EXPECT_EQ(store.FindSection("\xc9t\xe9"), 0);
+    EXPECT_STREQ(store.GetSectionContext("\xe9T\xe9", "k\xe9Y", nullptr), "upper");
+    EXPECT_EQ(store.FindSectionContext(0, "K\xc9y"), 0);
+    EXPECT_TRUE(store.AddSectionContext("\xe9t\xe9", "K\xe9Y", "set", false));
+    EXPECT_EQ(store.Sections()[0].m_vValue, (Strings{"set", "lower"}));
+    // Comments and keys read in this locale go to the first section of the folded name.
+    const std::string more = File("[\xe9t\xe9]\n;note\nnew=1\n");
+    ASSERT_TRUE(store.ReadINIFile(more.c_str(), nullptr));
+    EXPECT_EQ(store.Sections()[0].m_vComment, Strings{"note"});
+    EXPECT_EQ(store.FindSectionContext(0, "NEW"), 2);
+
+    ASSERT_NE(std::setlocale(LC_ALL, "C"), nullptr);
+    EXPECT_EQ(store.FindSection("\xe9t\xe9"), 1);
+    EXPECT_EQ(store.FindSectionContext(0, "k\xe9y"), 1);
+    EXPECT_TRUE(debug.Messages().empty());
+}
+#endif
 
 }  // namespace
