@@ -1,12 +1,10 @@
-// Tests of CZEPDrawSTLTool: the file text, the face forms and node-count rule, bad input, copies. The
-// text of large meshes, byte for byte against the standard stream, is the writer's test.
+// Tests of CZEPDrawSTLTool: the file text, the face forms and node-count rule, bad input, copies.
 #include "zep3d/ZEPDrawSTLTool.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <climits>
-#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -22,7 +20,6 @@ using zep::testing::ScopedTempDir;
 
 const char kSolid[] = "solid\n";
 
-// The text of one facet as the design gives it, for three vertex texts.
 std::string Facet(const std::string& a, const std::string& b, const std::string& c) {
     return "  facet normal  0 0 0\n    outer loop\n      vertex  " + a + "\n      vertex  " + b +
            "\n      vertex  " + c + "\n    endloop\n  endfacet\n";
@@ -53,43 +50,29 @@ std::string Written(CZEPDrawSTLTool& tool, const ScopedTempDir& dir, const std::
     return ReadFile(path);
 }
 
-bool Append(CZEPDrawSTLTool& tool, int nNode, int a, int b, int c, int d) {
-    int nodes[5] = {-77, a, b, c, d};  // position 0 is never read
-    return tool.SetFace20(nNode, nodes);
-}
-
+// Sets face `iFace`, or appends a face when `iFace` is -1. Position 0 of the nodes is never read.
 bool SetAt(CZEPDrawSTLTool& tool, int iFace, int nNode, int a, int b, int c, int d) {
     int nodes[5] = {-77, a, b, c, d};
-    return tool.SetFace20(iFace, nNode, nodes);
+    return iFace == -1 ? tool.SetFace20(nNode, nodes) : tool.SetFace20(iFace, nNode, nodes);
+}
+bool Append(CZEPDrawSTLTool& tool, int nNode, int a, int b, int c, int d) {
+    return SetAt(tool, -1, nNode, a, b, c, d);
 }
 
-// Restores the storage limit when a test ends.
 struct AllocationLimit {
     explicit AllocationLimit(std::size_t bytes) { zep::draw::SetAllocationLimitForTesting(bytes); }
     ~AllocationLimit() { zep::draw::SetAllocationLimitForTesting(0); }
 };
 
-TEST(ZEPDrawSTLTool, WritesOnlySolidWithoutFacesAndTheDesignedTriangleFile) {
+TEST(ZEPDrawSTLTool, WritesTheDesignedFileByTheNodeCountRuleAndSplitsQuadrilaterals) {
     ScopedTempDir dir;
-    CZEPDrawSTLTool empty;
-    EXPECT_EQ(Written(empty, dir), AsTextFile(kSolid));
-
-    CZEPDrawSTLTool prepared;
-    NumberedNodes(prepared, 3);
-    prepared.SetNFace(5);
-    EXPECT_EQ(Written(prepared, dir), AsTextFile(kSolid));
-
     CZEPDrawSTLTool triangle;
+    EXPECT_EQ(Written(triangle, dir), AsTextFile(kSolid));
     triangle.SetNNode(3);
-    EXPECT_TRUE(triangle.SetNode(1, 0, 0, 0));
-    EXPECT_TRUE(triangle.SetNode(2, 1, 0, 0));
-    EXPECT_TRUE(triangle.SetNode(3, 0, 1, 0));
+    EXPECT_TRUE(triangle.SetNode(2, 1, 0, 0) && triangle.SetNode(3, 0, 1, 0));
     EXPECT_TRUE(Append(triangle, 3, 1, 2, 3, 0));
     EXPECT_EQ(Written(triangle, dir), AsTextFile(kSolid + Facet("0 0 0", "1 0 0", "0 1 0")));
-}
 
-TEST(ZEPDrawSTLTool, AppliesTheNodeCountRuleAndSplitsQuadrilaterals) {
-    ScopedTempDir dir;
     CZEPDrawSTLTool tool;
     NumberedNodes(tool, 9);
     EXPECT_TRUE(Append(tool, 4, 1, 2, 3, 4));   // two facets: (1, 2, 3) then (3, 4, 1)
@@ -119,11 +102,9 @@ TEST(ZEPDrawSTLTool, IndexedFacesAreWrittenInFaceOrderWhenSetAndValid) {
     // nodes outside the arrays, so it is not written.
     EXPECT_TRUE(SetAt(tool, 4, 3, 1, 2, 3, 0));
     EXPECT_FALSE(SetAt(tool, 4, 3, 0, 2, 3, 0));
-    std::string expected = Mesh({{1, 2, 3}, {3, 4, 1}, {4, 5, 6}});
-    EXPECT_EQ(Written(tool, dir), expected);
+    EXPECT_EQ(Written(tool, dir), Mesh({{1, 2, 3}, {3, 4, 1}, {4, 5, 6}}));
 
-    // SetNFace again keeps the records but drops every mark.
-    tool.SetNFace(4);
+    tool.SetNFace(4);  // again: keeps the records but drops every mark
     EXPECT_EQ(Written(tool, dir), AsTextFile(kSolid));
     EXPECT_TRUE(SetAt(tool, 3, 3, 4, 5, 6, 0));
     EXPECT_EQ(Written(tool, dir), Mesh({{4, 5, 6}}));
@@ -339,10 +320,7 @@ TEST(ZEPDrawSTLTool, ReplacesTheFileWholeAndReportsPathsItCannotWrite) {
         << reported[0];
     EXPECT_EQ(reported[1].rfind("CZEPDrawSTLTool::OutputFile()-Cannot write " + dir.path() + ": ", 0), 0u)
         << reported[1];
-    // Nothing but the written files is left behind.
-    std::vector<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
-        names.push_back(entry.path().filename().string());
+    std::vector<std::string> names = zep::testing::FilesStartingWith(dir.path(), "");  // nothing else left
     std::sort(names.begin(), names.end());
     EXPECT_EQ(names, (std::vector<std::string>{"built.stl", "mesh.stl"}));
 }

@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "CompanionFakes.h"
@@ -41,13 +42,16 @@ class ParallelRunFiles : public ::testing::Test {
 
     // Reads `cmx` and writes the run files with the given command line, selector and path mapping.
     int Write(const std::string& cmx, const std::string& commandLine = kCommandLine, int command = 0,
-              int noPathMapping = 0, int debugLevel = 0) {
+              int noPathMapping = 0) {
         run_.WriteCmx(cmx);
-        handler_.reset(new CommandHandler(debugLevel));
+        handler_.reset(new CommandHandler(0));
         handler_->m_iNoPathMapping = noPathMapping;
         handler_->SetCommandArguments(command, commandLine.c_str(), "C:\\App\\", run_.projectDir().c_str(),
                                       "Part", "solver.exe", "01");
-        handler_->ReadCMX4TaskManager();
+        {
+            StdoutCapture readTrace;
+            handler_->ReadCMX4TaskManager();
+        }
         return handler_->WriteParallelFile();
     }
 
@@ -89,14 +93,12 @@ TEST_F(ParallelRunFiles, WindowsMachinesGetUncPathsAndTheQuotedProgramOfTheLastM
               "-wdir X -noprompt -hosts 2 PC01 4  PC02 2 \"\\\\PC01\\App\\\\bin\\solver.exe\" " + rewritten);
     EXPECT_EQ(zep::fakes::CallsOf("CZEPMPITool::GetIntelMPIConfigurationStringForMpiexec").at(0).args,
               std::vector<std::string>{run_.runPath()});
-}
 
-TEST_F(ParallelRunFiles, WeightLineHoldsTheWeightsOfEveryMachineBlock) {
+    // The weight line holds the weights of every machine block.
     EXPECT_EQ(Write(TaskBlock(1, 2) + MachineBlock({"PC01 2 C:\\App\\"}, {"1"}, kShareKeys) +
                     MachineBlock({"PC02 2 C:\\App\\"}, {"0.5"}, kShareKeys)),
               2);
-    const std::string ppp = Ppp();
-    EXPECT_EQ(ppp.substr(ppp.find("#ParaWeightFactor")),
+    EXPECT_EQ(Ppp().substr(Ppp().find("#ParaWeightFactor")),
               AsTextFile("#ParaWeightFactor  0.5 0.5 0 0.25 0.25\n"));
 }
 
@@ -191,39 +193,27 @@ TEST_F(ParallelRunFiles, CommandLinesAndEntriesThatCannotBeCutAreRefused) {
 }
 
 TEST_F(ParallelRunFiles, RunFilesThatCannotBeCreatedAreReported) {
-    const std::string cmx = TaskBlock(0, 2);
-    // A folder with a file in it stands where the run file should be (removal cannot take it away).
-    std::filesystem::create_directory(run_.RunFile(".ppp"));
-    zep::testing::WriteFile(run_.RunFile(".ppp") + "/keep", "x");
-    EXPECT_EQ(Write(cmx), -3304);
-    EXPECT_EQ(handler_->m_sErrMsg,
-              "\nError! Cannot not create " + run_.RunFile(".ppp") + " to initiate parallel computing.\n");
-    // The launcher file was created, empty, before the partition file was found missing.
-    EXPECT_EQ(Pwf(), "");
-    EXPECT_TRUE(zep::testing::FileExists(run_.RunFile(".pwf")));
-    std::filesystem::remove_all(run_.RunFile(".ppp"));
-    std::filesystem::remove(run_.RunFile(".pwf"));
-    std::filesystem::create_directory(run_.RunFile(".pwf"));
-    zep::testing::WriteFile(run_.RunFile(".pwf") + "/keep", "x");
-    EXPECT_EQ(Write(cmx), -3305);
-    EXPECT_EQ(handler_->m_sErrMsg,
-              "\nError! Cannot not create " + run_.RunFile(".pwf") + " to initiate parallel computing.\n");
-    EXPECT_EQ(Ppp(), "");
+    // A folder with a file in it stands where the run file should be (removal cannot take it away); the
+    // other file has been created, empty.
+    for (const auto& [blocked, other, status] :
+         {std::tuple(".ppp", ".pwf", -3304), std::tuple(".pwf", ".ppp", -3305)}) {
+        std::filesystem::create_directory(run_.RunFile(blocked));
+        zep::testing::WriteFile(run_.RunFile(blocked) + "/keep", "x");
+        EXPECT_EQ(Write(TaskBlock(0, 2)), status);
+        EXPECT_EQ(handler_->m_sErrMsg, "\nError! Cannot not create " + run_.RunFile(blocked) +
+                                           " to initiate parallel computing.\n");
+        EXPECT_EQ(ReadFile(run_.RunFile(other)), "");
+        EXPECT_TRUE(zep::testing::FileExists(run_.RunFile(other)));
+        std::filesystem::remove_all(run_.RunFile(blocked));
+        std::filesystem::remove(run_.RunFile(other));
+    }
 }
 
 TEST_F(ParallelRunFiles, TracesAtLevelTwo) {
     const std::string cmx =
         TaskBlock(1, 1, "iDebug=2\n") + MachineBlock({"PC01 1 C:\\App\\"}, {"1"}, kShareKeys);
-    run_.WriteCmx(cmx);
-    handler_.reset(new CommandHandler(0));
-    handler_->SetCommandArguments(0, kCommandLine, "C:\\App\\", run_.projectDir().c_str(), "Part",
-                                  "solver.exe", "01");
-    {
-        StdoutCapture ignored;
-        handler_->ReadCMX4TaskManager();
-    }
     StdoutCapture out;
-    EXPECT_EQ(handler_->WriteParallelFile(), 2);
+    EXPECT_EQ(Write(cmx), 2);
     EXPECT_EQ(out.Stop(), ReadFile(zep::testing::DataPath("tools/write-trace.txt")));
 }
 
