@@ -11,8 +11,7 @@
 #include <sstream>
 #include <string>
 
-namespace zep {
-namespace draw {
+namespace zep::draw {
 namespace {
 
 std::string Fast(float value) {
@@ -131,5 +130,4 @@ TEST(FloatFormat, InlinePathTakesValuesFromATenThousandthTo999999AndZeroInfinity
 }
 
 }  // namespace
-}  // namespace draw
-}  // namespace zep
+}  // namespace zep::draw

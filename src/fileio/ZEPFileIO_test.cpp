@@ -42,7 +42,6 @@ TEST_F(FileIOTest, StdioOpenOfAnExistingFileSucceedsAtOnceAndRemovalWaitsFirst) 
     EXPECT_EQ(io.CloseFile(fp, path.c_str()), 1);
     EXPECT_EQ(io.m_iStatus, 1);
 
-    // Removal waits first and traces only a success.
     StdoutCapture removal;
     EXPECT_EQ(io.RemoveFile(path.c_str(), 100), 0);
     EXPECT_EQ(io.RemoveFile(path.c_str(), 100), -1);
