@@ -88,7 +88,7 @@ TEST(ZEPDrawSTLTool, WritesTheDesignedFileByTheNodeCountRuleAndSplitsQuadrilater
     EXPECT_EQ(Written(tool, dir), Mesh({{1, 2, 3}, {3, 4, 1}, {5, 6, 7}, {1, 5, 9}, {2, 6, 8}, {9, 8, 7}}));
 }
 
-TEST(ZEPDrawSTLTool, IndexedFacesAreWrittenInFaceOrderWhenSetAndValid) {
+TEST(ZEPDrawSTLTool, IndexedFacesAreWrittenInFaceOrderWhenSetAndValidAndMixedFormsStayConsistent) {
     ScopedTempDir dir;
     CZEPDrawSTLTool tool;
     NumberedNodes(tool, 6);
@@ -108,11 +108,8 @@ TEST(ZEPDrawSTLTool, IndexedFacesAreWrittenInFaceOrderWhenSetAndValid) {
     EXPECT_EQ(Written(tool, dir), AsTextFile(kSolid));
     EXPECT_TRUE(SetAt(tool, 3, 3, 4, 5, 6, 0));
     EXPECT_EQ(Written(tool, dir), Mesh({{4, 5, 6}}));
-}
 
-TEST(ZEPDrawSTLTool, MixedFaceFormsStayConsistent) {
-    ScopedTempDir dir;
-    CZEPDrawSTLTool tool;
+    // Mixed forms.
     NumberedNodes(tool, 9);
     tool.SetNFace(2);
     EXPECT_TRUE(SetAt(tool, 1, 3, 7, 8, 9, 0));
