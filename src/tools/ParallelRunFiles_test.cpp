@@ -22,11 +22,8 @@ using zep::testing::SleepRecorder;
 using zep::testing::StdoutCapture;
 using zep::testing::TaskBlock;
 
-const char kNotUnderWorkingFolder[] =
-    "Symptom:\nThe following setting may not be correct.\n   [Share Project Disk Name] in [Computation "
-    "Parameter].\n\nSolution:\n1. Please make sure that current analysis path is under \n   [Share Project "
-    "Disk Name]\n2. Please re-install Tarvik3D and reset WorkingFolder \n   to correct the registry file "
-    "again.\n";
+const std::string kNotUnderWorkingFolder =
+    ReadFile(zep::testing::DataPath("tools/not-under-working-folder.txt"));
 
 const char kCommandLine[] = "\"C:\\App\\*D:\\Work\\Proj\\Analysis\\Run01*\"";
 const char kShareKeys[] =
@@ -119,7 +116,7 @@ TEST_F(ParallelRunFiles, EmptyWorkingFolderChangesOnlyTheDriveLetter) {
     EXPECT_NE(Ppp().find("#ParaWeightFactor  0.333333 0.333333 0.333333"), std::string::npos);
 }
 
-TEST_F(ParallelRunFiles, PathMappingOffLeavesTheProjectPartAndSkipsTheCheck) {
+TEST_F(ParallelRunFiles, PathMappingOffLeavesTheProjectPartAndSelectorThreeStartsAtTheFirstQuote) {
     const std::string cmx = TaskBlock(1, 2) + MachineBlock({"PC01 2 C:\\App\\"}, {"1"}, kShareKeys);
     EXPECT_EQ(Write(cmx, "\"C:\\App\\*E:\\Other\\P*\"", 0, 1), 2);
     EXPECT_EQ(handler_->m_sCommandLine, "\"\\\\PC01\\App\\*E:\\Other\\P*\"");
@@ -128,10 +125,8 @@ TEST_F(ParallelRunFiles, PathMappingOffLeavesTheProjectPartAndSkipsTheCheck) {
     EXPECT_EQ(handler_->m_sErrMsg, kNotUnderWorkingFolder);
     EXPECT_EQ(Ppp(), AsTextFile("#NPartition\n2\nhosts\n"));
     EXPECT_EQ(Pwf(), "-wdir X -noprompt -hosts 1");
-}
 
-TEST_F(ParallelRunFiles, SelectorThreeTakesTheProgramPartFromTheFirstQuote) {
-    const std::string cmx = TaskBlock(1, 1) + MachineBlock({"PC01 1 C:\\App\\"}, {"1"}, kShareKeys);
+    // Selector 3 takes the program part from the first quote.
     EXPECT_EQ(Write(cmx, "-x \"C:\\App\\*D:\\Work\\P*\" -y", 3), 2);
     EXPECT_EQ(handler_->m_sCommandLine, "-x \"\\\\PC01\\App\\*\\\\PC01\\Work\\P*\" -y");
     EXPECT_EQ(Write(cmx, "-x \"C:\\App\\*D:\\Work\\P*\" -y", 0), 2);
