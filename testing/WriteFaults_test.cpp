@@ -1,7 +1,6 @@
-// The writers under real write faults: a file-size limit (writes past it fail with EFBIG), a device
-// that is always full (ENOSPC) and a folder without write permission: the run files, the STL writers
-// and the encrypted file operations. Every failure is reported, the
-// file that was there before stays as it was, and no part of a new file is left behind.
+// The run files, STL writers and encrypted file operations under real write faults (a file-size limit,
+// a full device, a read-only folder): every failure is reported, the file that was there stays as it
+// was, and no part of a new file is left behind.
 #include <gtest/gtest.h>
 
 #include <filesystem>

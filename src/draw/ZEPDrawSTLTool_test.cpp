@@ -109,7 +109,6 @@ TEST(ZEPDrawSTLTool, IndexedFacesAreWrittenInFaceOrderWhenSetAndValidAndMixedFor
     EXPECT_TRUE(SetAt(tool, 3, 3, 4, 5, 6, 0));
     EXPECT_EQ(Written(tool, dir), Mesh({{4, 5, 6}}));
 
-    // Mixed forms.
     NumberedNodes(tool, 9);
     tool.SetNFace(2);
     EXPECT_TRUE(SetAt(tool, 1, 3, 7, 8, 9, 0));
