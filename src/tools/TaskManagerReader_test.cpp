@@ -29,12 +29,7 @@ std::string GoldenTrace(const std::string& name, const RunFolder& run) {
         {"<cmx>", run.RunFile(".cmx")},
         {"<run>", run.runPath()},
         {"<linux-run>", run.linuxProjectDir() + "/Analysis/Run01"}};
-    for (const auto& mark : marks) {
-        for (size_t at = text.find(mark.first); at != std::string::npos; at = text.find(mark.first, at)) {
-            text.replace(at, mark.first.size(), mark.second);
-            at += mark.second.size();
-        }
-    }
+    for (const auto& [mark, path] : marks) text = std::regex_replace(text, std::regex(mark), path);
     return text;
 }
 
