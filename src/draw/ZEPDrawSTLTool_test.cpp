@@ -166,9 +166,7 @@ TEST(ZEPDrawSTLTool, NodesAreStoredOnlyInsideTheCountAndFacesOutsideItAreSkipped
 TEST(ZEPDrawSTLTool, UsesTheCallersArraysWithoutEverReleasingThem) {
     ScopedTempDir dir;
     std::vector<float> xs = {0, 1, 2, 3}, ys = {0, 10, 20, 30}, zs = {0, 100, 200, 300};
-    float* x = xs.data();
-    float* y = ys.data();
-    float* z = zs.data();
+    float *x = xs.data(), *y = ys.data(), *z = zs.data();
     std::string expected = Mesh({{1, 2, 3}});
     {
         CZEPDrawSTLTool tool;
