@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <functional>
 #include <limits>
 #include <string>
 
@@ -159,31 +160,25 @@ TEST(ZEPDrawVectorTool, TakesOverTheCallersArraysAndChecksIndices) {
 
 TEST(ZEPDrawVectorTool, WritesTheTwoTraceLinesWhenSwitchedOn) {
     ScopedTempDir dir;
-    std::string path = dir.File("trace.stl");
     CZEPDrawVectorTool tool;
-    {
+    // What `body` writes to standard output, then the file written.
+    auto traced = [&](const std::function<void()>& body) {
         zep::testing::StdoutCapture out;
-        tool.SetLine10(0, 0, 0, 1, 0, 0);
-        tool.OutputFile_STL(path.c_str());
-        EXPECT_EQ(out.Stop(), "");
-    }
+        body();
+        Written(tool, dir);
+        return out.Stop();
+    };
+    EXPECT_EQ(traced([&] { tool.SetLine10(0, 0, 0, 1, 0, 0); }), "");
     tool.SetTrace(1);
-    {
-        zep::testing::StdoutCapture out;
-        tool.SetLine10(0, 0, 0, 0, 1, 0);
-        tool.SetLine10(1, 4);
-        tool.OutputFile_STL(path.c_str());
-        EXPECT_EQ(out.Stop(), "SetLine10(x,y,z, x,y,z)\nOutputFile_STL() nTotalLine=3\n");
-    }
+    EXPECT_EQ(traced([&] { tool.SetLine10(0, 0, 0, 0, 1, 0), tool.SetLine10(1, 4); }),
+              "SetLine10(x,y,z, x,y,z)\nOutputFile_STL() nTotalLine=3\n");
     HandedArrays arrays(2);
     tool.SetNode(arrays.x, arrays.y, arrays.z, 2);
-    {
-        zep::testing::StdoutCapture out;
-        EXPECT_FALSE(tool.SetLine10(0, 0, 0, 0, 1, 0));  // refused before any trace
-        tool.SetTrace(0);
-        tool.OutputFile_STL(path.c_str());
-        EXPECT_EQ(out.Stop(), "");
-    }
+    EXPECT_EQ(traced([&] {
+                  EXPECT_FALSE(tool.SetLine10(0, 0, 0, 0, 1, 0));  // refused before any trace
+                  tool.SetTrace(0);
+              }),
+              "");
 }
 
 TEST(ZEPDrawVectorTool, CopiesOwnTheirArraysAndWriteTheSameFile) {
