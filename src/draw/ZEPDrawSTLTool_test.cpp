@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <climits>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "AllocationFailure.h"
@@ -58,6 +59,15 @@ bool SetAt(CZEPDrawSTLTool& tool, int iFace, int nNode, int a, int b, int c, int
 bool Append(CZEPDrawSTLTool& tool, int nNode, int a, int b, int c, int d) {
     return SetAt(tool, -1, nNode, a, b, c, d);
 }
+
+// SetNode with standard output captured: whether it stored the node, and what it wrote.
+using Said = std::pair<bool, std::string>;
+Said SetNodeSaying(CZEPDrawSTLTool& tool, int iNode, float x, float y, float z) {
+    zep::testing::StdoutCapture out;
+    const bool stored = tool.SetNode(iNode, x, y, z);
+    return {stored, out.Stop()};
+}
+const char kNoCount[] = "Error! SetNode(). You have to set node dimension first by SetNNode(int NNode)\n";
 
 struct AllocationLimit {
     explicit AllocationLimit(std::size_t bytes) { zep::draw::SetAllocationLimitForTesting(bytes); }
@@ -137,20 +147,11 @@ TEST(ZEPDrawSTLTool, IndexedFacesAreWrittenInFaceOrderWhenSetAndValidAndMixedFor
 TEST(ZEPDrawSTLTool, NodesAreStoredOnlyInsideTheCountAndFacesOutsideItAreSkipped) {
     ScopedTempDir dir;
     CZEPDrawSTLTool tool;
-    {
-        zep::testing::StdoutCapture out;
-        EXPECT_FALSE(tool.SetNode(1, 1, 2, 3));  // no arrays at all
-        EXPECT_EQ(out.Stop(),
-                  "Error! SetNode(). You have to set node dimension first by SetNNode(int NNode)\n");
-    }
+    EXPECT_EQ(SetNodeSaying(tool, 1, 1, 2, 3), Said(false, kNoCount));  // no arrays at all
     NumberedNodes(tool, 4);
-    {
-        zep::testing::StdoutCapture out;
-        EXPECT_FALSE(tool.SetNode(0, 1, 2, 3));
-        EXPECT_FALSE(tool.SetNode(5, 1, 2, 3));
-        EXPECT_TRUE(tool.SetNode(4, 4, 40, 400));
-        EXPECT_EQ(out.Stop(), "");
-    }
+    EXPECT_EQ(SetNodeSaying(tool, 0, 1, 2, 3), Said(false, ""));
+    EXPECT_EQ(SetNodeSaying(tool, 5, 1, 2, 3), Said(false, ""));
+    EXPECT_EQ(SetNodeSaying(tool, 4, 4, 40, 400), Said(true, ""));
     EXPECT_TRUE(Append(tool, 3, 1, 2, 5, 0));  // node 5 lies outside the arrays
     EXPECT_TRUE(Append(tool, 4, 1, 2, 3, 5));  // so does the fourth node of this quadrilateral
     EXPECT_TRUE(Append(tool, 3, 1, 2, INT_MAX, 0));
@@ -175,17 +176,10 @@ TEST(ZEPDrawSTLTool, UsesTheCallersArraysWithoutEverReleasingThem) {
         EXPECT_EQ(x, xs.data());
         EXPECT_TRUE(Append(tool, 3, 1, 2, 3, 0));
         EXPECT_EQ(Written(tool, dir), expected);
-        {
-            zep::testing::StdoutCapture out;
-            EXPECT_TRUE(tool.SetNode(2, 7, 8, 9));  // stored in the caller's arrays, after the message
-            EXPECT_EQ(out.Stop(),
-                      "Error! SetNode(). You have to set node dimension first by SetNNode(int NNode)\n");
-        }
+        // Stored in the caller's arrays, after the message.
+        EXPECT_EQ(SetNodeSaying(tool, 2, 7, 8, 9), Said(true, kNoCount));
         EXPECT_EQ(ys[2], 8);
-        {
-            zep::testing::StdoutCapture out;
-            EXPECT_FALSE(tool.SetNode(4, 7, 8, 9));
-        }
+        EXPECT_FALSE(SetNodeSaying(tool, 4, 7, 8, 9).first);
         xs[2] = 2;
         ys[2] = 20;
         zs[2] = 200;
