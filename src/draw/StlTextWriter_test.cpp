@@ -16,8 +16,7 @@
 #include "AllocationFailure.h"
 #include "TestUtil.h"
 
-namespace zep {
-namespace draw {
+namespace zep::draw {
 namespace {
 
 using zep::testing::AsTextFile;
@@ -30,7 +29,7 @@ struct Facet {
 
 // A coordinate as the reference stream writes it; a NaN as libstdc++ over glibc writes it, since the C
 // runtimes differ on its sign.
-void Coordinate(std::ostringstream& out, float value) {
+void Coordinate(std::ostream& out, float value) {
     if (std::isnan(value)) {
         out << (std::signbit(value) ? "-nan" : "nan");
     } else {
@@ -46,12 +45,8 @@ std::string Expected(const std::vector<float>& x, const std::vector<float>& y, c
     for (const Facet& f : facets) {
         out << "  facet normal  0 0 0\n    outer loop\n";
         for (int i : {f.a, f.b, f.c}) {
-            out << "      vertex  ";
-            Coordinate(out, x[i]);
-            out << " ";
-            Coordinate(out, y[i]);
-            out << " ";
-            Coordinate(out, z[i]);
+            for (int k = 0; k < 3; ++k)
+                Coordinate(out << (k == 0 ? "      vertex  " : " "), (k == 0 ? x : k == 1 ? y : z)[i]);
             out << "\n";
         }
         out << "    endloop\n  endfacet\n";
@@ -75,17 +70,18 @@ std::string Written(const ScopedTempDir& dir, const std::vector<float>& x, const
 }
 
 float Coordinate(std::mt19937& rng) {
-    static const float kEdgeValues[] = {0.0f,
-                                        -0.0f,
-                                        1.0f,
-                                        1e-5f,
-                                        123456789.0f,
-                                        999999.5f,
-                                        262144.25f,
-                                        std::numeric_limits<float>::quiet_NaN(),
-                                        -std::numeric_limits<float>::quiet_NaN(),
-                                        -std::numeric_limits<float>::infinity(),
-                                        -std::numeric_limits<float>::denorm_min()};
+    const float nan = std::numeric_limits<float>::quiet_NaN(), inf = std::numeric_limits<float>::infinity();
+    const float kEdgeValues[] = {0.0f,
+                                 -0.0f,
+                                 1.0f,
+                                 1e-5f,
+                                 123456789.0f,
+                                 999999.5f,
+                                 262144.25f,
+                                 nan,
+                                 -nan,
+                                 -inf,
+                                 -std::numeric_limits<float>::denorm_min()};
     const unsigned kind = rng() % 16;
     if (kind == 0) return kEdgeValues[rng() % (sizeof(kEdgeValues) / sizeof(kEdgeValues[0]))];
     if (kind == 1) return static_cast<float>(static_cast<int>(rng() % 2001) - 1000);
@@ -98,6 +94,13 @@ float Coordinate(std::mt19937& rng) {
     return std::uniform_real_distribution<float>(-1000.0f, 1000.0f)(rng);
 }
 
+// Nodes 1 to n at random coordinates; node 0 is never read.
+void RandomNodes(std::mt19937& rng, int n, std::vector<float>& x, std::vector<float>& y,
+                 std::vector<float>& z) {
+    for (std::vector<float>* axis : {&x, &y, &z}) axis->assign(n + 1, 0.0f);
+    for (int i = 1; i <= n; ++i) x[i] = Coordinate(rng), y[i] = Coordinate(rng), z[i] = Coordinate(rng);
+}
+
 TEST(StlTextWriter, WritesEveryMixOfSharedAndSeparateNodesAsTheStreamDoes) {
     // Long runs of each kind of mesh let the writer start and stop keeping lines, and later runs come
     // back to nodes it saw in earlier ones (kept, seen but not kept, or pushed out of the cache).
@@ -105,12 +108,8 @@ TEST(StlTextWriter, WritesEveryMixOfSharedAndSeparateNodesAsTheStreamDoes) {
     std::mt19937 rng(29);
     const int kNodes = 100000;
     const int kRun = 20000;
-    std::vector<float> x(kNodes + 1), y(kNodes + 1), z(kNodes + 1);
-    for (int i = 1; i <= kNodes; ++i) {
-        x[i] = Coordinate(rng);
-        y[i] = Coordinate(rng);
-        z[i] = Coordinate(rng);
-    }
+    std::vector<float> x, y, z;
+    RandomNodes(rng, kNodes, x, y, z);
     std::vector<Facet> facets;
     for (int i = 0; i < kRun; ++i) facets.push_back({3 * i + 1, 3 * i + 2, 3 * i + 3});  // nodes of their own
     for (int i = 0; i < kRun; ++i) facets.push_back({60001 + i, 60002 + i, 60003 + i});  // a strip: shared
@@ -131,7 +130,7 @@ TEST(StlTextWriter, WritesEveryMixOfSharedAndSeparateNodesAsTheStreamDoes) {
     EXPECT_TRUE(written == expected);
 }
 
-TEST(StlTextWriter, WritesRepeatedNodesRightWithACacheOfAFewLines) {
+TEST(StlTextWriter, WritesRepeatedNodesRightWithACacheOfAFewLinesAndNothingUnlessOpen) {
     // Three nodes share a cache of four lines; the same nodes come back in every order.
     ScopedTempDir dir;
     const std::vector<float> x = {0.0f, 1.5f, -2.25f, 1e-3f};
@@ -146,6 +145,16 @@ TEST(StlTextWriter, WritesRepeatedNodesRightWithACacheOfAFewLines) {
     const std::vector<float> one = {0.0f, 42.0f};
     const std::vector<Facet> same(3000, Facet{1, 1, 1});
     EXPECT_EQ(Written(dir, one, one, one, same), Expected(one, one, one, same));
+    EXPECT_EQ(Written(dir, one, one, one, {}), AsTextFile("solid\n"));
+
+    // Not opened: every call is harmless and nothing is created.
+    StlTextWriter closed(one.data(), one.data(), one.data(), 1);
+    closed.WriteSolid();
+    closed.WriteFacet(1, 1, 1);
+    closed.Close();
+    EXPECT_FALSE(closed.Open(dir.File("missing/folder.stl").c_str()));
+    closed.WriteFacet(1, 1, 1);
+    closed.Close();
 }
 
 TEST(StlTextWriter, WritesTheSameFileWithoutMemoryForItsBlocksWorkerOrCache) {
@@ -154,12 +163,8 @@ TEST(StlTextWriter, WritesTheSameFileWithoutMemoryForItsBlocksWorkerOrCache) {
     ScopedTempDir dir;
     std::mt19937 rng(5);
     const int kNodes = 3000;
-    std::vector<float> x(kNodes + 1), y(kNodes + 1), z(kNodes + 1);
-    for (int i = 1; i <= kNodes; ++i) {
-        x[i] = Coordinate(rng);
-        y[i] = Coordinate(rng);
-        z[i] = Coordinate(rng);
-    }
+    std::vector<float> x, y, z;
+    RandomNodes(rng, kNodes, x, y, z);
     std::vector<Facet> facets;  // two strips over every node: shared nodes, more than one block of text
     for (int i = 0; i < 2 * (kNodes - 2); ++i)
         facets.push_back({i % (kNodes - 2) + 1, i % (kNodes - 2) + 2, i % (kNodes - 2) + 3});
@@ -176,22 +181,5 @@ TEST(StlTextWriter, WritesTheSameFileWithoutMemoryForItsBlocksWorkerOrCache) {
     }
 }
 
-TEST(StlTextWriter, WritesNothingAfterSolidUnlessOpenAndNothingWithoutFacets) {
-    ScopedTempDir dir;
-    const std::vector<float> x = {0.0f, 1.0f};
-    const std::vector<Facet> none;
-    EXPECT_EQ(Written(dir, x, x, x, none), AsTextFile("solid\n"));
-
-    // Not opened: every call is harmless and nothing is created.
-    StlTextWriter closed(x.data(), x.data(), x.data(), 1);
-    closed.WriteSolid();
-    closed.WriteFacet(1, 1, 1);
-    closed.Close();
-    EXPECT_FALSE(closed.Open(dir.File("missing/folder.stl").c_str()));
-    closed.WriteFacet(1, 1, 1);
-    closed.Close();
-}
-
 }  // namespace
-}  // namespace draw
-}  // namespace zep
+}  // namespace zep::draw

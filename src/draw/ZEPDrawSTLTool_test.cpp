@@ -1,13 +1,12 @@
-// Tests of CZEPDrawSTLTool: the file text, the face forms and node-count rule, bad input, copies. The
-// text of large meshes, byte for byte against the standard stream, is the writer's test.
+// Tests of CZEPDrawSTLTool: the file text, the face forms and node-count rule, bad input, copies.
 #include "zep3d/ZEPDrawSTLTool.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <climits>
-#include <filesystem>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "AllocationFailure.h"
@@ -22,7 +21,6 @@ using zep::testing::ScopedTempDir;
 
 const char kSolid[] = "solid\n";
 
-// The text of one facet as the design gives it, for three vertex texts.
 std::string Facet(const std::string& a, const std::string& b, const std::string& c) {
     return "  facet normal  0 0 0\n    outer loop\n      vertex  " + a + "\n      vertex  " + b +
            "\n      vertex  " + c + "\n    endloop\n  endfacet\n";
@@ -53,43 +51,38 @@ std::string Written(CZEPDrawSTLTool& tool, const ScopedTempDir& dir, const std::
     return ReadFile(path);
 }
 
-bool Append(CZEPDrawSTLTool& tool, int nNode, int a, int b, int c, int d) {
-    int nodes[5] = {-77, a, b, c, d};  // position 0 is never read
-    return tool.SetFace20(nNode, nodes);
-}
-
+// Sets face `iFace`, or appends a face when `iFace` is -1. Position 0 of the nodes is never read.
 bool SetAt(CZEPDrawSTLTool& tool, int iFace, int nNode, int a, int b, int c, int d) {
     int nodes[5] = {-77, a, b, c, d};
-    return tool.SetFace20(iFace, nNode, nodes);
+    return iFace == -1 ? tool.SetFace20(nNode, nodes) : tool.SetFace20(iFace, nNode, nodes);
+}
+bool Append(CZEPDrawSTLTool& tool, int nNode, int a, int b, int c, int d) {
+    return SetAt(tool, -1, nNode, a, b, c, d);
 }
 
-// Restores the storage limit when a test ends.
+// SetNode with standard output captured: whether it stored the node, and what it wrote.
+using Said = std::pair<bool, std::string>;
+Said SetNodeSaying(CZEPDrawSTLTool& tool, int iNode, float x, float y, float z) {
+    zep::testing::StdoutCapture out;
+    const bool stored = tool.SetNode(iNode, x, y, z);
+    return {stored, out.Stop()};
+}
+const char kNoCount[] = "Error! SetNode(). You have to set node dimension first by SetNNode(int NNode)\n";
+
 struct AllocationLimit {
     explicit AllocationLimit(std::size_t bytes) { zep::draw::SetAllocationLimitForTesting(bytes); }
     ~AllocationLimit() { zep::draw::SetAllocationLimitForTesting(0); }
 };
 
-TEST(ZEPDrawSTLTool, WritesOnlySolidWithoutFacesAndTheDesignedTriangleFile) {
+TEST(ZEPDrawSTLTool, WritesTheDesignedFileByTheNodeCountRuleAndSplitsQuadrilaterals) {
     ScopedTempDir dir;
-    CZEPDrawSTLTool empty;
-    EXPECT_EQ(Written(empty, dir), AsTextFile(kSolid));
-
-    CZEPDrawSTLTool prepared;
-    NumberedNodes(prepared, 3);
-    prepared.SetNFace(5);
-    EXPECT_EQ(Written(prepared, dir), AsTextFile(kSolid));
-
     CZEPDrawSTLTool triangle;
+    EXPECT_EQ(Written(triangle, dir), AsTextFile(kSolid));
     triangle.SetNNode(3);
-    EXPECT_TRUE(triangle.SetNode(1, 0, 0, 0));
-    EXPECT_TRUE(triangle.SetNode(2, 1, 0, 0));
-    EXPECT_TRUE(triangle.SetNode(3, 0, 1, 0));
+    EXPECT_TRUE(triangle.SetNode(2, 1, 0, 0) && triangle.SetNode(3, 0, 1, 0));
     EXPECT_TRUE(Append(triangle, 3, 1, 2, 3, 0));
     EXPECT_EQ(Written(triangle, dir), AsTextFile(kSolid + Facet("0 0 0", "1 0 0", "0 1 0")));
-}
 
-TEST(ZEPDrawSTLTool, AppliesTheNodeCountRuleAndSplitsQuadrilaterals) {
-    ScopedTempDir dir;
     CZEPDrawSTLTool tool;
     NumberedNodes(tool, 9);
     EXPECT_TRUE(Append(tool, 4, 1, 2, 3, 4));   // two facets: (1, 2, 3) then (3, 4, 1)
@@ -105,7 +98,7 @@ TEST(ZEPDrawSTLTool, AppliesTheNodeCountRuleAndSplitsQuadrilaterals) {
     EXPECT_EQ(Written(tool, dir), Mesh({{1, 2, 3}, {3, 4, 1}, {5, 6, 7}, {1, 5, 9}, {2, 6, 8}, {9, 8, 7}}));
 }
 
-TEST(ZEPDrawSTLTool, IndexedFacesAreWrittenInFaceOrderWhenSetAndValid) {
+TEST(ZEPDrawSTLTool, IndexedFacesAreWrittenInFaceOrderWhenSetAndValidAndMixedFormsStayConsistent) {
     ScopedTempDir dir;
     CZEPDrawSTLTool tool;
     NumberedNodes(tool, 6);
@@ -119,19 +112,13 @@ TEST(ZEPDrawSTLTool, IndexedFacesAreWrittenInFaceOrderWhenSetAndValid) {
     // nodes outside the arrays, so it is not written.
     EXPECT_TRUE(SetAt(tool, 4, 3, 1, 2, 3, 0));
     EXPECT_FALSE(SetAt(tool, 4, 3, 0, 2, 3, 0));
-    std::string expected = Mesh({{1, 2, 3}, {3, 4, 1}, {4, 5, 6}});
-    EXPECT_EQ(Written(tool, dir), expected);
+    EXPECT_EQ(Written(tool, dir), Mesh({{1, 2, 3}, {3, 4, 1}, {4, 5, 6}}));
 
-    // SetNFace again keeps the records but drops every mark.
-    tool.SetNFace(4);
+    tool.SetNFace(4);  // again: keeps the records but drops every mark
     EXPECT_EQ(Written(tool, dir), AsTextFile(kSolid));
     EXPECT_TRUE(SetAt(tool, 3, 3, 4, 5, 6, 0));
     EXPECT_EQ(Written(tool, dir), Mesh({{4, 5, 6}}));
-}
 
-TEST(ZEPDrawSTLTool, MixedFaceFormsStayConsistent) {
-    ScopedTempDir dir;
-    CZEPDrawSTLTool tool;
     NumberedNodes(tool, 9);
     tool.SetNFace(2);
     EXPECT_TRUE(SetAt(tool, 1, 3, 7, 8, 9, 0));
@@ -160,20 +147,11 @@ TEST(ZEPDrawSTLTool, MixedFaceFormsStayConsistent) {
 TEST(ZEPDrawSTLTool, NodesAreStoredOnlyInsideTheCountAndFacesOutsideItAreSkipped) {
     ScopedTempDir dir;
     CZEPDrawSTLTool tool;
-    {
-        zep::testing::StdoutCapture out;
-        EXPECT_FALSE(tool.SetNode(1, 1, 2, 3));  // no arrays at all
-        EXPECT_EQ(out.Stop(),
-                  "Error! SetNode(). You have to set node dimension first by SetNNode(int NNode)\n");
-    }
+    EXPECT_EQ(SetNodeSaying(tool, 1, 1, 2, 3), Said(false, kNoCount));  // no arrays at all
     NumberedNodes(tool, 4);
-    {
-        zep::testing::StdoutCapture out;
-        EXPECT_FALSE(tool.SetNode(0, 1, 2, 3));
-        EXPECT_FALSE(tool.SetNode(5, 1, 2, 3));
-        EXPECT_TRUE(tool.SetNode(4, 4, 40, 400));
-        EXPECT_EQ(out.Stop(), "");
-    }
+    EXPECT_EQ(SetNodeSaying(tool, 0, 1, 2, 3), Said(false, ""));
+    EXPECT_EQ(SetNodeSaying(tool, 5, 1, 2, 3), Said(false, ""));
+    EXPECT_EQ(SetNodeSaying(tool, 4, 4, 40, 400), Said(true, ""));
     EXPECT_TRUE(Append(tool, 3, 1, 2, 5, 0));  // node 5 lies outside the arrays
     EXPECT_TRUE(Append(tool, 4, 1, 2, 3, 5));  // so does the fourth node of this quadrilateral
     EXPECT_TRUE(Append(tool, 3, 1, 2, INT_MAX, 0));
@@ -189,9 +167,7 @@ TEST(ZEPDrawSTLTool, NodesAreStoredOnlyInsideTheCountAndFacesOutsideItAreSkipped
 TEST(ZEPDrawSTLTool, UsesTheCallersArraysWithoutEverReleasingThem) {
     ScopedTempDir dir;
     std::vector<float> xs = {0, 1, 2, 3}, ys = {0, 10, 20, 30}, zs = {0, 100, 200, 300};
-    float* x = xs.data();
-    float* y = ys.data();
-    float* z = zs.data();
+    float *x = xs.data(), *y = ys.data(), *z = zs.data();
     std::string expected = Mesh({{1, 2, 3}});
     {
         CZEPDrawSTLTool tool;
@@ -200,17 +176,10 @@ TEST(ZEPDrawSTLTool, UsesTheCallersArraysWithoutEverReleasingThem) {
         EXPECT_EQ(x, xs.data());
         EXPECT_TRUE(Append(tool, 3, 1, 2, 3, 0));
         EXPECT_EQ(Written(tool, dir), expected);
-        {
-            zep::testing::StdoutCapture out;
-            EXPECT_TRUE(tool.SetNode(2, 7, 8, 9));  // stored in the caller's arrays, after the message
-            EXPECT_EQ(out.Stop(),
-                      "Error! SetNode(). You have to set node dimension first by SetNNode(int NNode)\n");
-        }
+        // Stored in the caller's arrays, after the message.
+        EXPECT_EQ(SetNodeSaying(tool, 2, 7, 8, 9), Said(true, kNoCount));
         EXPECT_EQ(ys[2], 8);
-        {
-            zep::testing::StdoutCapture out;
-            EXPECT_FALSE(tool.SetNode(4, 7, 8, 9));
-        }
+        EXPECT_FALSE(SetNodeSaying(tool, 4, 7, 8, 9).first);
         xs[2] = 2;
         ys[2] = 20;
         zs[2] = 200;
@@ -339,10 +308,7 @@ TEST(ZEPDrawSTLTool, ReplacesTheFileWholeAndReportsPathsItCannotWrite) {
         << reported[0];
     EXPECT_EQ(reported[1].rfind("CZEPDrawSTLTool::OutputFile()-Cannot write " + dir.path() + ": ", 0), 0u)
         << reported[1];
-    // Nothing but the written files is left behind.
-    std::vector<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
-        names.push_back(entry.path().filename().string());
+    std::vector<std::string> names = zep::testing::FilesStartingWith(dir.path(), "");  // nothing else left
     std::sort(names.begin(), names.end());
     EXPECT_EQ(names, (std::vector<std::string>{"built.stl", "mesh.stl"}));
 }

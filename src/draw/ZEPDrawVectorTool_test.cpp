@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <functional>
 #include <limits>
 #include <string>
 
@@ -21,6 +22,9 @@ std::string Facet(const std::string& a, const std::string& b, const std::string&
            "\n      vertex  " + c + "\n    endloop\n  endfacet\n";
 }
 
+// The file of "solid" and the given facets.
+std::string Stl(const std::string& facets) { return AsTextFile("solid\n" + facets); }
+
 std::string Written(CZEPDrawVectorTool& tool, const ScopedTempDir& dir) {
     std::string path = dir.File("arrows.stl");
     tool.OutputFile_STL(path.c_str());
@@ -29,16 +33,10 @@ std::string Written(CZEPDrawVectorTool& tool, const ScopedTempDir& dir) {
 
 // Three arrays as the caller hands them over: allocated with new[], node i at (i, 0, 0).
 struct HandedArrays {
-    float* x;
-    float* y;
-    float* z;
+    float *x, *y, *z;
     explicit HandedArrays(int nNode)
-        : x(new float[nNode + 1]), y(new float[nNode + 1]), z(new float[nNode + 1]) {
-        for (int i = 0; i <= nNode; ++i) {
-            x[i] = static_cast<float>(i);
-            y[i] = 0.0f;
-            z[i] = 0.0f;
-        }
+        : x(new float[nNode + 1]()), y(new float[nNode + 1]()), z(new float[nNode + 1]()) {
+        for (int i = 0; i <= nNode; ++i) x[i] = static_cast<float>(i);
     }
 };
 
@@ -55,21 +53,16 @@ struct AllocationLimit {
     ~AllocationLimit() { zep::draw::SetAllocationLimitForTesting(0); }
 };
 
-TEST(ZEPDrawVectorTool, WritesTheDesignedArrowFileAndOnlySolidWithoutLines) {
+TEST(ZEPDrawVectorTool, WritesTheArrowsWithTheirBaseByTheTieRulesAndTheRatio) {
     ScopedTempDir dir;
-    CZEPDrawVectorTool empty;
-    EXPECT_EQ(Written(empty, dir), AsTextFile("solid\n"));
-
     CZEPDrawVectorTool tool;
+    EXPECT_EQ(Written(tool, dir), Stl(""));
     EXPECT_TRUE(tool.SetLine10(0, 0, 0, 1, 0, 0));
-    EXPECT_EQ(Written(tool, dir), AsTextFile("solid\n" + Facet("0 0 0", "1 0 0", "0 -0.05 0")));
+    EXPECT_EQ(Written(tool, dir), Stl(Facet("0 0 0", "1 0 0", "0 -0.05 0")));
     // Every call builds the arrows anew: a second call writes the same file, not the arrows twice.
-    EXPECT_EQ(Written(tool, dir), AsTextFile("solid\n" + Facet("0 0 0", "1 0 0", "0 -0.05 0")));
-}
+    EXPECT_EQ(Written(tool, dir), Stl(Facet("0 0 0", "1 0 0", "0 -0.05 0")));
 
-TEST(ZEPDrawVectorTool, PlacesTheBaseByTheTieRulesAndTheRatio) {
-    ScopedTempDir dir;
-    CZEPDrawVectorTool tool;
+    tool = CZEPDrawVectorTool();
     EXPECT_TRUE(tool.SetLine10(0, 0, 0, 0, 0, 2));  // along z: base along +x
     EXPECT_TRUE(tool.SetLine10(0, 0, 0, 0, 3, 0));  // along y: base along +x
     EXPECT_TRUE(tool.SetLine10(5, 5, 5, 1, 5, 5));  // along -x: base along +y
@@ -79,15 +72,15 @@ TEST(ZEPDrawVectorTool, PlacesTheBaseByTheTieRulesAndTheRatio) {
     EXPECT_FALSE(tool.SetLine10(0, 2));
     std::string arrows = Facet("0 0 0", "0 0 2", "0.1 0 0") + Facet("0 0 0", "0 3 0", "0.15 0 0") +
                          Facet("5 5 5", "1 5 5", "5 5.2 5") + Facet("0 0 0", "0 3 0", "0.15 0 0");
-    EXPECT_EQ(Written(tool, dir), AsTextFile("solid\n" + arrows));
+    EXPECT_EQ(Written(tool, dir), Stl(arrows));
 
     tool.SetBaseLengthRatio(0.2f);  // a base of a fifth of the length
     tool.SetBaseLengthRatio(-1.0f);
     tool.SetBaseLengthRatio(0.0f);
     tool.SetBaseLengthRatio(std::numeric_limits<float>::quiet_NaN());
     EXPECT_EQ(Written(tool, dir),
-              AsTextFile("solid\n" + Facet("0 0 0", "0 0 2", "0.4 0 0") + Facet("0 0 0", "0 3 0", "0.6 0 0") +
-                         Facet("5 5 5", "1 5 5", "5 5.8 5") + Facet("0 0 0", "0 3 0", "0.6 0 0")));
+              Stl(Facet("0 0 0", "0 0 2", "0.4 0 0") + Facet("0 0 0", "0 3 0", "0.6 0 0") +
+                  Facet("5 5 5", "1 5 5", "5 5.8 5") + Facet("0 0 0", "0 3 0", "0.6 0 0")));
 
     GeometryProbe probe;
     const float h = 1.0f / std::sqrt(2.0f), f = 1.0f / std::sqrt(5.0f);
@@ -106,22 +99,16 @@ TEST(ZEPDrawVectorTool, PlacesTheBaseByTheTieRulesAndTheRatio) {
         EXPECT_FLOAT_EQ(y, d.y) << d.dx << " " << d.dy << " " << d.dz;
         EXPECT_FLOAT_EQ(z, d.z) << d.dx << " " << d.dy << " " << d.dz;
     }
-}
 
-TEST(ZEPDrawVectorTool, WritesNaNForALineWithoutLengthAsTheStreamDoes) {
-    ScopedTempDir dir;
-    GeometryProbe probe;
+    // A line without length gives NaN, written with the sign the computation gave it.
     float x = 0, y = 0, z = 0;
     probe.GetVector_TrianglePoint(1, 2, 3, 1, 2, 3, x, y, z);
     ASSERT_TRUE(std::isnan(x) && std::isnan(y) && std::isnan(z));
-    // Written with the sign the computation gave each NaN, as the reference stream writes it.
     auto text = [](float v) { return std::string(std::signbit(v) ? "-nan" : "nan"); };
     std::string corner = text(x) + " " + text(y) + " " + text(z);
 
     EXPECT_TRUE(probe.SetLine10(1, 2, 3, 1, 2, 3));
-    std::string path = dir.File("zero.stl");
-    probe.OutputFile_STL(path.c_str());
-    EXPECT_EQ(ReadFile(path), AsTextFile("solid\n" + Facet("1 2 3", "1 2 3", corner)));
+    EXPECT_EQ(Written(probe, dir), Stl(Facet("1 2 3", "1 2 3", corner)));
 }
 
 TEST(ZEPDrawVectorTool, TakesOverTheCallersArraysAndChecksIndices) {
@@ -134,8 +121,8 @@ TEST(ZEPDrawVectorTool, TakesOverTheCallersArraysAndChecksIndices) {
     EXPECT_FALSE(tool.SetLine10(0, 2));
     EXPECT_TRUE(tool.SetLine10(1, 4));
     EXPECT_FALSE(tool.SetLine10(0, 0, 0, 1, 1, 1));  // no coordinate lines beside the caller's arrays
-    EXPECT_EQ(Written(tool, dir), AsTextFile("solid\n" + Facet("1 0 0", "2 0 0", "1 -0.05 0") +
-                                             Facet("1 0 0", "4 0 0", "1 -0.15 0")));
+    EXPECT_EQ(Written(tool, dir),
+              Stl(Facet("1 0 0", "2 0 0", "1 -0.05 0") + Facet("1 0 0", "4 0 0", "1 -0.15 0")));
 
     // Handing over the same arrays again keeps them; new arrays replace (and release) the old ones. A
     // smaller count leaves out the lines that reach past it.
@@ -143,18 +130,18 @@ TEST(ZEPDrawVectorTool, TakesOverTheCallersArraysAndChecksIndices) {
     HandedArrays second(3);
     second.x[2] = 7;
     EXPECT_TRUE(tool.SetNode(second.x, second.y, second.z, 3));
-    EXPECT_EQ(Written(tool, dir), AsTextFile("solid\n" + Facet("1 0 0", "7 0 0", "1 -0.3 0")));
+    EXPECT_EQ(Written(tool, dir), Stl(Facet("1 0 0", "7 0 0", "1 -0.3 0")));
 
     // The same array given for two coordinates is released once.
     float* shared = new float[3]{0, 1, 2};
     float* zs = new float[3]{0, 0, 0};
     EXPECT_TRUE(tool.SetNode(shared, shared, zs, 2));
-    EXPECT_EQ(Written(tool, dir), AsTextFile("solid\n" + Facet("1 1 0", "2 2 0", "1.05 0.95 0")));
+    EXPECT_EQ(Written(tool, dir), Stl(Facet("1 1 0", "2 2 0", "1.05 0.95 0")));
 
     // With null arrays every line is left out.
     float* none = nullptr;
     EXPECT_TRUE(tool.SetNode(none, none, none, 2));
-    EXPECT_EQ(Written(tool, dir), AsTextFile("solid\n"));
+    EXPECT_EQ(Written(tool, dir), Stl(""));
 
     GeometryProbe probe;
     float x = 9, y = 9, z = 9;
@@ -168,36 +155,30 @@ TEST(ZEPDrawVectorTool, TakesOverTheCallersArraysAndChecksIndices) {
     stl.SetFace20(3, face);
     std::string path = dir.File("stl.stl");
     stl.OutputFile(path.c_str());
-    EXPECT_EQ(ReadFile(path), AsTextFile("solid\n" + Facet("1.5 2.5 3.5", "1.5 2.5 3.5", "1.5 2.5 3.5")));
+    EXPECT_EQ(ReadFile(path), Stl(Facet("1.5 2.5 3.5", "1.5 2.5 3.5", "1.5 2.5 3.5")));
 }
 
 TEST(ZEPDrawVectorTool, WritesTheTwoTraceLinesWhenSwitchedOn) {
     ScopedTempDir dir;
-    std::string path = dir.File("trace.stl");
     CZEPDrawVectorTool tool;
-    {
+    // What `body` writes to standard output, then the file written.
+    auto traced = [&](const std::function<void()>& body) {
         zep::testing::StdoutCapture out;
-        tool.SetLine10(0, 0, 0, 1, 0, 0);
-        tool.OutputFile_STL(path.c_str());
-        EXPECT_EQ(out.Stop(), "");
-    }
+        body();
+        Written(tool, dir);
+        return out.Stop();
+    };
+    EXPECT_EQ(traced([&] { tool.SetLine10(0, 0, 0, 1, 0, 0); }), "");
     tool.SetTrace(1);
-    {
-        zep::testing::StdoutCapture out;
-        tool.SetLine10(0, 0, 0, 0, 1, 0);
-        tool.SetLine10(1, 4);
-        tool.OutputFile_STL(path.c_str());
-        EXPECT_EQ(out.Stop(), "SetLine10(x,y,z, x,y,z)\nOutputFile_STL() nTotalLine=3\n");
-    }
+    EXPECT_EQ(traced([&] { tool.SetLine10(0, 0, 0, 0, 1, 0), tool.SetLine10(1, 4); }),
+              "SetLine10(x,y,z, x,y,z)\nOutputFile_STL() nTotalLine=3\n");
     HandedArrays arrays(2);
     tool.SetNode(arrays.x, arrays.y, arrays.z, 2);
-    {
-        zep::testing::StdoutCapture out;
-        EXPECT_FALSE(tool.SetLine10(0, 0, 0, 0, 1, 0));  // refused before any trace
-        tool.SetTrace(0);
-        tool.OutputFile_STL(path.c_str());
-        EXPECT_EQ(out.Stop(), "");
-    }
+    EXPECT_EQ(traced([&] {
+                  EXPECT_FALSE(tool.SetLine10(0, 0, 0, 0, 1, 0));  // refused before any trace
+                  tool.SetTrace(0);
+              }),
+              "");
 }
 
 TEST(ZEPDrawVectorTool, CopiesOwnTheirArraysAndWriteTheSameFile) {
@@ -209,8 +190,7 @@ TEST(ZEPDrawVectorTool, CopiesOwnTheirArraysAndWriteTheSameFile) {
     source->SetLine10(3, 2);
     source->SetBaseLengthRatio(0.5f);
     const std::string expected = Written(*source, dir);
-    ASSERT_EQ(expected,
-              AsTextFile("solid\n" + Facet("1 0 0", "3 0 0", "1 -1 0") + Facet("3 0 0", "2 0 0", "3 0.5 0")));
+    ASSERT_EQ(expected, Stl(Facet("1 0 0", "3 0 0", "1 -1 0") + Facet("3 0 0", "2 0 0", "3 0.5 0")));
 
     CZEPDrawVectorTool copy(*source);
     CZEPDrawVectorTool assigned;
@@ -226,16 +206,16 @@ TEST(ZEPDrawVectorTool, CopiesOwnTheirArraysAndWriteTheSameFile) {
     points.SetLine10(0, 0, 0, 1, 0, 0);
     CZEPDrawVectorTool pointsCopy(points);
     points.SetLine10(0, 0, 0, 0, 1, 0);
-    EXPECT_EQ(Written(pointsCopy, dir), AsTextFile("solid\n" + Facet("0 0 0", "1 0 0", "0 -0.05 0")));
+    EXPECT_EQ(Written(pointsCopy, dir), Stl(Facet("0 0 0", "1 0 0", "0 -0.05 0")));
 
     // Without memory for a copy: the new tool is empty and an assigned one keeps what it had.
     {
         AllocationLimit limit(4);
         CZEPDrawVectorTool failed(copy);
-        EXPECT_EQ(Written(failed, dir), AsTextFile("solid\n"));
+        EXPECT_EQ(Written(failed, dir), Stl(""));
         pointsCopy = copy;
     }
-    EXPECT_EQ(Written(pointsCopy, dir), AsTextFile("solid\n" + Facet("0 0 0", "1 0 0", "0 -0.05 0")));
+    EXPECT_EQ(Written(pointsCopy, dir), Stl(Facet("0 0 0", "1 0 0", "0 -0.05 0")));
 }
 
 TEST(ZEPDrawVectorTool, KeepsTheOldFileWhenTheArrowsCannotBeAllocatedAndSaysSo) {
@@ -253,7 +233,7 @@ TEST(ZEPDrawVectorTool, KeepsTheOldFileWhenTheArrowsCannotBeAllocatedAndSaysSo) 
     }
     EXPECT_EQ(ReadFile(path), "an older file");
     tool.OutputFile_STL(path.c_str());
-    EXPECT_EQ(ReadFile(path).substr(0, 6), AsTextFile("solid\n").substr(0, 6));
+    EXPECT_EQ(ReadFile(path).substr(0, 6), Stl("").substr(0, 6));
 
     tool.OutputFile_STL(nullptr);
     std::string unopenable = dir.File("missing/arrows.stl");

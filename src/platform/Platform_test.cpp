@@ -19,8 +19,7 @@
 #include "TestUtil.h"
 #include "platform/CpuFeatures.h"
 
-namespace zep {
-namespace platform {
+namespace zep::platform {
 namespace {
 
 using zep::testing::ScopedTempDir;
@@ -53,7 +52,7 @@ TEST(Platform, HooksReplaceTheSystemWhileSet) {
     EXPECT_LE(real.month, 12);
 }
 
-TEST(Platform, FilesOpenRemoveAndQueryThroughTheMappedPath) {
+TEST(Platform, FilesOpenRemoveAndQueryThroughTheMappedPathAndErrorsAndCharactersHaveTexts) {
     ScopedTempDir dir;
     std::string built = dir.path() + "\\sub";
     std::string mapped = MapPath(built.c_str());
@@ -87,6 +86,13 @@ TEST(Platform, FilesOpenRemoveAndQueryThroughTheMappedPath) {
     EXPECT_EQ(RemoveFile(file.c_str()), 0);
     EXPECT_EQ(RemoveFile(file.c_str()), -1);
     EXPECT_EQ(OpenStdioPlain(file.c_str(), "r"), nullptr);
+
+    EXPECT_FALSE(SystemErrorText(ENOENT).empty());
+    wchar_t c = 0;
+    EXPECT_EQ(DecodeCharacter("A", 1, &c), 1u);
+    EXPECT_EQ(c, L'A');
+    EXPECT_FALSE(IsLeadByte('A'));
+    EXPECT_EQ(DecodeCharacter(nullptr, 1, &c), 0u);
 }
 
 TEST(Platform, IdentitiesNameFilesAndNewFilesNeverReplaceOld) {
@@ -146,15 +152,6 @@ TEST(Platform, NewFilesTakeTheGivenPermissionsWhateverTheUmask) {
 #endif
 }
 
-TEST(Platform, SystemErrorTextNamesTheError) {
-    EXPECT_FALSE(SystemErrorText(ENOENT).empty());
-    wchar_t c = 0;
-    EXPECT_EQ(DecodeCharacter("A", 1, &c), 1u);
-    EXPECT_EQ(c, L'A');
-    EXPECT_FALSE(IsLeadByte('A'));
-    EXPECT_EQ(DecodeCharacter(nullptr, 1, &c), 0u);
-}
-
 TEST(Platform, SecureWipeClearsBuffersAndTheWholeCapacityOfTexts) {
     unsigned char bytes[8] = {1, 2, 3, 4, 5, 6, 7, 8};
     SecureWipe(bytes + 1, 6);
@@ -163,19 +160,16 @@ TEST(Platform, SecureWipeClearsBuffersAndTheWholeCapacityOfTexts) {
     SecureWipe(nullptr, 4);
 
     // A secret that was longer once still sits behind the size of its text.
-    std::string narrow(100, 's');
-    narrow.resize(3);
-    const char* kept = narrow.data();
-    SecureWipe(narrow);
-    EXPECT_TRUE(narrow.empty());
-    EXPECT_EQ(std::string(kept, 100), std::string(100, '\0'));
-
-    std::wstring wide(50, L'w');
-    wide.resize(1);
-    const wchar_t* keptWide = wide.data();
-    SecureWipe(wide);
-    EXPECT_TRUE(wide.empty());
-    EXPECT_EQ(std::wstring(keptWide, 50), std::wstring(50, L'\0'));
+    auto check = [](auto secret) {
+        const auto length = secret.size();
+        secret.resize(1);
+        const auto* kept = secret.data();
+        SecureWipe(secret);
+        EXPECT_TRUE(secret.empty());
+        EXPECT_EQ(decltype(secret)(kept, length), decltype(secret)(length, 0));
+    };
+    check(std::string(100, 's'));
+    check(std::wstring(50, L'w'));
 }
 
 // The flags the system reports for the processor (Linux), against those read through CPUID.
@@ -195,5 +189,4 @@ TEST(Platform, CpuFeaturesAgreeWithTheFlagsTheSystemReports) {
 }
 
 }  // namespace
-}  // namespace platform
-}  // namespace zep
+}  // namespace zep::platform

@@ -3,35 +3,25 @@
 
 #include <gtest/gtest.h>
 
+#include "TestUtil.h"
+
 namespace {
 
 TEST(CommandHandler, ArgumentsGiveTheRunPaths) {
-    CommandHandler handler(1);
-    EXPECT_EQ(handler.m_pFileIO->m_iDebug, 1);
-    EXPECT_EQ(handler.m_pFileIO->m_imyid, 0);
-    EXPECT_EQ(handler.m_iStatus, 0);
-    EXPECT_EQ(handler.m_nproc, -1);
-    EXPECT_EQ(handler.m_iMinPort, 10000);
-    EXPECT_EQ(handler.m_iMaxPort, 11000);
-    EXPECT_EQ(handler.m_lJobID, -1);
+    CommandHandler h(1);
+    EXPECT_EQ((std::vector<long>{h.m_pFileIO->m_iDebug, h.m_pFileIO->m_imyid, h.m_iStatus, h.m_nproc,
+                                 h.m_iMinPort, h.m_iMaxPort, h.m_lJobID}),
+              (std::vector<long>{1, 0, 0, -1, 10000, 11000, -1}));
 
-    handler.SetCommandArguments(3, "cmd", "C:\\Zep\\", "D:\\Work\\ProjA", "Part", "solver.exe", "01");
-    EXPECT_EQ(handler.m_iCommand, 3);
-    EXPECT_EQ(handler.m_sCommandLine, "cmd");
-    EXPECT_EQ(handler.m_sWinRunPath, "D:\\Work\\ProjA/Analysis/Run01");
-    EXPECT_EQ(handler.m_sWinRunFile, "D:\\Work\\ProjA/Analysis/Run01/Part01");
-    EXPECT_EQ(handler.m_sCMXName, "D:\\Work\\ProjA/Analysis/Run01/Part01.cmx");
-    EXPECT_EQ(handler.m_sPPPName, "D:\\Work\\ProjA/Analysis/Run01/Part01.ppp");
-    EXPECT_EQ(handler.m_sPWFName, "D:\\Work\\ProjA/Analysis/Run01/Part01.pwf");
-    EXPECT_EQ(handler.m_sMPIName, "C:\\Zep\\Bin\\IntelMPI\\impiexec.exe");
-    EXPECT_EQ(handler.m_sExeFullPath, "C:\\Zep\\\\Bin\\solver.exe");
-    EXPECT_EQ(handler.m_sAccIniPath, "C:\\Zep\\Bin\\ACC.ini");
-    EXPECT_EQ(handler.m_sLinProjectDir, "/ZEP_WorkingFolder/Work/ProjA");
-    EXPECT_EQ(handler.m_sLinRunPath, "/ZEP_WorkingFolder/Work/ProjA/Analysis/Run01");
-    EXPECT_EQ(handler.m_sLinRunFile, "/ZEP_WorkingFolder/Work/ProjA/Analysis/Run01/Part01");
-    EXPECT_EQ(handler.m_sBaseName, "Part");
-    EXPECT_EQ(handler.m_sExeName, "solver.exe");
-    EXPECT_EQ(handler.m_sInstallDir, "C:\\Zep\\");
+    h.SetCommandArguments(3, "cmd", "C:\\Zep\\", "D:\\Work\\ProjA", "Part", "solver.exe", "01");
+    EXPECT_EQ(h.m_iCommand, 3);
+    std::string paths;
+    for (const std::string& s :
+         {h.m_sWinRunPath, h.m_sWinRunFile, h.m_sCMXName, h.m_sPPPName, h.m_sPWFName, h.m_sMPIName,
+          h.m_sExeFullPath, h.m_sAccIniPath, h.m_sLinProjectDir, h.m_sLinRunPath, h.m_sLinRunFile,
+          h.m_sBaseName, h.m_sExeName, h.m_sInstallDir, h.m_sCommandLine})
+        paths += s + "\n";
+    EXPECT_EQ(paths, zep::testing::ReadFile(zep::testing::DataPath("tools/run-paths.txt")));
 }
 
 TEST(CommandHandler, LinuxProjectFolderStartsAtTheWorkingFolder) {

@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "CompanionFakes.h"
@@ -21,11 +22,8 @@ using zep::testing::SleepRecorder;
 using zep::testing::StdoutCapture;
 using zep::testing::TaskBlock;
 
-const char kNotUnderWorkingFolder[] =
-    "Symptom:\nThe following setting may not be correct.\n   [Share Project Disk Name] in [Computation "
-    "Parameter].\n\nSolution:\n1. Please make sure that current analysis path is under \n   [Share Project "
-    "Disk Name]\n2. Please re-install Tarvik3D and reset WorkingFolder \n   to correct the registry file "
-    "again.\n";
+const std::string kNotUnderWorkingFolder =
+    ReadFile(zep::testing::DataPath("tools/not-under-working-folder.txt"));
 
 const char kCommandLine[] = "\"C:\\App\\*D:\\Work\\Proj\\Analysis\\Run01*\"";
 const char kShareKeys[] =
@@ -41,13 +39,16 @@ class ParallelRunFiles : public ::testing::Test {
 
     // Reads `cmx` and writes the run files with the given command line, selector and path mapping.
     int Write(const std::string& cmx, const std::string& commandLine = kCommandLine, int command = 0,
-              int noPathMapping = 0, int debugLevel = 0) {
+              int noPathMapping = 0) {
         run_.WriteCmx(cmx);
-        handler_.reset(new CommandHandler(debugLevel));
+        handler_.reset(new CommandHandler(0));
         handler_->m_iNoPathMapping = noPathMapping;
         handler_->SetCommandArguments(command, commandLine.c_str(), "C:\\App\\", run_.projectDir().c_str(),
                                       "Part", "solver.exe", "01");
-        handler_->ReadCMX4TaskManager();
+        {
+            StdoutCapture readTrace;
+            handler_->ReadCMX4TaskManager();
+        }
         return handler_->WriteParallelFile();
     }
 
@@ -89,14 +90,12 @@ TEST_F(ParallelRunFiles, WindowsMachinesGetUncPathsAndTheQuotedProgramOfTheLastM
               "-wdir X -noprompt -hosts 2 PC01 4  PC02 2 \"\\\\PC01\\App\\\\bin\\solver.exe\" " + rewritten);
     EXPECT_EQ(zep::fakes::CallsOf("CZEPMPITool::GetIntelMPIConfigurationStringForMpiexec").at(0).args,
               std::vector<std::string>{run_.runPath()});
-}
 
-TEST_F(ParallelRunFiles, WeightLineHoldsTheWeightsOfEveryMachineBlock) {
+    // The weight line holds the weights of every machine block.
     EXPECT_EQ(Write(TaskBlock(1, 2) + MachineBlock({"PC01 2 C:\\App\\"}, {"1"}, kShareKeys) +
                     MachineBlock({"PC02 2 C:\\App\\"}, {"0.5"}, kShareKeys)),
               2);
-    const std::string ppp = Ppp();
-    EXPECT_EQ(ppp.substr(ppp.find("#ParaWeightFactor")),
+    EXPECT_EQ(Ppp().substr(Ppp().find("#ParaWeightFactor")),
               AsTextFile("#ParaWeightFactor  0.5 0.5 0 0.25 0.25\n"));
 }
 
@@ -117,7 +116,7 @@ TEST_F(ParallelRunFiles, EmptyWorkingFolderChangesOnlyTheDriveLetter) {
     EXPECT_NE(Ppp().find("#ParaWeightFactor  0.333333 0.333333 0.333333"), std::string::npos);
 }
 
-TEST_F(ParallelRunFiles, PathMappingOffLeavesTheProjectPartAndSkipsTheCheck) {
+TEST_F(ParallelRunFiles, PathMappingOffLeavesTheProjectPartAndSelectorThreeStartsAtTheFirstQuote) {
     const std::string cmx = TaskBlock(1, 2) + MachineBlock({"PC01 2 C:\\App\\"}, {"1"}, kShareKeys);
     EXPECT_EQ(Write(cmx, "\"C:\\App\\*E:\\Other\\P*\"", 0, 1), 2);
     EXPECT_EQ(handler_->m_sCommandLine, "\"\\\\PC01\\App\\*E:\\Other\\P*\"");
@@ -126,10 +125,8 @@ TEST_F(ParallelRunFiles, PathMappingOffLeavesTheProjectPartAndSkipsTheCheck) {
     EXPECT_EQ(handler_->m_sErrMsg, kNotUnderWorkingFolder);
     EXPECT_EQ(Ppp(), AsTextFile("#NPartition\n2\nhosts\n"));
     EXPECT_EQ(Pwf(), "-wdir X -noprompt -hosts 1");
-}
 
-TEST_F(ParallelRunFiles, SelectorThreeTakesTheProgramPartFromTheFirstQuote) {
-    const std::string cmx = TaskBlock(1, 1) + MachineBlock({"PC01 1 C:\\App\\"}, {"1"}, kShareKeys);
+    // Selector 3 takes the program part from the first quote.
     EXPECT_EQ(Write(cmx, "-x \"C:\\App\\*D:\\Work\\P*\" -y", 3), 2);
     EXPECT_EQ(handler_->m_sCommandLine, "-x \"\\\\PC01\\App\\*\\\\PC01\\Work\\P*\" -y");
     EXPECT_EQ(Write(cmx, "-x \"C:\\App\\*D:\\Work\\P*\" -y", 0), 2);
@@ -191,39 +188,27 @@ TEST_F(ParallelRunFiles, CommandLinesAndEntriesThatCannotBeCutAreRefused) {
 }
 
 TEST_F(ParallelRunFiles, RunFilesThatCannotBeCreatedAreReported) {
-    const std::string cmx = TaskBlock(0, 2);
-    // A folder with a file in it stands where the run file should be (removal cannot take it away).
-    std::filesystem::create_directory(run_.RunFile(".ppp"));
-    zep::testing::WriteFile(run_.RunFile(".ppp") + "/keep", "x");
-    EXPECT_EQ(Write(cmx), -3304);
-    EXPECT_EQ(handler_->m_sErrMsg,
-              "\nError! Cannot not create " + run_.RunFile(".ppp") + " to initiate parallel computing.\n");
-    // The launcher file was created, empty, before the partition file was found missing.
-    EXPECT_EQ(Pwf(), "");
-    EXPECT_TRUE(zep::testing::FileExists(run_.RunFile(".pwf")));
-    std::filesystem::remove_all(run_.RunFile(".ppp"));
-    std::filesystem::remove(run_.RunFile(".pwf"));
-    std::filesystem::create_directory(run_.RunFile(".pwf"));
-    zep::testing::WriteFile(run_.RunFile(".pwf") + "/keep", "x");
-    EXPECT_EQ(Write(cmx), -3305);
-    EXPECT_EQ(handler_->m_sErrMsg,
-              "\nError! Cannot not create " + run_.RunFile(".pwf") + " to initiate parallel computing.\n");
-    EXPECT_EQ(Ppp(), "");
+    // A folder with a file in it stands where the run file should be (removal cannot take it away); the
+    // other file has been created, empty.
+    for (const auto& [blocked, other, status] :
+         {std::tuple(".ppp", ".pwf", -3304), std::tuple(".pwf", ".ppp", -3305)}) {
+        std::filesystem::create_directory(run_.RunFile(blocked));
+        zep::testing::WriteFile(run_.RunFile(blocked) + "/keep", "x");
+        EXPECT_EQ(Write(TaskBlock(0, 2)), status);
+        EXPECT_EQ(handler_->m_sErrMsg, "\nError! Cannot not create " + run_.RunFile(blocked) +
+                                           " to initiate parallel computing.\n");
+        EXPECT_EQ(ReadFile(run_.RunFile(other)), "");
+        EXPECT_TRUE(zep::testing::FileExists(run_.RunFile(other)));
+        std::filesystem::remove_all(run_.RunFile(blocked));
+        std::filesystem::remove(run_.RunFile(other));
+    }
 }
 
 TEST_F(ParallelRunFiles, TracesAtLevelTwo) {
     const std::string cmx =
         TaskBlock(1, 1, "iDebug=2\n") + MachineBlock({"PC01 1 C:\\App\\"}, {"1"}, kShareKeys);
-    run_.WriteCmx(cmx);
-    handler_.reset(new CommandHandler(0));
-    handler_->SetCommandArguments(0, kCommandLine, "C:\\App\\", run_.projectDir().c_str(), "Part",
-                                  "solver.exe", "01");
-    {
-        StdoutCapture ignored;
-        handler_->ReadCMX4TaskManager();
-    }
     StdoutCapture out;
-    EXPECT_EQ(handler_->WriteParallelFile(), 2);
+    EXPECT_EQ(Write(cmx), 2);
     EXPECT_EQ(out.Stop(), ReadFile(zep::testing::DataPath("tools/write-trace.txt")));
 }
 

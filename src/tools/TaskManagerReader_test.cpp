@@ -2,6 +2,7 @@
 // weight lines, the per-task host table, the traces, and files that are not what they claim to be.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <utility>
 #include <vector>
@@ -19,27 +20,6 @@ using zep::testing::SleepRecorder;
 using zep::testing::StdoutCapture;
 using zep::testing::TaskBlock;
 
-const char kInconsistent[] =
-    "\n\nSymptom:\nError in reading .cmx file!!\nNumber of task on this machine is inconsistent.\n"
-    "\nSolution:\nPlease check the setting in Task Manager page.\n";
-
-std::string SpaceMessage(const std::string& entry) {
-    return "Error in Reading .cmx file!\nYour Machine name might have space character:\n" + entry +
-           "\nThis is not allowed in the present Tarvik3D version.\n"
-           "Please get back to the Task Manager page to rename the machine name.\n";
-}
-
-std::string NonsensibleMessage(const std::string& entry, int count) {
-    return "Error in Reading .cmx file!\n" + entry +
-           "\nNumber of task on this machine is nonsensible:" + std::to_string(count) +
-           "\nPlease get back to the Task Manager page to check it\n";
-}
-
-std::string OutOfDateMessage(int version) {
-    return "Your .cmx file version (" + std::to_string(version) +
-           ") is out-of-dated.\nPlease upgrade your Tarvik3D project manager and then rerun the analysis.\n";
-}
-
 // The expected trace `name` of the test data, with the marks "<cmx>", "<run>" and "<linux-run>"
 // replaced by the paths of `run`.
 std::string GoldenTrace(const std::string& name, const RunFolder& run) {
@@ -48,11 +28,9 @@ std::string GoldenTrace(const std::string& name, const RunFolder& run) {
         {"<cmx>", run.RunFile(".cmx")},
         {"<run>", run.runPath()},
         {"<linux-run>", run.linuxProjectDir() + "/Analysis/Run01"}};
-    for (const auto& mark : marks) {
-        for (size_t at = text.find(mark.first); at != std::string::npos; at = text.find(mark.first, at)) {
-            text.replace(at, mark.first.size(), mark.second);
-            at += mark.second.size();
-        }
+    for (const auto& [mark, path] : marks) {
+        for (size_t at = text.find(mark); at != std::string::npos; at = text.find(mark, at + path.size()))
+            text.replace(at, mark.size(), path);
     }
     return text;
 }
@@ -85,27 +63,20 @@ TEST_F(TaskManagerReader, MissingFileIsRefusedAfterItsRetries) {
 }
 
 TEST_F(TaskManagerReader, StatusFollowsTaskModeAndTaskCount) {
-    struct Case {
-        int mode;
-        int tasks;
-        int status;
+    const struct {
+        int mode, tasks, status;
         bool smp;
-    };
-    const Case cases[] = {{0, 4, 1, true},   {0, 1, 0, true},  {12, 8, 1, true},    {12, 1, 0, true},
-                          {1, 1, 2, false},  {1, 4, 2, false}, {11, 1, 2, false},   {13, 4, 2, false},
-                          {13, 1, 0, false}, {5, 1, 0, false}, {5, 4, -3307, false}};
+    } cases[] = {{0, 4, 1, true},   {0, 1, 0, true},  {12, 8, 1, true},    {12, 1, 0, true},
+                 {1, 1, 2, false},  {1, 4, 2, false}, {11, 1, 2, false},   {13, 4, 2, false},
+                 {13, 1, 0, false}, {5, 1, 0, false}, {5, 4, -3307, false}};
     const std::string machines = MachineBlock({"PC01 1 C:\\App\\"}, {"1.0"});
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE("mode " + std::to_string(c.mode) + ", tasks " + std::to_string(c.tasks));
         EXPECT_EQ(Read(TaskBlock(c.mode, c.tasks) + machines), c.status);
         EXPECT_EQ(handler_->m_bIsSMP, c.smp);
         EXPECT_EQ(handler_->m_iTaskMode, c.mode);
-        if (c.status >= 0) {
-            EXPECT_EQ(handler_->m_sErrMsg, "");
-        }
-        if (c.smp) {
-            EXPECT_EQ(handler_->m_vMachines, std::vector<std::string>{""});
-        }
+        EXPECT_TRUE(c.status < 0 || handler_->m_sErrMsg.empty()) << handler_->m_sErrMsg;
+        EXPECT_TRUE(!c.smp || handler_->m_vMachines == std::vector<std::string>{""});
     }
     Read(TaskBlock(5, 4) + machines);
     EXPECT_EQ(handler_->m_sErrMsg,
@@ -118,60 +89,21 @@ TEST_F(TaskManagerReader, StatusFollowsTaskModeAndTaskCount) {
 }
 
 TEST_F(TaskManagerReader, BadFilesAreRefusedWithTheirStatusAndMessage) {
-    const std::string task = TaskBlock(1, 4);
-    const std::string longHost(256, 'h');
-    const std::string longFolder(256, 'f');
-    const std::string full =
-        MachineBlock({"PC01 " + std::to_string(CommandHandler::kMaxWeightFactors - 1) + " C:\\App\\"}, {"1"});
-    const struct {
-        const char* name;
-        std::string cmx;
-        int status;
-        std::string message;
-    } cases[] = {
-        {"no version before the machine count",
-         task + "<REMOTE_MACHINES>\nValueNoMachine=2\nVersion=1003\n</REMOTE_MACHINES>\n", -3302,
-         OutOfDateMessage(0)},
-        {"version 1002", task + MachineBlock({"PC01 4 C:\\App\\"}, {"1"}, "", 1002), -3302,
-         OutOfDateMessage(1002)},
-        {"space in the name", task + MachineBlock({"My PC 2 C:\\App\\"}, {"1"}), -3303,
-         SpaceMessage("My PC 2 C:\\App\\")},
-        {"no tasks", task + MachineBlock({"PC01 0 C:\\App\\"}, {"1"}), -3303,
-         NonsensibleMessage("PC01 0 C:\\App\\", 0)},
-        {"negative tasks", task + MachineBlock({"PC01 -2 C:\\App\\"}, {"1"}), -3303,
-         NonsensibleMessage("PC01 -2 C:\\App\\", -2)},
-        {"more tasks than the run", task + MachineBlock({"PC01 5 C:\\App\\"}, {"1"}), -3303, kInconsistent},
-        {"machines over the run", task + MachineBlock({"A 3 C:\\App\\", "B 3 C:\\App\\"}, {"1", "1"}), -3303,
-         kInconsistent},
-        {"host of 256", task + MachineBlock({longHost + " 2 C:\\App\\"}, {"1"}), -3303,
-         SpaceMessage(longHost + " 2 C:\\App\\")},
-        {"folder of 256", task + MachineBlock({"PC01 2 " + longFolder}, {"1"}), -3303,
-         SpaceMessage("PC01 2 " + longFolder)},
-        {"weights without machines",
-         task + "<REMOTE_MACHINES>\nVersion=1003\nValueNoMachine=2\nValueMachineWeighting\n1=1.0\n2=1.0\n"
-                "</REMOTE_MACHINES>\n",
-         -3303, NonsensibleMessage("", 0)},
-        {"machine count grown after the machines",
-         task + "<REMOTE_MACHINES>\nVersion=1003\nValueNoMachine=1\nValueMachineSetting\n1=PC01 2 C:\\App\\\n"
-                "ValueNoMachine=3\nValueMachineWeighting\n1=1\n2=1\n3=1\n",
-         -3303, NonsensibleMessage("", 0)},
-        {"file ends before its machines",
-         task + "<REMOTE_MACHINES>\nVersion=1003\nValueNoMachine=2000000000\nValueMachineSetting\n"
-                "1=PC01 2 C:\\App\\\n",
-         -3303, SpaceMessage("")},
-        {"huge task count", TaskBlock(0, 2000000000), -3303, kInconsistent},
-        {"huge machine task count", task + MachineBlock({"PC01 99999999999 C:\\App\\"}, {"1"}), -3303,
-         kInconsistent},
-        // The weight list is bounded, however the machines of a later block look.
-        {"weight list past its bound", TaskBlock(1, 2) + full + MachineBlock({"PC01 2 C:\\App\\"}, {"1"}),
-         -3303, kInconsistent},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        EXPECT_EQ(Read(c.cmx), c.status);
-        EXPECT_EQ(handler_->m_sErrMsg, c.message);
+    // Each refused file of the test data: "=== <status> <name>", the file, "---", the message. The last
+    // one runs the weight list past its bound, however the machines of a later block look.
+    const std::string data = zep::testing::ReadFile(zep::testing::DataPath("tools/refused-cmx.txt"));
+    int rows = 0;
+    for (size_t at = 0; at < data.size(); ++rows) {
+        const size_t head = data.find('\n', at), rule = data.find("\n---\n", head);
+        const size_t next = std::min(data.find("\n=== ", rule), data.size() - 1) + 1;
+        SCOPED_TRACE(data.substr(at, head - at));
+        EXPECT_EQ(Read(data.substr(head + 1, rule - head)), std::stoi(data.substr(at + 4)));
+        EXPECT_EQ(handler_->m_sErrMsg, data.substr(rule + 5, next - rule - 5));
+        at = next;
     }
+    EXPECT_EQ(rows, 15);
     EXPECT_EQ(handler_->m_vWeightFactor.size(), CommandHandler::kMaxWeightFactors);
+    const std::string task = TaskBlock(1, 4);
     EXPECT_EQ(Read(task + MachineBlock({"PC01 5 C:\\App\\"}, {"1"})), -3303);
     EXPECT_TRUE(handler_->m_ppTaskHostName.empty());
 
@@ -187,9 +119,6 @@ TEST_F(TaskManagerReader, BadFilesAreRefusedWithTheirStatusAndMessage) {
 TEST_F(TaskManagerReader, WeightsAreSharedOutOverEachMachinesTasks) {
     EXPECT_EQ(Read(TaskBlock(1, 4) + MachineBlock({"PC01 4 C:\\App\\"}, {"1.0"})), 2);
     EXPECT_EQ(handler_->m_vWeightFactor, (std::vector<double>{0.0, 0.25, 0.25, 0.25, 0.25}));
-
-    EXPECT_EQ(Read(TaskBlock(1, 4) + MachineBlock({"PC01 1 C:\\App\\"}, {"1.0"})), 2);
-    EXPECT_EQ(handler_->m_vWeightFactor, (std::vector<double>{0.0, 1.0}));
 
     EXPECT_EQ(Read(TaskBlock(1, 6) + MachineBlock({"PC01 4 C:\\App\\", "PC02 2 C:\\App\\"}, {"1.0", "0.5"})),
               2);
@@ -226,23 +155,22 @@ TEST_F(TaskManagerReader, KeyValuesFollowTheirKindsWhateverTheLineEnds) {
         "ValueShareFolderName= My Share \nValueMap= Z: extra\nValueLocalHost=\tPC01 x\n"
         "ValueParallelWorkingFolder=D:\\Work\nValueSharedTarvik3DName=App\nValueMinPort=20000\n"
         "ValueMaxPort=abc\n";
+    auto values = [this]() {
+        return std::vector<std::string>{
+            handler_->m_sSharedDriveName,        handler_->m_sMapDrive,
+            handler_->m_sLocalHostName,          handler_->m_sParallelWorkingFolderName,
+            handler_->m_sSharedTarvik3DName,     std::to_string(handler_->m_iMinPort),
+            std::to_string(handler_->m_iMaxPort)};
+    };
     EXPECT_EQ(Read(TaskBlock(1, 2) + MachineBlock({"PC01 2 C:\\App\\"}, {"1"}, keys)), 2);
-    EXPECT_EQ(handler_->m_sSharedDriveName, "My Share ");
-    EXPECT_EQ(handler_->m_sMapDrive, "Z:");
-    EXPECT_EQ(handler_->m_sLocalHostName, "PC01");
-    EXPECT_EQ(handler_->m_sParallelWorkingFolderName, "D:\\Work");
-    EXPECT_EQ(handler_->m_sSharedTarvik3DName, "App");
-    EXPECT_EQ(handler_->m_iMinPort, 20000);
-    EXPECT_EQ(handler_->m_iMaxPort, 11000);
+    EXPECT_EQ(values(),
+              (std::vector<std::string>{"My Share ", "Z:", "PC01", "D:\\Work", "App", "20000", "11000"}));
 
     // A value of spaces keeps them; a word or integer without text leaves the field; the text after
     // the last "=" is the value.
     const std::string odd = "ValueShareFolderName=   \nValueMap=  \nValueMinPort=\nValueLocalHost=a=b\n";
     EXPECT_EQ(Read(TaskBlock(1, 2) + MachineBlock({"PC01 2 C:\\App\\"}, {"1"}, odd)), 2);
-    EXPECT_EQ(handler_->m_sSharedDriveName, "   ");
-    EXPECT_EQ(handler_->m_sMapDrive, "");
-    EXPECT_EQ(handler_->m_iMinPort, 10000);
-    EXPECT_EQ(handler_->m_sLocalHostName, "b");
+    EXPECT_EQ(values(), (std::vector<std::string>{"   ", "", "b", "", "", "10000", "11000"}));
 
     EXPECT_EQ(Read(TaskBlock(0, 4, "ValueConsoleRedirection=1\n")), 1);
     EXPECT_TRUE(handler_->m_bConsoleRedirection);
@@ -251,11 +179,10 @@ TEST_F(TaskManagerReader, KeyValuesFollowTheirKindsWhateverTheLineEnds) {
     EXPECT_EQ(handler_->m_iConsoleRedirection, 2);
 
     // Windows line ends read like line feeds.
+    const std::string lf =
+        TaskBlock(1, 2) + MachineBlock({"PC01 2 C:\\App\\"}, {"0.5"}, "ValueLocalHost=PC01\n");
     std::string crlf;
-    for (char c : TaskBlock(1, 2) + MachineBlock({"PC01 2 C:\\App\\"}, {"0.5"}, "ValueLocalHost=PC01\n")) {
-        if (c == '\n') crlf += '\r';
-        crlf += c;
-    }
+    for (char c : lf) crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
     EXPECT_EQ(Read(crlf), 2);
     EXPECT_EQ(handler_->m_vMachines[1], "PC01 2 C:\\App\\");
     EXPECT_EQ(handler_->m_sLocalHostName, "PC01");
