@@ -11,14 +11,13 @@
 namespace {
 
 // The fixed buffers as exact heap blocks, so that AddressSanitizer reports any write past their end.
-struct WideBuffer {
-    std::unique_ptr<wchar_t[]> block{new wchar_t[32768]()};
-    wchar_t (&get())[32768] { return *reinterpret_cast<wchar_t(*)[32768]>(block.get()); }
+template <typename Char>
+struct Buffer {
+    std::unique_ptr<Char[]> block{new Char[32768]()};
+    Char (&get())[32768] { return *reinterpret_cast<Char(*)[32768]>(block.get()); }
 };
-struct NarrowBuffer {
-    std::unique_ptr<char[]> block{new char[32768]()};
-    char (&get())[32768] { return *reinterpret_cast<char(*)[32768]>(block.get()); }
-};
+using WideBuffer = Buffer<wchar_t>;
+using NarrowBuffer = Buffer<char>;
 
 TEST(ZEPUnicodeTool, ConvertsWholeTextsAndNullOnesToEmptyTerminatedResults) {
     CZEPUnicodeTool tool;
