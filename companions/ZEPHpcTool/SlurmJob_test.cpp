@@ -138,11 +138,7 @@ TEST(SlurmJob, RequestsThatSlurmCannotTakeAreRefusedAndJobIdsAreReadStrictly) {
 }
 
 TEST(SlurmJob, ReadsJobRecordsWithBlanksInsideValues) {
-    const std::string line =
-        "JobId=12 JobName=Tarvik3D HPC Job - solver.exe UserId=root(0) GroupId=root(0) MCS_label=N/A "
-        "Priority=1 JobState=COMPLETED Reason=None Dependency=(null) ExitCode=0:0 "
-        "SubmitTime=2026-12-06T09:40:01 StartTime=2026-12-06T09:40:03 EndTime=2026-12-06T09:40:05 "
-        "NodeList=vm BatchHost=vm NumNodes=1 ReqB:S:C:T=0:0:*:* WorkDir=/data/my project/run\n";
+    const std::string line = zep::testing::ReadFile(zep::testing::DataPath("companions/scontrol_job.txt"));
     std::map<std::string, std::string> fields = ParseSlurmFields(line);
     EXPECT_EQ(fields["JobName"], "Tarvik3D HPC Job - solver.exe");
     EXPECT_EQ(fields["WorkDir"], "/data/my project/run");
@@ -175,10 +171,7 @@ TEST(SlurmJob, ReadsJobRecordsWithBlanksInsideValues) {
 }
 
 TEST(SlurmJob, FinishedJobsAreFoundInTheCompletionFile) {
-    const std::string file =
-        "JobId=1 UserId=root(0) GroupId=root(0) Name=first JobState=COMPLETED Partition=debug "
-        "StartTime=2026-12-06T09:00:00 EndTime=2026-12-06T09:00:02 NodeList=vm ExitCode=0:0\n"
-        "JobId=11 UserId=root(0) GroupId=root(0) Name=eleventh JobState=FAILED NodeList=vm ExitCode=7:0\n";
+    const std::string file = zep::testing::ReadFile(zep::testing::DataPath("companions/jobcomp.txt"));
     EXPECT_EQ(FindCompletedJob(file, 2), "");
     std::string line = FindCompletedJob(file, 11);
     CZEPHPCJobInfoMessage info;
