@@ -36,9 +36,7 @@ TEST_F(LaunchDispatch, SingleMachineArgumentsQuoteTheSolverAndFollowTheConfigura
     Execute();
     EXPECT_EQ(handler_->m_sPPPName,
               " -localonly -np 4 \"" + install_ + "\\Bin\\solver.exe\" " + std::string(kCommandLine));
-    const auto spawns = CallsOf("CZEPNetSession::SpawnMPIProcess");
-    ASSERT_EQ(spawns.size(), 1u);
-    EXPECT_EQ(spawns[0].args,
+    EXPECT_EQ(OnlyCall("CZEPNetSession::SpawnMPIProcess"),
               (std::vector<std::string>{install_ + "Bin\\IntelMPI\\impiexec.exe", handler_->m_sPPPName, "0",
                                         run_.runPath(), "1", "0"}));
 }
@@ -50,9 +48,7 @@ TEST_F(LaunchDispatch, SeveralMachinesUseTheLauncherFileAndCountTheMachines) {
     Execute();
     EXPECT_EQ(handler_->m_sPPPName, "-configfile \"" + run_.RunFile(".pwf") + "\"");
     EXPECT_EQ(handler_->m_nRemoteHost, 2);
-    const auto spawns = CallsOf("CZEPNetSession::SpawnMPIProcess");
-    ASSERT_EQ(spawns.size(), 1u);
-    EXPECT_EQ(spawns[0].args,
+    EXPECT_EQ(OnlyCall("CZEPNetSession::SpawnMPIProcess"),
               (std::vector<std::string>{install_ + "Bin\\IntelMPI\\impiexec.exe", handler_->m_sPPPName, "2",
                                         run_.runPath(), "0", "1"}));
     // Rebuilt from the fields, not from the previous string.
@@ -138,14 +134,11 @@ class HpcJob : public zep::testing::LaunchTest {
   protected:
     // The arguments of the one HPC_CreateJob call: user, password, name, mode, node count, names,
     // counts, solver, arguments, folder, stdout file, stderr file, scheduler.
-    std::vector<std::string> JobArguments() {
-        const auto calls = CallsOf("CZEPHpcTool::HPC_CreateJob");
-        EXPECT_EQ(calls.size(), 1u);
-        return calls.empty() ? std::vector<std::string>() : calls[0].args;
-    }
-    std::vector<std::string> Nodes() {
+    static std::vector<std::string> JobArguments() { return OnlyCall("CZEPHpcTool::HPC_CreateJob", 13); }
+    // The node count, names and task counts.
+    static std::vector<std::string> Nodes() {
         const auto args = JobArguments();
-        return args.size() == 13 ? std::vector<std::string>(args.begin() + 4, args.begin() + 7) : args;
+        return std::vector<std::string>(args.begin() + 4, args.begin() + 7);
     }
     std::string Folder(const std::string& workingFolder) { return kHpcKeys + workingFolder + "\n"; }
 };
@@ -170,7 +163,6 @@ TEST_F(HpcJob, ConsecutiveTasksOfOneHostFormANode) {
     SetUpRun(TaskBlock(13, 5) + MachineBlock({"A 2 C:\\App\\", "B 3 C:\\App\\"}, {"1", "1"}, Folder("")));
     Execute();
     const auto args = JobArguments();
-    ASSERT_EQ(args.size(), 13u);
     EXPECT_EQ(args[3], "1");
     EXPECT_EQ(Nodes(), (std::vector<std::string>{"2", "A,B", "2,3"}));
     EXPECT_EQ(args[7], "\\\\HEAD\\App\\Bin\\solver.exe");
@@ -201,7 +193,6 @@ TEST_F(HpcJob, OutputFolderMovesToTheShareOrToTheSystemTemporaryFolder) {
         Execute();
         EXPECT_EQ(handler_->m_sHPCOutputFolder, c.output);
         const auto args = JobArguments();
-        ASSERT_EQ(args.size(), 13u);
         EXPECT_EQ(args[10], c.output + "\\zephpc_stdout.txt");
         EXPECT_EQ(args[11], c.output + "\\zephpc_stderr.txt");
     }
@@ -216,9 +207,7 @@ TEST_F(HpcJob, MissingAccountAndFailingSubmissionAreReported) {
     EXPECT_EQ(out.Stop(),
               "Get password information from acc.ini failed.\nCZEPHpcTool::HPC_CreateJob() failed. (-17)\n");
     const auto args = JobArguments();
-    ASSERT_EQ(args.size(), 13u);
-    EXPECT_EQ(args[0], "");
-    EXPECT_EQ(args[1], "");
+    EXPECT_EQ(args[0] + args[1], "") << "no user and no password";
     EXPECT_EQ(handler_->m_lJobID, -1);
     StdoutCapture wait;
     handler_->WaitHPCJob();
