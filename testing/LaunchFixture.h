@@ -73,6 +73,13 @@ class LaunchTest : public ::testing::Test {
         return log;
     }
 
+    // The arguments of the one call of the operation `name`; `count` empty ones (and a failure) when
+    // there is not exactly one.
+    static std::vector<std::string> OnlyCall(const std::string& name, size_t count = 0) {
+        const auto calls = zep::fakes::CallsOf(name);
+        EXPECT_EQ(calls.size(), 1u) << name;
+        return calls.size() == 1 ? calls[0].args : std::vector<std::string>(count);
+    }
     // The golden file launch/<name> of the test data, with "{install}", "{run}", "{linrun}" and
     // "{linproject}" standing for the installation folder, the run folder, and the run and project
     // folders on the Linux node.

@@ -17,17 +17,16 @@ class Reader {
     ShellCommand Read() {
         while (pos_ < text_.size()) {
             const char c = text_[pos_];
-            if (c == ' ' || c == '\t') {
+            if (c == ' ' || c == '\t' || c == '#' || std::strchr(";&|<>()\n", c) != nullptr) {
+                if (c == '#' && inWord_) {
+                    if (!Word()) return result_;
+                    continue;
+                }
                 EndWord();
-                ++pos_;
-            } else if (c == '#' && !inWord_) {
-                result_.tokens.push_back({true, "#"});
-                pos_ = text_.size();
-            } else if (std::strchr(";&|<>()\n", c) != nullptr) {
-                EndWord();
-                Operator();
-            } else {
-                if (!Word()) return result_;
+                if (c != ' ' && c != '\t') result_.tokens.push_back({true, std::string(1, c)});
+                pos_ = c == '#' ? text_.size() : pos_ + 1;
+            } else if (!Word()) {
+                return result_;
             }
         }
         EndWord();
@@ -42,42 +41,28 @@ class Reader {
         word_.clear();
     }
 
-    void Operator() {
-        static const char* const kTwo[] = {"&&", "||", ">>", "<<", ";;", ">&", "<&", "&>", ">|"};
-        for (const char* two : kTwo) {
-            if (text_.compare(pos_, 2, two) == 0) {
-                result_.tokens.push_back({true, two});
-                pos_ += 2;
-                return;
-            }
-        }
-        result_.tokens.push_back({true, std::string(1, text_[pos_++])});
+    // Appends the next `length` characters as written, recording them as an expansion.
+    void Expansion(size_t length) {
+        result_.expansions.push_back(text_.substr(pos_, length));
+        word_ += text_.substr(pos_, length);
+        pos_ += length;
     }
 
-    // A "$" at pos_: records an expansion when one follows and appends what was written.
+    // A "$" at pos_: an expansion when a name, "(", "{" or a special parameter follows.
     void Dollar() {
         const char next = pos_ + 1 < text_.size() ? text_[pos_ + 1] : '\0';
-        if (next == '(' || next == '{') {
-            result_.expansions.push_back(std::string("$") + next);
-            word_ += text_.substr(pos_, 2);
-            pos_ += 2;
-        } else if (IsNameStart(next)) {
-            size_t end = pos_ + 1;
+        size_t end = pos_ + 1;
+        if (IsNameStart(next)) {
             while (end < text_.size() && IsNameChar(text_[end])) ++end;
-            result_.expansions.push_back(text_.substr(pos_, end - pos_));
-            word_ += text_.substr(pos_, end - pos_);
-            pos_ = end;
-        } else if (next != '\0' && std::strchr("!?#@*$-0123456789", next) != nullptr) {
-            result_.expansions.push_back(text_.substr(pos_, 2));
-            word_ += text_.substr(pos_, 2);
-            pos_ += 2;
+            Expansion(end - pos_);
+        } else if (next != '\0' && std::strchr("({!?#@*$-0123456789", next) != nullptr) {
+            Expansion(2);
         } else {
-            word_ += '$';
-            ++pos_;
+            word_ += text_[pos_++];
         }
     }
 
-    // Reads word characters up to the next blank or operator; false on an unclosed quote.
+    // Reads one piece of a word; false on an unclosed quote or a backslash at the very end.
     bool Word() {
         const bool start = !inWord_;
         inWord_ = true;
@@ -92,13 +77,12 @@ class Reader {
             word_ += text_.substr(pos_ + 1, close - pos_ - 1);
             pos_ = close + 1;
         } else if (c == '"') {
-            ++pos_;
-            for (;;) {
+            for (++pos_;;) {
                 if (pos_ >= text_.size()) return false;
                 const char q = text_[pos_];
                 if (q == '"') {
                     ++pos_;
-                    break;
+                    return true;
                 }
                 if (q == '\\' && pos_ + 1 < text_.size() &&
                     std::strchr("$`\"\\\n", text_[pos_ + 1]) != nullptr) {
@@ -107,22 +91,17 @@ class Reader {
                 } else if (q == '$') {
                     Dollar();
                 } else if (q == '`') {
-                    result_.expansions.push_back("`");
-                    word_ += q;
-                    ++pos_;
+                    Expansion(1);
                 } else {
-                    word_ += q;
-                    ++pos_;
+                    word_ += text_[pos_++];
                 }
             }
         } else if (c == '$') {
             Dollar();
+        } else if (std::strchr("`*?[{", c) != nullptr || (c == '~' && start)) {
+            Expansion(1);
         } else {
-            if (c == '`') result_.expansions.push_back("`");
-            if (c == '*' || c == '?' || c == '[' || c == '{') result_.expansions.push_back(std::string(1, c));
-            if (c == '~' && start) result_.expansions.push_back("~");
-            word_ += c;
-            ++pos_;
+            word_ += text_[pos_++];
         }
         return true;
     }

@@ -11,7 +11,7 @@ namespace zep {
 namespace testing {
 
 struct ShellToken {
-    bool op = false;   // an operator (";", "&", "|", "&&", ">", "(", a line end as "\n", ...)
+    bool op = false;   // an operator character (";", "&", "|", ">", "(", "#", a line end as "\n", ...)
     std::string text;  // the operator, or the word after quote removal (expansions kept as written)
 
     bool operator==(const ShellToken& other) const { return op == other.op && text == other.text; }

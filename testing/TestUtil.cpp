@@ -90,16 +90,9 @@ std::vector<std::string> FilesStartingWith(const std::string& folder, const std:
 std::string DataPath(const std::string& name) { return std::string(ZEP3D_TEST_DATA_DIR) + "/" + name; }
 
 std::string AsTextFile(const std::string& text) {
-    std::string end = TextLineEnd();
-    if (end == "\n") return text;
+    const std::string end = TextLineEnd();
     std::string out;
-    for (char c : text) {
-        if (c == '\n') {
-            out += end;
-        } else {
-            out += c;
-        }
-    }
+    for (char c : text) out += c == '\n' ? end : std::string(1, c);
     return out;
 }
 

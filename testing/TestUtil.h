@@ -59,7 +59,6 @@ class DebugOutputCapture {
     DebugOutputCapture& operator=(const DebugOutputCapture&) = delete;
 
     std::vector<std::string> Messages() const { return messages_; }
-    void Clear() { messages_.clear(); }
 
   private:
     std::vector<std::string> messages_;

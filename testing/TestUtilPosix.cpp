@@ -60,7 +60,6 @@ std::string RunInFaultChild(const FaultChild& fault, const std::function<std::st
     }
     if (pid == 0) {
         close(pipeFds[0]);
-        std::string text;
         bool ready = true;
         if (fault.unprivileged && geteuid() == 0) {
             // The user and group "nobody"; supplementary groups go first, while that is still allowed.
@@ -73,26 +72,19 @@ std::string RunInFaultChild(const FaultChild& fault, const std::function<std::st
             limit.rlim_max = static_cast<rlim_t>(fault.fileSizeLimit);
             ready = setrlimit(RLIMIT_FSIZE, &limit) == 0;
         }
-        text = ready ? body() : "child: the fault could not be set up";
-        size_t done = 0;
-        while (done < text.size()) {
-            const ssize_t n = write(pipeFds[1], text.data() + done, text.size() - done);
-            if (n <= 0) break;
-            done += static_cast<size_t>(n);
-        }
+        const std::string text = ready ? body() : "child: the fault could not be set up";
+        FILE* out = fdopen(pipeFds[1], "w");
+        if (out != nullptr) std::fwrite(text.data(), 1, text.size(), out);
+        if (out != nullptr) std::fclose(out);
         // No exit handlers: they belong to the parent (the test framework, the leak check).
         _exit(0);
     }
     close(pipeFds[1]);
     std::string text;
     char buffer[4096];
-    for (;;) {
-        const ssize_t n = read(pipeFds[0], buffer, sizeof(buffer));
-        if (n > 0) {
-            text.append(buffer, static_cast<size_t>(n));
-        } else if (n == 0 || errno != EINTR) {
-            break;
-        }
+    ssize_t n;
+    while ((n = read(pipeFds[0], buffer, sizeof(buffer))) > 0 || (n < 0 && errno == EINTR)) {
+        if (n > 0) text.append(buffer, static_cast<size_t>(n));
     }
     close(pipeFds[0]);
     int status = 0;

@@ -1,12 +1,15 @@
 // Tests of the cluster job companion's Slurm parts: the submission built from the library's request,
-// and the job records read back into the summaries.
+// the job records read back into the summaries, and the head node's names and command lines.
 #include "SlurmJob.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 
 #include "CompanionText.h"
+#include "SlurmOverSsh.h"
+#include "TestUtil.h"
 
 namespace zep {
 namespace companions {
@@ -111,41 +114,31 @@ TEST(SlurmJob, SeveralNodesKeepTheTasksOfEachNode) {
     }
 }
 
-TEST(SlurmJob, RequestsThatSlurmCannotTakeAreRefused) {
-    Submission submission;
-    std::string error;
-    JobRequest request = OneNodeRequest();
-    request.taskCounts = {0};
-    EXPECT_FALSE(BuildSubmission(request, "vm", &submission, &error));
-    EXPECT_EQ(error, "the job has no tasks");
+TEST(SlurmJob, RequestsThatSlurmCannotTakeAreRefusedAndJobIdsAreReadStrictly) {
+    const struct {
+        void (*change)(JobRequest&);
+        const char* error;  // empty: any text
+    } refused[] = {{[](JobRequest& r) { r.taskCounts = {0}; }, "the job has no tasks"},
+                   {[](JobRequest& r) { r.nodeNames = {"node,evil"}; }, ""},
+                   {[](JobRequest& r) { r.nodeNames = {"node one"}; }, ""},
+                   {[](JobRequest& r) { r.exePath.clear(); }, "the job has no program"}};
+    for (const auto& c : refused) {
+        JobRequest request = OneNodeRequest();
+        c.change(request);
+        Submission submission;
+        std::string error;
+        EXPECT_FALSE(BuildSubmission(request, "vm", &submission, &error)) << c.error;
+        EXPECT_EQ(error, *c.error != '\0' ? c.error : error);
+    }
 
-    request = OneNodeRequest();
-    request.nodeNames = {"node,evil"};
-    EXPECT_FALSE(BuildSubmission(request, "vm", &submission, &error));
-    request.nodeNames = {"node one"};
-    EXPECT_FALSE(BuildSubmission(request, "vm", &submission, &error));
-
-    request = OneNodeRequest();
-    request.exePath.clear();
-    EXPECT_FALSE(BuildSubmission(request, "vm", &submission, &error));
-    EXPECT_EQ(error, "the job has no program");
-}
-
-TEST(SlurmJob, ReadsSubmittedJobIds) {
-    EXPECT_EQ(ParseSubmittedJobId("42\n"), 42);
-    EXPECT_EQ(ParseSubmittedJobId("7;zeptest\n"), 7);
-    EXPECT_EQ(ParseSubmittedJobId(""), -1);
-    EXPECT_EQ(ParseSubmittedJobId("Submitted batch job 5"), -1);
-    EXPECT_EQ(ParseSubmittedJobId("12x"), -1);
-    EXPECT_EQ(ParseSubmittedJobId("99999999999999999999"), -1);
+    const std::pair<const char*, long> ids[] = {{"42\n", 42}, {"7;zeptest\n", 7},
+                                                {"", -1},     {"Submitted batch job 5", -1},
+                                                {"12x", -1},  {"99999999999999999999", -1}};
+    for (const auto& id : ids) EXPECT_EQ(ParseSubmittedJobId(id.first), id.second) << id.first;
 }
 
 TEST(SlurmJob, ReadsJobRecordsWithBlanksInsideValues) {
-    const std::string line =
-        "JobId=12 JobName=Tarvik3D HPC Job - solver.exe UserId=root(0) GroupId=root(0) MCS_label=N/A "
-        "Priority=1 JobState=COMPLETED Reason=None Dependency=(null) ExitCode=0:0 "
-        "SubmitTime=2026-12-06T09:40:01 StartTime=2026-12-06T09:40:03 EndTime=2026-12-06T09:40:05 "
-        "NodeList=vm BatchHost=vm NumNodes=1 ReqB:S:C:T=0:0:*:* WorkDir=/data/my project/run\n";
+    const std::string line = zep::testing::ReadFile(zep::testing::DataPath("companions/scontrol_job.txt"));
     std::map<std::string, std::string> fields = ParseSlurmFields(line);
     EXPECT_EQ(fields["JobName"], "Tarvik3D HPC Job - solver.exe");
     EXPECT_EQ(fields["WorkDir"], "/data/my project/run");
@@ -178,10 +171,7 @@ TEST(SlurmJob, ReadsJobRecordsWithBlanksInsideValues) {
 }
 
 TEST(SlurmJob, FinishedJobsAreFoundInTheCompletionFile) {
-    const std::string file =
-        "JobId=1 UserId=root(0) GroupId=root(0) Name=first JobState=COMPLETED Partition=debug "
-        "StartTime=2026-12-06T09:00:00 EndTime=2026-12-06T09:00:02 NodeList=vm ExitCode=0:0\n"
-        "JobId=11 UserId=root(0) GroupId=root(0) Name=eleventh JobState=FAILED NodeList=vm ExitCode=7:0\n";
+    const std::string file = zep::testing::ReadFile(zep::testing::DataPath("companions/jobcomp.txt"));
     EXPECT_EQ(FindCompletedJob(file, 2), "");
     std::string line = FindCompletedJob(file, 11);
     CZEPHPCJobInfoMessage info;
@@ -216,18 +206,76 @@ TEST(SlurmJob, FinishedJobsAreFoundInTheCompletionFile) {
 }
 
 TEST(SlurmJob, StatesMapToTheCompanionsStates) {
-    EXPECT_EQ(StateFromSlurm("PENDING"), ZEP_JOB_QUEUED);
-    EXPECT_EQ(StateFromSlurm("RUNNING"), ZEP_JOB_RUNNING);
-    EXPECT_EQ(StateFromSlurm("COMPLETING"), ZEP_JOB_RUNNING);  // output may still be written
-    EXPECT_EQ(StateFromSlurm("COMPLETED"), ZEP_JOB_FINISHED);
-    EXPECT_EQ(StateFromSlurm("CANCELLED by 0"), ZEP_JOB_CANCELED);
-    EXPECT_EQ(StateFromSlurm("TIMEOUT"), ZEP_JOB_FAILED);
-    EXPECT_EQ(StateFromSlurm("NODE_FAIL"), ZEP_JOB_FAILED);
-    EXPECT_EQ(StateFromSlurm(""), ZEP_JOB_UNKNOWN);
-    EXPECT_TRUE(IsFinalState(ZEP_JOB_FINISHED) && IsFinalState(ZEP_JOB_CANCELED) &&
-                IsFinalState(ZEP_JOB_FAILED));
-    EXPECT_FALSE(IsFinalState(ZEP_JOB_RUNNING) || IsFinalState(ZEP_JOB_UNKNOWN) ||
-                 IsFinalState(ZEP_JOB_QUEUED));
+    const std::pair<const char*, ZEPJobState> states[] = {
+        {"PENDING", ZEP_JOB_QUEUED},
+        {"RUNNING", ZEP_JOB_RUNNING},
+        {"COMPLETING", ZEP_JOB_RUNNING},  // output may still be written
+        {"COMPLETED", ZEP_JOB_FINISHED},
+        {"CANCELLED by 0", ZEP_JOB_CANCELED},
+        {"TIMEOUT", ZEP_JOB_FAILED},
+        {"NODE_FAIL", ZEP_JOB_FAILED},
+        {"", ZEP_JOB_UNKNOWN}};
+    for (const auto& state : states) {
+        EXPECT_EQ(StateFromSlurm(state.first), state.second) << state.first;
+        const bool final = state.second == ZEP_JOB_FINISHED || state.second == ZEP_JOB_CANCELED ||
+                           state.second == ZEP_JOB_FAILED;
+        EXPECT_EQ(IsFinalState(state.second), final) << state.first;
+    }
+}
+
+TEST(SlurmOverSsh, HeadNodesAreHostsWithAnOptionalPort) {
+    struct Case {
+        std::string text;
+        bool ok;
+        std::string host;
+        int port;
+    } cases[] = {
+        {"head", true, "head", 22},
+        {"head.cluster.example:2222", true, "head.cluster.example", 2222},
+        {"127.0.0.1:65535", true, "127.0.0.1", 65535},
+        {"[::1]:2200", true, "::1", 2200},
+        {"[::1]", true, "::1", 22},
+        {"::1", true, "::1", 22},  // an address with several colons has no port
+        {"", false, "", 0},
+        {"head:", false, "", 0},
+        {"head:0", false, "", 0},
+        {"head:65536", false, "", 0},
+        {"head:22x", false, "", 0},
+        {"[::1]2200", false, "", 0},
+        {"two words", false, "", 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        HeadNode node;
+        ASSERT_EQ(ParseHeadNode(c.text, &node), c.ok);
+        if (!c.ok) continue;
+        EXPECT_EQ(node.host, c.host);
+        EXPECT_EQ(node.port, c.port);
+    }
+}
+
+TEST(SlurmOverSsh, RemoteCommandsGiveEveryWordAndTheScriptUnchanged) {
+    // The commands are for the head node's POSIX shell; a Windows build has none to run them with.
+    if (zep::testing::TextLineEnd() != "\n") GTEST_SKIP() << "the stand-in sbatch needs a POSIX shell";
+    zep::testing::ScopedTempDir dir;
+    // A stand-in sbatch: its arguments one per line, then its standard input.
+    const std::string bin = dir.path();
+    zep::testing::WriteFile(bin + "/sbatch",
+                            "#!/bin/sh\nfor a in \"$@\"; do printf '[%s]\\n' \"$a\"; done\necho ---\ncat\n");
+    ASSERT_EQ(std::system(("chmod 755 '" + bin + "/sbatch'").c_str()), 0);
+
+    const std::vector<std::string> options = {"--job-name=Tarvik3D HPC Job - it's $HOME `id` \"x\"",
+                                              "--chdir=/data/R&D; rm -rf /", "--output=/d/100%%"};
+    const std::string script = "#!/bin/sh\nexec srun '/opt/a b' 'it'\\''s'\n";
+    const std::string command = RemoteSubmitCommand(options, script);
+    const std::string out = dir.File("out");
+    ASSERT_EQ(std::system(("PATH='" + bin + "':$PATH; export PATH; " + command + " > '" + out + "'").c_str()),
+              0)
+        << command;
+    EXPECT_EQ(zep::testing::ReadFile(out),
+              "[" + options[0] + "]\n[" + options[1] + "]\n[" + options[2] + "]\n---\n" + script);
+
+    EXPECT_EQ(ShellCommandLine({"scontrol", "show", "job", "-o", "42"}), "'scontrol' 'show' 'job' '-o' '42'");
 }
 
 }  // namespace

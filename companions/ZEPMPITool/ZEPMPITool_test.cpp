@@ -14,7 +14,7 @@ using zep::companions::MapLibraryPath;
 using zep::companions::SplitWindowsCommandLine;
 using zep::companions::Utf8ToWide;
 
-TEST(ZEPMPITool, ConfigurationGivesTheRunFolderAsTheLaunchersWorkingFolder) {
+TEST(ZEPMPITool, ConfigurationGivesTheRunFolderAsTheLaunchersWorkingFolderAndAccountsNeedNoPreparation) {
     CZEPMPITool tool;
     EXPECT_EQ(std::wstring(tool.GetIntelMPIConfigurationStringForMpiexec(L"/data/run1")),
               L"-wdir /data/run1 ");
@@ -39,10 +39,7 @@ TEST(ZEPMPITool, ConfigurationGivesTheRunFolderAsTheLaunchersWorkingFolder) {
     // No folder, no option; never a null text.
     ASSERT_NE(tool.GetIntelMPIConfigurationStringForMpiexec(nullptr), nullptr);
     EXPECT_EQ(std::wstring(tool.GetIntelMPIConfigurationStringForMpiexec(L"")), L"");
-}
 
-TEST(ZEPMPITool, AccountPreparationSucceedsAtTheFirstCall) {
-    CZEPMPITool tool;
     EXPECT_EQ(tool.ConvertAcc2RegistryForIntelMPI(L"C:\\Tarvik3D\\", false), 0);
     EXPECT_EQ(tool.ConvertAcc2RegistryForIntelMPI(nullptr, false), 0);
 }

@@ -17,29 +17,24 @@ using zep::testing::FileExists;
 using zep::testing::WriteFile;
 
 // A listening socket on 127.0.0.1 that takes connections into its backlog but never says a word.
-class SilentListener {
-  public:
+struct SilentListener {
+    int fd = socket(AF_INET, SOCK_STREAM, 0);
+    int port = 0;
     SilentListener() {
-        fd_ = socket(AF_INET, SOCK_STREAM, 0);
         sockaddr_in address{};
         address.sin_family = AF_INET;
         address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        bind(fd_, reinterpret_cast<sockaddr*>(&address), sizeof(address));
-        listen(fd_, 4);
         socklen_t size = sizeof(address);
-        getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &size);
-        port_ = ntohs(address.sin_port);
+        bind(fd, reinterpret_cast<sockaddr*>(&address), size);
+        listen(fd, 4);
+        getsockname(fd, reinterpret_cast<sockaddr*>(&address), &size);
+        port = ntohs(address.sin_port);
     }
     ~SilentListener() { Close(); }
     void Close() {
-        if (fd_ >= 0) close(fd_);
-        fd_ = -1;
+        if (fd >= 0) close(fd);
+        fd = -1;
     }
-    int port() const { return port_; }
-
-  private:
-    int fd_ = -1;
-    int port_ = 0;
 };
 
 class ZEPSSH2ToolPosix : public ::testing::Test {
@@ -66,7 +61,7 @@ class ZEPSSH2ToolPosix : public ::testing::Test {
 TEST_F(ZEPSSH2ToolPosix, AClosedPortFailsToConnectGivesEmptyOutputsAndLeavesNoProcessIdFile) {
     SilentListener listener;
     listener.Close();  // nothing listens there any more
-    CZEPSSH2Tool::SSH2_SetPort(listener.port());
+    CZEPSSH2Tool::SSH2_SetPort(listener.port);
     EXPECT_EQ(tool_.SSH2_CheckConnection(L"127.0.0.1", L"user", L"password"), -2);
     EXPECT_EQ(tool_.SSH2_CheckConnection(L"no-such-host.invalid", L"user", L"password"), -2);
 
@@ -89,7 +84,7 @@ TEST_F(ZEPSSH2ToolPosix, AClosedPortFailsToConnectGivesEmptyOutputsAndLeavesNoPr
 
 TEST_F(ZEPSSH2ToolPosix, AServerThatNeverAnswersTimesOutInsteadOfHanging) {
     SilentListener listener;
-    CZEPSSH2Tool::SSH2_SetPort(listener.port());
+    CZEPSSH2Tool::SSH2_SetPort(listener.port);
     CZEPSSH2Tool::SSH2_SetTimeout(500);
     auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(tool_.SSH2_CheckConnection(L"127.0.0.1", L"user", L"password"), -3);

@@ -11,16 +11,15 @@
 namespace {
 
 // The fixed buffers as exact heap blocks, so that AddressSanitizer reports any write past their end.
-struct WideBuffer {
-    std::unique_ptr<wchar_t[]> block{new wchar_t[32768]()};
-    wchar_t (&get())[32768] { return *reinterpret_cast<wchar_t(*)[32768]>(block.get()); }
+template <typename Char>
+struct Buffer {
+    std::unique_ptr<Char[]> block{new Char[32768]()};
+    Char (&get())[32768] { return *reinterpret_cast<Char(*)[32768]>(block.get()); }
 };
-struct NarrowBuffer {
-    std::unique_ptr<char[]> block{new char[32768]()};
-    char (&get())[32768] { return *reinterpret_cast<char(*)[32768]>(block.get()); }
-};
+using WideBuffer = Buffer<wchar_t>;
+using NarrowBuffer = Buffer<char>;
 
-TEST(ZEPUnicodeTool, ConvertsWholeTextsAndNullOnesToEmptyTerminatedResults) {
+TEST(ZEPUnicodeTool, ConvertsWholeAndNullTextsAndCutsLongOnesAtACharacterBoundary) {
     CZEPUnicodeTool tool;
     WideBuffer wide;
     tool.AnsiToUtf16("mpiexec -n 4 \"C:\\Run\\solver.exe\"", wide.get());
@@ -43,20 +42,15 @@ TEST(ZEPUnicodeTool, ConvertsWholeTextsAndNullOnesToEmptyTerminatedResults) {
         EXPECT_STREQ(owned, in == text.c_str() ? "caf\xC3\xA9 \xE2\x82\xAC" : "");
         delete[] owned;
     }
-}
 
-TEST(ZEPUnicodeTool, LongTextsAreCutAtACharacterBoundaryInsideTheBuffers) {
-    CZEPUnicodeTool tool;
     // 40000 plain characters: 32767 are kept and terminated.
     std::string ansi(40000, 'a');
-    WideBuffer wide;
     EXPECT_EQ(tool.AnsiToUtf16(ansi.c_str(), wide.get()), 32767);
     EXPECT_EQ(wide.get()[32767], 0);
     EXPECT_EQ(wide.get()[32766], L'a');
 
     // 20000 two-byte characters do not fit 32767 bytes: 16383 whole characters are kept.
     std::wstring accents(20000, static_cast<wchar_t>(0xE9));
-    NarrowBuffer narrow;
     EXPECT_EQ(tool.Utf16ToUtf8(accents.c_str(), narrow.get()), 32766);
     EXPECT_EQ(narrow.get()[32766], 0);
     EXPECT_EQ(static_cast<unsigned char>(narrow.get()[32765]), 0xA9);

@@ -12,7 +12,7 @@ namespace {
 
 const std::string kReplacement = "\xEF\xBF\xBD";
 
-TEST(CompanionText, Utf8RoundTripsCharactersOfEveryLength) {
+TEST(CompanionText, Utf8RoundTripsEveryCharacterLengthAndMalformedInputBecomesReplacementCharacters) {
     // A, e-acute, the euro sign, and U+1F600 (a pair of surrogates where wchar_t has two bytes).
     const std::string utf8 = "A\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80";
     const std::wstring wide = Utf8ToWide(utf8);
@@ -27,9 +27,7 @@ TEST(CompanionText, Utf8RoundTripsCharactersOfEveryLength) {
     EXPECT_EQ(WideToUtf8(wide.c_str()), utf8);
     EXPECT_EQ(WideToUtf8(static_cast<const wchar_t*>(nullptr)), "");
     EXPECT_EQ(Utf8ToWide(nullptr, 5), L"");
-}
 
-TEST(CompanionText, MalformedInputBecomesReplacementCharacters) {
     // Each byte that does not begin a well-formed sequence stands for one U+FFFD.
     struct Case {
         std::string bytes;
@@ -85,7 +83,7 @@ TEST(CompanionText, CopiesAreCutAtACharacterBoundaryAndAlwaysTerminated) {
     EXPECT_EQ(std::wstring(four.get()), sizeof(wchar_t) == 2 ? L"ab" : wide.substr(0, 3));
 }
 
-TEST(CompanionText, SplitsCommandLinesByTheWindowsRules) {
+TEST(CompanionText, SplitsCommandLinesByTheWindowsRulesAndQuotedArgumentsSplitBackUnchanged) {
     struct Case {
         const char* line;
         std::vector<std::string> args;
@@ -105,9 +103,7 @@ TEST(CompanionText, SplitsCommandLinesByTheWindowsRules) {
     };
     for (const Case& c : cases) EXPECT_EQ(SplitWindowsCommandLine(c.line), c.args) << c.line;
     EXPECT_TRUE(SplitWindowsCommandLine(nullptr).empty());
-}
 
-TEST(CompanionText, QuotedArgumentsSplitBackUnchanged) {
     const std::vector<std::string> args = {
         "plain", "", "two words", "C:\\Run Folder\\", "say \"hi\"", "tail\\\\", "a\\\"b", "\t",
     };
