@@ -9,12 +9,12 @@
 
 #include "KnownAnswers.h"
 #include "filecrypt/ZEP3DCryptKit.h"
-#include "filecrypt/ZEP3DMessageDigestSHA.h"
 
 namespace ZEP3DFileCrypt {
 namespace {
 
 using zep::filecrypt::testing::Apply;
+using zep::filecrypt::testing::Digest;
 using zep::filecrypt::testing::NewMethod;
 using zep::filecrypt::testing::PseudoRandomBytes;
 using zep::filecrypt::testing::ToHex;
@@ -97,14 +97,8 @@ TEST(OpenSslOracle, Sha256AgreesOnRandomMessagesAndPieces) {
         unsigned char expected[32];
         unsigned int size = 0;
         ASSERT_EQ(EVP_Digest(message.data(), message.size(), expected, &size, EVP_sha256(), nullptr), 1);
-        CZEP3DMessageDigestSHA sha;
-        size_t piece = 1 + lengths() % 150;
-        for (size_t pos = 0; pos < length; pos += piece) {
-            sha.AddData(message.data() + pos, static_cast<int>(std::min(piece, length - pos)));
-        }
-        std::string ours(32, '\0');
-        sha.FinalDigest(&ours[0]);
-        ASSERT_EQ(ToHex(ours), ToHex(std::string(reinterpret_cast<char*>(expected), 32)))
+        ASSERT_EQ(ToHex(Digest(message, 1 + lengths() % 150)),
+                  ToHex(std::string(reinterpret_cast<char*>(expected), 32)))
             << "length " << length;
     }
 }

@@ -19,7 +19,11 @@ namespace ZEP3DFileCrypt {
 namespace {
 
 using zep::filecrypt::testing::Apply;
+using zep::filecrypt::testing::Digest;
 using zep::filecrypt::testing::Fingerprint;
+using zep::filecrypt::testing::kClassNames;
+using zep::filecrypt::testing::Kind;
+using zep::filecrypt::testing::kKinds;
 using zep::filecrypt::testing::KnownAnswer;
 using zep::filecrypt::testing::MakeMethod;
 using zep::filecrypt::testing::NewMethod;
@@ -27,33 +31,6 @@ using zep::filecrypt::testing::PseudoRandomBytes;
 using zep::filecrypt::testing::ReadKnownAnswers;
 using zep::filecrypt::testing::ToHex;
 using Strings = std::vector<std::string>;
-
-const char* const kClassNames[] = {"CZEP3DCryptRijndael", "CZEP3DCryptBlowFish", "CZEP3DCryptTEA"};
-
-struct Kind {
-    unsigned int method;
-    size_t keyBytes;
-    int blockSize;
-    const char* name;
-};
-
-const Kind kKinds[] = {
-    {0, 16, 16, "RIJNDAEL-16"}, {0, 32, 24, "RIJNDAEL-24"}, {0, 24, 32, "RIJNDAEL-32"},
-    {1, 56, 8, "BLOWFISH"},     {2, 16, 8, "TEA"},
-};
-
-// The digest of `message` fed in pieces of `piece` bytes (0: one piece), on `reused` or a new object.
-std::string Digest(const std::string& message, size_t piece, CZEP3DMessageDigestSHA* reused = nullptr) {
-    CZEP3DMessageDigestSHA fresh;
-    CZEP3DMessageDigestSHA& sha = reused != nullptr ? *reused : fresh;
-    if (piece == 0) piece = message.size();
-    for (size_t pos = 0; pos < message.size(); pos += piece) {
-        sha.AddData(message.data() + pos, static_cast<int>(std::min(piece, message.size() - pos)));
-    }
-    std::string out(32, '\0');
-    sha.FinalDigest(&out[0]);
-    return out;
-}
 
 // Key is the key data (and key length), In one block and Out its encipherment: checks the block
 // encipher (ECB), the decipher and Rijndael's single-block entry points (the chaining modes are checked
