@@ -15,7 +15,6 @@ namespace {
 
 namespace fs = std::filesystem;
 using ::testing::HasSubstr;
-using ::testing::StartsWith;
 using zep::testing::DataPath;
 using zep::testing::ReadFile;
 using zep::testing::ScopedTempDir;
@@ -163,26 +162,11 @@ TEST_F(Zep3dtool, TheDemoAndAMultiMachineRunStartMpiProcessesThatReadTheirPartit
 
 TEST_F(Zep3dtool, AccountSetWritesWhatTheLibraryReadsBackAndRefusesBadInput) { Transcript("account.txt"); }
 
-TEST_F(Zep3dtool, EncryptAndDecryptRoundTripWithEveryMethodAndRefuseWhatTheyCannotDo) {
+TEST_F(Zep3dtool, EncryptAndDecryptRoundTripWithEveryMethodShowProgressWhenAskedAndRefuseWhatTheyCannotDo) {
     Put("plain.bin", Bytes(1010));
     Put("small.bin", Bytes(100));
     Put("big.bin", Bytes(5000));
     Transcript("crypt.txt");
-}
-
-TEST_F(Zep3dtool, ProgressBarShowsThroughputOnStandardErrorWhenAsked) {
-    Put("big.bin", Bytes(3 << 20));
-    Result r = Shell("zep3dtool encrypt --progress --key 'sixteen letters!' big.bin big.enc");
-    ASSERT_EQ(r.code, 0) << r.err;
-    EXPECT_THAT(r.out, StartsWith("Encrypted big.bin (3145728 bytes)"));
-    // The last drawing of the line: complete, with the amounts and a throughput.
-    std::string last = r.err.substr(r.err.rfind('\r') + 1);
-    EXPECT_THAT(last, ::testing::MatchesRegex(
-                          "encrypt \\[#{30}\\] 100%  3\\.00 MiB of 3\\.00 MiB  [0-9.]+ [KMG]?i?B/s\n"));
-    // Not a terminal and not asked: nothing on standard error.
-    r = Shell("zep3dtool decrypt --key 'sixteen letters!' big.enc big.out");
-    EXPECT_EQ(r.code, 0);
-    EXPECT_EQ(r.err, "");
 }
 
 TEST_F(Zep3dtool, ArrowsWritesOneFacetPerVectorAndLeavesOutWhatHasNoArrow) { Transcript("arrows.txt"); }
