@@ -37,12 +37,6 @@ void ReplaceAll(std::string* text, const std::string& from, const std::string& t
         text->replace(at, from.size(), to);
 }
 
-std::string Bytes(size_t n) {
-    std::string data(n, '\0');
-    for (size_t i = 0; i < n; ++i) data[i] = static_cast<char>((i * 131 + 7) % 251);
-    return data;
-}
-
 class Zep3dtool : public ::testing::Test {
   protected:
     // Runs a bash command line in the test's folder with zep3dtool first on the PATH and no standard
@@ -163,9 +157,6 @@ TEST_F(Zep3dtool, TheDemoAndAMultiMachineRunStartMpiProcessesThatReadTheirPartit
 TEST_F(Zep3dtool, AccountSetWritesWhatTheLibraryReadsBackAndRefusesBadInput) { Transcript("account.txt"); }
 
 TEST_F(Zep3dtool, EncryptAndDecryptRoundTripWithEveryMethodShowProgressWhenAskedAndRefuseWhatTheyCannotDo) {
-    Put("plain.bin", Bytes(1010));
-    Put("small.bin", Bytes(100));
-    Put("big.bin", Bytes(5000));
     Transcript("crypt.txt");
 }
 
