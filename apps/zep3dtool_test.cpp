@@ -18,18 +18,6 @@ using zep::testing::ReadFile;
 using zep::testing::ScopedTempDir;
 using zep::testing::WriteFile;
 
-struct Result {
-    int code = -1;
-    std::string out;
-    std::string err;
-};
-
-std::string Quote(const std::string& text) {
-    std::string quoted = "'";
-    for (char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return quoted + "'";
-}
-
 void ReplaceAll(std::string* text, const std::string& from, const std::string& to) {
     for (size_t at = text->find(from); at != std::string::npos; at = text->find(from, at + to.size()))
         text->replace(at, from.size(), to);
@@ -37,21 +25,6 @@ void ReplaceAll(std::string* text, const std::string& from, const std::string& t
 
 class Zep3dtool : public ::testing::Test {
   protected:
-    // Runs a bash command line in the test's folder with zep3dtool first on the PATH and no standard
-    // input; standard output and error are taken apart.
-    Result Shell(const std::string& line) {
-        const std::string tool = fs::path(ZEP3DTOOL_PATH).parent_path().string();
-        const std::string command = "cd " + Quote(dir_.path()) + " && PATH=" + Quote(tool) +
-                                    ":\"$PATH\" bash -c " + Quote(line) + " </dev/null >.stdout 2>.stderr";
-        const int status = std::system(command.c_str());
-        Result result;
-        // A wait status: the exit code in the second byte when no signal ended the shell.
-        result.code = (status & 0x7f) == 0 ? (status >> 8) & 0xff : -1;
-        result.out = ReadFile(dir_.File(".stdout"));
-        result.err = ReadFile(dir_.File(".stderr"));
-        return result;
-    }
-
     // A file of testing/data/apps with @DIR@ (the test's folder), @DATA@ (testing/data/apps), @EXAMPLES@
     // and @INSTALL@ (the example installation) filled in.
     std::string Data(const std::string& name) {
@@ -64,26 +37,23 @@ class Zep3dtool : public ::testing::Test {
         return text;
     }
 
-    // Writes `content` to `name` in the test's folder, with the folders it needs.
-    void Put(const std::string& name, const std::string& content) {
-        fs::create_directories(fs::path(dir_.File(name)).parent_path());
-        WriteFile(dir_.File(name), content);
-    }
-
     // A project of the test's folder named after a task-manager file of the test data, with one run.
     void Project(const std::string& cmx) {
-        Put(cmx.substr(0, cmx.find('.')) + "/Analysis/Run01/Demo01.cmx", Data(cmx));
+        const std::string run = dir_.File(cmx.substr(0, cmx.find('.')) + "/Analysis/Run01");
+        fs::create_directories(run);
+        WriteFile(run + "/Demo01.cmx", Data(cmx));
     }
 
     // Runs the sessions of a transcript of the test data one after another in the test's folder. A
     // session is "$ " and a bash command line, then what it writes: "> " lines on standard output, "! "
     // lines on standard error (">" or "!" alone for an empty line) and "= N" for an exit code other
-    // than 0; both streams are compared whole. Blank lines and "#" lines are left out.
+    // than 0; both streams are compared whole. Blank lines and "#" lines are left out. The command lines
+    // run with zep3dtool first on the PATH and no standard input.
     void Transcript(const std::string& name) {
         struct Session {
             int line;
-            std::string command;
-            Result expected;
+            std::string command, out, err;
+            int code;
         };
         std::vector<Session> sessions;
         int number = 0;
@@ -92,23 +62,29 @@ class Zep3dtool : public ::testing::Test {
             if (line.empty() || line[0] == '#') continue;
             const std::string text = line.size() > 2 ? line.substr(2) : "";
             if (line[0] == '$') {
-                sessions.push_back({number, text, {0, "", ""}});
+                sessions.push_back({number, text, "", "", 0});
             } else if (sessions.empty() || (line[0] != '>' && line[0] != '!' && line[0] != '=') ||
                        (line.size() > 1 && line[1] != ' ')) {
                 ADD_FAILURE() << name << ":" << number << ": not a transcript line: " << line;
             } else if (line[0] == '=') {
-                sessions.back().expected.code = std::atoi(text.c_str());
+                sessions.back().code = std::atoi(text.c_str());
             } else {
-                (line[0] == '>' ? sessions.back().expected.out : sessions.back().expected.err) += text + "\n";
+                (line[0] == '>' ? sessions.back().out : sessions.back().err) += text + "\n";
             }
         }
         ASSERT_FALSE(sessions.empty()) << name;
+        setenv("ZEP3D_TEST_DIR", dir_.path().c_str(), 1);
+        setenv("ZEP3D_TOOL_DIR", fs::path(ZEP3DTOOL_PATH).parent_path().c_str(), 1);
         for (const Session& s : sessions) {
             SCOPED_TRACE(name + ":" + std::to_string(s.line) + ": " + s.command);
-            Result r = Shell(s.command);
-            EXPECT_EQ(r.out, s.expected.out);
-            EXPECT_EQ(r.err, s.expected.err);
-            EXPECT_EQ(r.code, s.expected.code);
+            setenv("ZEP3D_COMMAND", s.command.c_str(), 1);
+            const int status = std::system(
+                "cd \"$ZEP3D_TEST_DIR\" && PATH=\"$ZEP3D_TOOL_DIR:$PATH\" bash -c \"$ZEP3D_COMMAND\" "
+                "</dev/null >.stdout 2>.stderr");
+            EXPECT_EQ(ReadFile(dir_.File(".stdout")), s.out);
+            EXPECT_EQ(ReadFile(dir_.File(".stderr")), s.err);
+            // A wait status: the exit code in the second byte when no signal ended the shell.
+            EXPECT_EQ((status & 0x7f) == 0 ? (status >> 8) & 0xff : -1, s.code);
         }
     }
 
