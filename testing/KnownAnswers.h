@@ -19,12 +19,9 @@ namespace testing {
 // "Repeat = " (a count) set fields that carry over to the next record; "Out = " (hex) ends a record.
 // Lines starting with "#" are comments.
 struct KnownAnswer {
-    std::string section;
-    int line = 0;
-    std::string key;
-    std::string in;
+    std::string section, key, in, out;
     size_t repeat = 1;
-    std::string out;
+    int line = 0;
 };
 
 // All records of testing/data/<name>; fails the calling test (and returns none) when the file is
