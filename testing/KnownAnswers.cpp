@@ -3,27 +3,20 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
+#include <algorithm>
 #include <random>
+#include <sstream>
 
 #include "TestUtil.h"
 #include "filecrypt/ZEP3DCryptBlowFish.h"
 #include "filecrypt/ZEP3DCryptKit.h"
 #include "filecrypt/ZEP3DCryptRijndael.h"
 #include "filecrypt/ZEP3DCryptTEA.h"
+#include "filecrypt/ZEP3DMessageDigestSHA.h"
 
 namespace zep {
 namespace filecrypt {
 namespace testing {
-
-namespace {
-
-std::string Trim(const std::string& text) {
-    const size_t begin = text.find_first_not_of(" \t\r"), end = text.find_last_not_of(" \t\r");
-    return begin == std::string::npos ? std::string() : text.substr(begin, end - begin + 1);
-}
-
-}  // namespace
 
 std::string FromHex(const std::string& hex) {
     std::string bytes;
@@ -34,38 +27,28 @@ std::string FromHex(const std::string& hex) {
 }
 
 std::string ToHex(const std::string& bytes) {
-    std::string hex(2 * bytes.size(), '\0');
-    ZEP3DFileCrypt::detail::EncodeHexPairs(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(),
-                                           &hex[0]);
+    static const char digits[] = "0123456789ABCDEF";
+    std::string hex;
+    for (unsigned char c : bytes) hex += {digits[c >> 4], digits[c & 15]};
     return hex;
 }
 
 std::vector<KnownAnswer> ReadKnownAnswers(const std::string& name) {
     std::vector<KnownAnswer> answers;
-    std::ifstream file(zep::testing::DataPath(name));
-    if (!file) {
-        ADD_FAILURE() << "missing known-answer file " << name;
-        return answers;
-    }
+    std::istringstream file(zep::testing::ReadFile(zep::testing::DataPath(name)));
     KnownAnswer current;
     std::string line;
-    int number = 0;
-    while (std::getline(file, line)) {
-        ++number;
-        line = Trim(line);
+    for (int number = 1; std::getline(file, line); ++number) {
         if (line.empty() || line[0] == '#') continue;
-        if (line.front() == '[' && line.back() == ']') {
+        if (line[0] == '[') {
             current = KnownAnswer();
             current.section = line.substr(1, line.size() - 2);
             continue;
         }
-        size_t equals = line.find('=');
-        if (equals == std::string::npos) {
-            ADD_FAILURE() << name << ":" << number << ": no '=' in " << line;
-            return {};
-        }
-        std::string field = Trim(line.substr(0, equals));
-        std::string value = Trim(line.substr(equals + 1));
+        // "Field = value", the value possibly empty.
+        const size_t equals = line.find(" =");
+        const std::string field = line.substr(0, equals),
+                          value = line.substr(std::min(line.size(), equals + 3));
         if (field == "Key") {
             current.key = FromHex(value);
         } else if (field == "In") {
@@ -78,11 +61,11 @@ std::vector<KnownAnswer> ReadKnownAnswers(const std::string& name) {
             current.line = number;
             answers.push_back(current);
         } else {
-            ADD_FAILURE() << name << ":" << number << ": unknown field " << field;
+            ADD_FAILURE() << name << ":" << number << ": not a known-answer line: " << line;
             return {};
         }
     }
-    if (answers.empty()) ADD_FAILURE() << name << " holds no known answers";
+    if (answers.empty()) ADD_FAILURE() << name << " is missing or holds no known answers";
     return answers;
 }
 
@@ -117,6 +100,18 @@ std::string Apply(ZEP3DFileCrypt::ZEP3DICryptMethod& method, bool encrypt, const
 std::string Fingerprint(ZEP3DFileCrypt::ZEP3DICryptMethod& method) {
     std::string out(32, '\0');
     method.GetFingerprint(&out[0]);
+    return out;
+}
+
+std::string Digest(const std::string& message, size_t piece, ZEP3DFileCrypt::CZEP3DMessageDigestSHA* reused) {
+    ZEP3DFileCrypt::CZEP3DMessageDigestSHA fresh;
+    ZEP3DFileCrypt::CZEP3DMessageDigestSHA& sha = reused != nullptr ? *reused : fresh;
+    if (piece == 0) piece = message.size();
+    for (size_t pos = 0; pos < message.size(); pos += piece) {
+        sha.AddData(message.data() + pos, static_cast<int>(std::min(piece, message.size() - pos)));
+    }
+    std::string out(32, '\0');
+    sha.FinalDigest(&out[0]);
     return out;
 }
 

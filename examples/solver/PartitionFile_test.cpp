@@ -7,34 +7,31 @@ namespace zep {
 namespace solver {
 namespace {
 
-TEST(PartitionFile, SingleMachineFileGivesEveryPartitionAnEqualShare) {
-    PartitionFile file;
+TEST(PartitionFile, GivesEveryPartitionAnEqualShareOnOneMachineAndItsWeightOnSeveral) {
+    const struct {
+        const char* text;
+        size_t machineLines;
+        std::vector<double> weights;
+    } cases[] = {
+        {"#NPartition\r\n4\r\n#ParallelMode_IS_SMP\r\n", 0, {0.25, 0.25, 0.25, 0.25}},
+        {"#NPartition\n3\nhosts\nPC01 2 C:\\App\\\\bin\\s.exe \"x*y*\"\n"
+         "PC02 1 C:\\App\\\\bin\\s.exe \"x*y*\"\n#ParaWeightFactor  0.25 0.25 0.5\n",
+         2,
+         {0.25, 0.25, 0.5}},
+        // The Linux form has no "hosts" line: the machine lines follow the count.
+        {"#NPartition\n1\nnode1 1 /opt/z/s x\n#ParaWeightFactor  1\n", 1, {1.0}},
+    };
+    PartitionFile file;  // one for all: each file read replaces what the last one gave
     std::string error;
-    ASSERT_TRUE(ParsePartitionFile("#NPartition\r\n4\r\n#ParallelMode_IS_SMP\r\n", &file, &error)) << error;
-    EXPECT_EQ(file.partitions, 4);
-    EXPECT_TRUE(file.singleMachine);
-    EXPECT_TRUE(file.weights.empty());
-    EXPECT_EQ(PartitionWeight(file, 3), 0.25);
-}
-
-TEST(PartitionFile, MultiMachineFileGivesEachPartitionItsWeight) {
-    PartitionFile file;
-    std::string error;
-    ASSERT_TRUE(
-        ParsePartitionFile("#NPartition\n3\nhosts\nPC01 2 C:\\App\\\\bin\\s.exe \"x*y*\"\n"
-                           "PC02 1 C:\\App\\\\bin\\s.exe \"x*y*\"\n#ParaWeightFactor  0.25 0.25 0.5\n",
-                           &file, &error))
-        << error;
-    EXPECT_FALSE(file.singleMachine);
-    EXPECT_EQ(file.machineLines.size(), 2u);
-    EXPECT_EQ(PartitionWeight(file, 0), 0.25);
-    EXPECT_EQ(PartitionWeight(file, 2), 0.5);
-
-    // The Linux form has no "hosts" line: the machine lines follow the count.
-    ASSERT_TRUE(
-        ParsePartitionFile("#NPartition\n1\nnode1 1 /opt/z/s x\n#ParaWeightFactor  1\n", &file, &error));
-    EXPECT_EQ(file.machineLines.size(), 1u);
-    EXPECT_EQ(PartitionWeight(file, 0), 1.0);
+    for (const auto& c : cases) {
+        ASSERT_TRUE(ParsePartitionFile(c.text, &file, &error)) << error;
+        EXPECT_EQ(file.partitions, static_cast<int>(c.weights.size()));
+        EXPECT_EQ(file.singleMachine, c.machineLines == 0);
+        EXPECT_EQ(file.machineLines.size(), c.machineLines);
+        EXPECT_EQ(file.weights.size(), c.machineLines == 0 ? 0 : c.weights.size());
+        for (size_t i = 0; i < c.weights.size(); ++i)
+            EXPECT_EQ(PartitionWeight(file, static_cast<int>(i)), c.weights[i]);
+    }
 }
 
 TEST(PartitionFile, RefusesFilesThatDoNotDescribeTheRun) {
