@@ -39,8 +39,7 @@ TEST_F(SlurmCompanion, AJobIsSubmittedWaitedForAndSummarised) {
     long jobId = -1;
     ASSERT_EQ(SubmitJob(jobId, WriteSolver(run, 0), run.path() + "\\out", "127.0.0.1", 2), 0);
     ASSERT_GT(jobId, 0);
-    zep::testing::ExpectJobCompletes(jobId, run.path() + "\\out", servers_->cluster.node(), 2,
-                                     run.File("out"),
+    zep::testing::ExpectJobCompletes(jobId, run.path() + "\\out", servers_->node, 2, run.File("out"),
                                      " args [-project my run.cmx -np 2] in " + run.File("out"));
 }
 

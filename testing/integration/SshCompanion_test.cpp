@@ -45,9 +45,9 @@ bool IsPidPair(const std::string& text) {
 
 class SshCompanion : public zep::testing::ServerSuite<false, true> {
   protected:
-    static zep::testing::SshServer& server() { return servers_->server; }
-    std::wstring user() const { return Wide(server().user()); }
-    std::wstring password() const { return Wide(server().password()); }
+    static zep::testing::ServerSet& server() { return *servers_; }
+    std::wstring user() const { return Wide(server().user); }
+    std::wstring password() const { return Wide(server().password); }
     std::string knownHosts() const { return servers_->folder.File(".ssh/known_hosts"); }
 
     struct Output {
@@ -98,7 +98,7 @@ TEST_F(SshCompanion, RemoteCommandsGiveTheirOutputAndExitStatus) {
     // The host name as the task-manager file gives it, for a machine entry on this node.
     result = Run(L"echo $HOME", L"localhost");
     EXPECT_EQ(result.rc, 0);
-    EXPECT_EQ(result.out, Wide(server().home() + "\n"));
+    EXPECT_EQ(result.out, Wide(server().home + "\n"));
 }
 
 TEST_F(SshCompanion, LargeOutputOnBothStreamsDoesNotStallTheCommand) {
@@ -192,7 +192,7 @@ TEST_F(SshCompanion, UnknownHostsAreRememberedAndChangedKeysRefused) {
     ASSERT_EQ(tool.SSH2_CheckConnection(L"127.0.0.1", user().c_str(), password().c_str()), 0);
     // The SSH library's first choice among the server's keys.
     const std::string keyPart = KeyPart(server().ecdsaHostKeyFile());
-    std::string entry = "[127.0.0.1]:" + std::to_string(server().port()) + " " + keyPart + "\n";
+    std::string entry = "[127.0.0.1]:" + std::to_string(server().port) + " " + keyPart + "\n";
     EXPECT_EQ(ReadFile(knownHosts()), entry);
 
     // Known and unchanged: accepted, and not written twice.
@@ -204,12 +204,12 @@ TEST_F(SshCompanion, UnknownHostsAreRememberedAndChangedKeysRefused) {
     ASSERT_EQ(tool.SSH2_CheckConnection(L"localhost", user().c_str(), password().c_str()), 0);
     EXPECT_EQ(ReadFile(knownHosts()),
               "# mine\nother.example ssh-ed25519 AAAAC3NzaC1lZDI1NTE5AAAAIK\n[localhost]:" +
-                  std::to_string(server().port()) + " " + keyPart + "\n");
+                  std::to_string(server().port) + " " + keyPart + "\n");
     std::remove(knownHosts().c_str());
 }
 
 TEST_F(SshCompanion, KnownHostsAcceptOnlyTheirOwnKeysAndNothingIsSentWithoutThem) {
-    const std::string name = "[127.0.0.1]:" + std::to_string(server().port()) + " ";
+    const std::string name = "[127.0.0.1]:" + std::to_string(server().port) + " ";
     ScopedTempDir keys;
     std::string ignored;
     ASSERT_EQ(zep::testing::RunShell("ssh-keygen -q -t ed25519 -N '' -f " + keys.File("ed") +
@@ -256,7 +256,7 @@ TEST_F(SshCompanion, KnownHostsAcceptOnlyTheirOwnKeysAndNothingIsSentWithoutThem
     EXPECT_EQ(tool.SSH2_CheckConnection(L"127.0.0.1", user().c_str(), password().c_str()), -3);
     EXPECT_FALSE(zep::testing::FileExists(knownHosts()));
     std::string scanned;
-    ASSERT_EQ(zep::testing::RunShell("ssh-keyscan -p " + std::to_string(server().port()) +
+    ASSERT_EQ(zep::testing::RunShell("ssh-keyscan -p " + std::to_string(server().port) +
                                          " 127.0.0.1 2>/dev/null > " + knownHosts(),
                                      &scanned),
               0);

@@ -60,16 +60,16 @@ class WholeRunOverSsh : public ServerSuite<false, true> {
         ServerSuite::SetUp();
         if (IsSkipped() || HasFatalFailure()) return;
         std::error_code error;
-        fs::remove(server().home() + "/.mpd.conf", error);
+        fs::remove(server().home + "/.mpd.conf", error);
         for (const auto& entry : fs::directory_iterator(calls_, error)) fs::remove(entry.path(), error);
     }
 
-    static SshServer& server() { return servers_->server; }
+    static ServerSet& server() { return *servers_; }
 
     // The node installation and the shared working folder, owned by the test user where the scripts
     // write. False with the reason set when they cannot be made.
     static bool PrepareNode() {
-        const std::string user = server().user();
+        const std::string user = server().user;
         nodeHome_ = servers_->folder.File("node") + "/";
         calls_ = servers_->folder.File("calls");
         shared_ = std::string(kWorkingRoot) + "/wholerun_" + user;
@@ -91,9 +91,9 @@ class WholeRunOverSsh : public ServerSuite<false, true> {
         runPath_ = project_ + "/Analysis/Run" + run.runId;
         fs::create_directories(runPath_);
         std::string output;
-        RunShell("chown -R " + server().user() + ": " + Quote(project_), &output);
+        RunShell("chown -R " + server().user + ": " + Quote(project_), &output);
         const std::string install = servers_->folder.File("Install") + "/";
-        WriteAccount(install, server().user(), run.refused ? "not-the-password" : server().password());
+        WriteAccount(install, server().user, run.refused ? "not-the-password" : server().password);
         WriteFile(runPath_ + "/Part" + run.runId + ".cmx",
                   StorageNodeCmx(run, nodeHome_, home.empty() ? nodeHome_ : home));
 
@@ -114,7 +114,7 @@ class WholeRunOverSsh : public ServerSuite<false, true> {
     NodeTraces Traces(const std::string& home) const {
         return {runPath_,
                 calls_,
-                server().home() + "/.mpd.conf",
+                server().home + "/.mpd.conf",
                 [](const std::string& path) { return path; },
                 {"-wdir", runPath_, "-machinefile", runPath_ + "/machines.txt", "-n", "2", home + "/solver",
                  home + "*" + project_ + "*"}};
@@ -166,7 +166,7 @@ TEST_F(WholeRunOverSsh, ShellCodeInTheProjectReachesTheNodeOnlyAsText) {
     ExpectStorageNodeRun(run, printed, traces);
     // No payload ran: no marker anywhere the node's shell could have left one.
     for (const std::string& folder :
-         {server().home(), calls_, runPath_, project_, shared_, home, std::string("/tmp")})
+         {server().home, calls_, runPath_, project_, shared_, home, std::string("/tmp")})
         EXPECT_TRUE(FilesStartingWith(folder, marker).empty()) << folder;
     std::error_code error;
     fs::remove_all(home, error);
@@ -197,7 +197,7 @@ TEST_F(WholeRunOnSlurm, JobIsSubmittedWaitedForAndItsOutputLandsInTheRunFolder) 
     const std::string where = std::string(" as ") + getpwuid(geteuid())->pw_name +
                               " args [C:\\App\\*D:\\Work\\P*] in " + project + "/Analysis/Run01";
     EXPECT_GT(ExpectClusterJob(install, project, project + "/Analysis/Run01", std::stoi(cpus) >= 2 ? 2 : 1,
-                               servers_->cluster.node(), where),
+                               servers_->node, where),
               0);
 }
 
