@@ -23,16 +23,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using ::testing::HasSubstr;
-using zep::testing::ExpectStorageNodeRun;
-using zep::testing::FileExists;
-using zep::testing::FilesStartingWith;
-using zep::testing::kCommandLine;
-using zep::testing::Lines;
-using zep::testing::NodeTraces;
-using zep::testing::ReadFile;
-using zep::testing::ScopedTempDir;
-using zep::testing::StdoutCapture;
-using zep::testing::StorageNodeRun;
+using namespace zep::testing;
 
 std::string Environment(const char* name) {
     const char* value = std::getenv(name);
@@ -119,8 +110,7 @@ TEST_P(WindowsStorageNode, RunsPrintTheirTracesAndLeaveTheirFilesOnTheNode) {
     const std::string linuxProject = shared_ + "/My Proj";
     const std::string project = OnZ(linuxProject);
     const std::string runPath = project + "/Analysis/Run" + run.runId;
-    zep::testing::WriteFile(runPath + "/Part" + run.runId + ".cmx",
-                            zep::testing::StorageNodeCmx(run, nodeHome, nodeHome));
+    WriteFile(runPath + "/Part" + run.runId + ".cmx", StorageNodeCmx(run, nodeHome, nodeHome));
 
     const std::string install = OnZ(folder_ + (run.refused ? "/refused" : "/install")) + "\\";
     CZEPTools tools;
@@ -152,8 +142,8 @@ TEST_P(WindowsStorageNode, RunsPrintTheirTracesAndLeaveTheirFilesOnTheNode) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(WindowsWholeRunOverSsh, WindowsStorageNode,
-                         ::testing::ValuesIn(zep::testing::StorageNodeRuns()), zep::testing::RunName);
+INSTANTIATE_TEST_SUITE_P(WindowsWholeRunOverSsh, WindowsStorageNode, ::testing::ValuesIn(StorageNodeRuns()),
+                         RunName);
 
 // ---- Task mode 12: a one-node cluster job over SSH on the head node ---------------------------------
 
@@ -164,9 +154,8 @@ TEST_F(WindowsWholeRun, ClusterJobIsSubmittedOnTheHeadNodeWaitedForAndSummarised
     const std::string project = WithoutDrive(folder_ + "/hpc/My Proj");
     const std::string where =
         " as " + user_ + " args [C:\\App\\*D:\\Work\\P*] in " + folder_ + "/hpc/My Proj/Analysis/Run01";
-    EXPECT_GT(zep::testing::ExpectClusterJob(WithoutDrive(folder_ + "/install") + "\\", project,
-                                             project + "/Analysis/Run01", slurmCpus_ >= 2 ? 2 : 1, slurmNode_,
-                                             where),
+    EXPECT_GT(ExpectClusterJob(WithoutDrive(folder_ + "/install") + "\\", project,
+                               project + "/Analysis/Run01", slurmCpus_ >= 2 ? 2 : 1, slurmNode_, where),
               0);
 }
 
@@ -181,7 +170,7 @@ TEST_F(WindowsWholeRun, LauncherIsStartedWithTheArgumentsInTheRunFolder) {
     fs::create_directories(install + "Bin/IntelMPI");
     ASSERT_TRUE(fs::copy_file(OnZ(launcher_), launcher));
 
-    const std::vector<std::string> arguments = zep::testing::StartLocalRun(install, project);
+    const std::vector<std::string> arguments = StartLocalRun(install, project);
 
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
     while (!FileExists(launcher + ".record") && std::chrono::steady_clock::now() < deadline)
