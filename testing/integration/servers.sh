@@ -37,13 +37,23 @@ wait_until() {
 }
 no_children() { [ -z "$(cat "/proc/$1/task/$1/children" 2>/dev/null)" ]; }
 listening() { (exec 3<>"/dev/tcp/127.0.0.1/$1") 2>/dev/null; }
-# A TCP port of 127.0.0.1 that nothing listens on and that this script has not handed out.
+# free_port <variable>: sets it to a TCP port of 127.0.0.1 that nothing listens on and that this script
+# has not handed out.
 taken=" "
 free_port() {
-    local port
-    until port=$((20000 + RANDOM % 40000)) && [[ $taken != *" $port "* ]] && ! listening $port; do :; done
-    taken+="$port "
-    echo $port
+    local candidate
+    until candidate=$((20000 + RANDOM % 40000)) && [[ $taken != *" $candidate "* ]] &&
+        ! listening $candidate; do :; done
+    taken+="$candidate "
+    printf -v "$1" %s "$candidate"
+}
+# fill <template> NAME=VALUE...: a configuration template of the test data with each @NAME@ replaced.
+fill() {
+    local text pair
+    text=$(<"$(dirname "$0")/../data/integration/$1")
+    shift
+    for pair in "$@"; do text=${text//@${pair%%=*}@/${pair#*=}}; done
+    printf '%s\n' "$text"
 }
 # start <log file> <command>...: a daemon as this script's child.
 start() {
@@ -72,38 +82,9 @@ if [ "${1:-}" = slurm ]; then
     install -d -o munge -g munge -m 0755 "$munge"
     node=$(hostname -s)
     export SLURM_CONF=$slurm/slurm.conf
-    cat >"$SLURM_CONF" <<CFG
-ClusterName=zeptest
-SlurmctldHost=$node(127.0.0.1)
-SlurmUser=root
-SlurmdUser=root
-SlurmctldPort=$(free_port)
-SlurmdPort=$(free_port)
-AuthType=auth/munge
-CredType=cred/munge
-AuthInfo=socket=$munge/munge.socket.2
-StateSaveLocation=$slurm/ctld
-SlurmdSpoolDir=$slurm/d
-SlurmctldPidFile=$slurm/slurmctld.pid
-SlurmdPidFile=$slurm/slurmd.pid
-SlurmctldLogFile=$slurm/log/slurmctld.log
-SlurmdLogFile=$slurm/log/slurmd.log
-ProctrackType=proctrack/linuxproc
-TaskPlugin=task/none
-SelectType=select/cons_tres
-SelectTypeParameters=CR_Core
-JobAcctGatherType=jobacct_gather/none
-AccountingStorageType=accounting_storage/none
-JobCompType=jobcomp/filetxt
-JobCompLoc=$slurm/log/jobcomp.txt
-MpiDefault=none
-ReturnToService=2
-MinJobAge=600
-SchedulerType=sched/builtin
-MailProg=/bin/true
-NodeName=$node NodeAddr=127.0.0.1 CPUs=$(nproc) State=UNKNOWN
-PartitionName=debug Nodes=ALL Default=YES MaxTime=INFINITE State=UP
-CFG
+    free_port ctld_port && free_port slurmd_port
+    fill slurm.conf DIR="$slurm" NODE="$node" CTLD_PORT=$ctld_port SLURMD_PORT=$slurmd_port CPUS="$(nproc)" \
+        >"$SLURM_CONF"
     # munged refuses to run as root with a key owned by munge; setpriv executes it in place, so the
     # process id is munged's own.
     start "$slurm/log/munged.out" setpriv --reuid=munge --regid=munge --clear-groups /usr/sbin/munged -F \
@@ -123,11 +104,11 @@ CFG
 fi
 
 if [ "${1:-}" = ssh ]; then
-    password=$3 sshd=$dir/sshd port=$(free_port)
+    user=$2 password=$3 sshd=$dir/sshd
+    free_port port
     [ -x /usr/sbin/sshd ] || fail "the OpenSSH server is not installed (/usr/sbin/sshd; Debian: openssh-server)"
     command -v ssh-keygen >/dev/null || fail "ssh-keygen is not installed"
     mkdir -p "$sshd"
-    user=$2
     # The remote commands use echo -e, which needs bash as the login shell (dash prints the -e).
     if id "$user" >/dev/null 2>&1; then
         usermod -s /bin/bash "$user"
@@ -143,22 +124,7 @@ if [ "${1:-}" = ssh ]; then
     # Two host keys: ed25519, and ECDSA, the type that the Windows build's SSH library can check.
     ssh-keygen -q -t ed25519 -N '' -f "$sshd/hostkey"
     ssh-keygen -q -t ecdsa -b 256 -N '' -f "$sshd/hostkey_ecdsa"
-    cat >"$sshd/sshd_config" <<CFG
-ListenAddress 127.0.0.1
-Port $port
-HostKey $sshd/hostkey
-HostKey $sshd/hostkey_ecdsa
-PidFile $sshd/sshd.pid
-PasswordAuthentication yes
-KbdInteractiveAuthentication no
-UsePAM no
-PermitRootLogin no
-PubkeyAuthentication no
-AllowUsers $user
-PrintMotd no
-PrintLastLog no
-LogLevel VERBOSE
-CFG
+    fill sshd_config DIR="$sshd" PORT="$port" USER="$user" >"$sshd/sshd_config"
     [ -n "${SLURM_CONF:-}" ] && echo "SetEnv SLURM_CONF=$SLURM_CONF" >>"$sshd/sshd_config"
     /usr/sbin/sshd -t -f "$sshd/sshd_config" || fail "sshd refuses its configuration"
     # sshd refuses to re-execute itself from a relative path.
