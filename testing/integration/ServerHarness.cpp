@@ -25,11 +25,6 @@ std::string Value(const std::string& output, const std::string& key) {
     return rest.substr(0, rest.find('\n'));
 }
 
-std::string Trim(std::string text) {
-    while (!text.empty() && (text.back() == '\n' || text.back() == ' ')) text.pop_back();
-    return text;
-}
-
 }  // namespace
 
 std::string Quote(const std::string& text) {
@@ -105,7 +100,7 @@ ServerSet::ServerSet(bool slurm, bool ssh) {
         },
         120000);
     ready = output.find("\nready\n") != std::string::npos;
-    why = ready ? "" : Trim(output.substr(1));
+    why = ready ? "" : output.substr(1);
     node = Value(output, "node");
     port = atoi(Value(output, "port").c_str());
     home = Value(output, "home");

@@ -79,22 +79,25 @@ TEST_F(SshCompanion, ConnectionCheckCodesForGoodAccountWrongPasswordAndClosedPor
 
 TEST_F(SshCompanion, RemoteCommandsGiveTheirOutputAndExitStatus) {
     // The login shell is bash, so echo -e turns the escapes into a carriage return and a line feed;
-    // remote UTF-8 comes back as wide characters.
-    Output result = Run(L"echo -e \"a\\r\\nb\"; echo to-err >&2; printf 'caf\\303\\251'; exit 3");
-    EXPECT_EQ(result.rc, 0);
-    EXPECT_EQ(result.exitCode, 3);
-    EXPECT_EQ(result.out, L"a\r\nb\ncaf\x00E9");
-    EXPECT_EQ(result.err, L"to-err\n");
-
-    result = Run(L"true");
-    EXPECT_EQ(result.rc, 0);
-    EXPECT_EQ(result.exitCode, 0);
-    EXPECT_EQ(result.out, L"");
-
-    // The host name as the task-manager file gives it, for a machine entry on this node.
-    result = Run(L"echo $HOME", L"localhost");
-    EXPECT_EQ(result.rc, 0);
-    EXPECT_EQ(result.out, Wide(server().home + "\n"));
+    // remote UTF-8 comes back as wide characters. "localhost" is a host name as the task-manager file
+    // gives it, for a machine entry on this node.
+    const struct {
+        std::wstring command, host;
+        int exitCode;
+        std::wstring out, err;
+    } cases[] = {
+        {L"echo -e \"a\\r\\nb\"; echo to-err >&2; printf 'caf\\303\\251'; exit 3", L"127.0.0.1", 3,
+         L"a\r\nb\ncaf\x00E9", L"to-err\n"},
+        {L"true", L"127.0.0.1", 0, L"", L""},
+        {L"echo $HOME", L"localhost", 0, Wide(server().home + "\n"), L""},
+    };
+    for (const auto& c : cases) {
+        const Output result = Run(c.command, c.host);
+        EXPECT_EQ(result.rc, 0);
+        EXPECT_EQ(result.exitCode, c.exitCode);
+        EXPECT_EQ(result.out, c.out);
+        EXPECT_EQ(result.err, c.err);
+    }
 }
 
 TEST_F(SshCompanion, LargeOutputOnBothStreamsDoesNotStallTheCommand) {

@@ -229,14 +229,10 @@ TEST(WholeRunOnThisMachine, LauncherGetsTheArgumentsInTheRunFolderAndStaysTheCal
     ScopedTempDir temp;
     const std::string install = temp.path() + "/My Install/";
     const std::string project = temp.path() + "/My Proj";
-    const std::string record = temp.path() + "/launcher";
+    const std::string record = install + "Bin/IntelMPI/impiexec.exe";
     fs::create_directories(project + "/Analysis/Run01");
     fs::create_directories(install + "Bin/IntelMPI");
-    WriteScript(install + "Bin/IntelMPI/impiexec.exe",
-                "#!/bin/sh\nprintf '%s\\n' \"$@\" > " + Quote(record + ".args") + "\npwd -P > " +
-                    Quote(record + ".cwd") + "\necho \"launcher: $# arguments\"\necho $$ > " +
-                    Quote(record + ".tmp") + " && mv " + Quote(record + ".tmp") + " " +
-                    Quote(record + ".pid") + "\nexit 3\n");
+    WriteScript(record, ReadFile(DataPath("integration/launcher.sh")));
 
     const std::vector<std::string> arguments = StartLocalRun(install, project);
 
