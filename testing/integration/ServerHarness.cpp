@@ -75,7 +75,7 @@ bool WaitUntil(const std::function<bool()>& ready, int timeoutMs) {
     }
 }
 
-ServerSet::ServerSet(bool slurm, bool ssh) {
+ServerSet::ServerSet(bool slurm, bool ssh, bool storageNode) {
     const char* saved = getenv("HOME");
     hadHome_ = saved != nullptr;
     savedHome_ = hadHome_ ? saved : "";
@@ -84,6 +84,7 @@ ServerSet::ServerSet(bool slurm, bool ssh) {
     std::vector<std::string> argv = {"/bin/bash", ZEP3D_INTEGRATION_DIR "/servers.sh", folder.path()};
     if (slurm) argv.push_back("slurm");
     if (ssh) argv.insert(argv.end(), {"ssh", user, password});
+    if (ssh && storageNode) argv.push_back("node");
     companions::SpawnOptions options;
     options.searchPath = false;
     options.inputFromNull = true;
@@ -104,6 +105,7 @@ ServerSet::ServerSet(bool slurm, bool ssh) {
     node = Value(output, "node");
     port = atoi(Value(output, "port").c_str());
     home = Value(output, "home");
+    shared = Value(output, "shared");
     if (slurm && ready) setenv("SLURM_CONF", Value(output, "slurm_conf").c_str(), 1);
 }
 

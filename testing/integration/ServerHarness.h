@@ -39,7 +39,7 @@ bool WaitUntil(const std::function<bool()>& ready, int timeoutMs);
 // both servers, the sshd's sessions see the cluster. `ready` is false with `why` set when a server
 // cannot be had.
 struct ServerSet {
-    ServerSet(bool slurm, bool ssh);
+    ServerSet(bool slurm, bool ssh, bool storageNode);
     ~ServerSet();
 
     ScopedTempDir folder;
@@ -50,6 +50,9 @@ struct ServerSet {
     std::string user;
     std::string password = "Zep-Pw-12345";
     std::string home;  // the test user's
+    // The storage node's side: its installation (folder/node/) and where its stand-ins record their
+    // calls (folder/calls), and the shared working folder, which the node sees at the same path.
+    std::string shared;
     // The private key files of the server's ed25519 and ECDSA (nistp256) host keys; ".pub" beside them.
     std::string hostKeyFile() const { return folder.File("sshd/hostkey"); }
     std::string ecdsaHostKeyFile() const { return folder.File("sshd/hostkey_ecdsa"); }
@@ -63,10 +66,10 @@ struct ServerSet {
 // A test suite whose servers start before its first test and stop after its last; each test skips (or
 // fails, where servers are required) when they could not be had. With SSH, the companion talks to the
 // server's port during each test, with a time-out that leaves a loaded machine room to log in.
-template <bool kSlurm, bool kSsh>
+template <bool kSlurm, bool kSsh, bool kNode = false>
 class ServerSuite : public ::testing::Test {
   protected:
-    static void SetUpTestSuite() { servers_ = new ServerSet(kSlurm, kSsh); }
+    static void SetUpTestSuite() { servers_ = new ServerSet(kSlurm, kSsh, kNode); }
     static void TearDownTestSuite() {
         delete servers_;
         servers_ = nullptr;
@@ -86,8 +89,8 @@ class ServerSuite : public ::testing::Test {
     static ServerSet* servers_;
 };
 
-template <bool kSlurm, bool kSsh>
-ServerSet* ServerSuite<kSlurm, kSsh>::servers_ = nullptr;
+template <bool kSlurm, bool kSsh, bool kNode>
+ServerSet* ServerSuite<kSlurm, kSsh, kNode>::servers_ = nullptr;
 
 }  // namespace testing
 }  // namespace zep

@@ -39,23 +39,10 @@ void WriteAccount(const std::string& installDir, const std::string& user, const 
 
 // ---- Task mode 11: the storage node over SSH --------------------------------------------------------
 
-// The loopback sshd and its test user; a node installation with the stand-ins for the MPD and launcher
-// scripts, which record their calls in "calls" beside it; and the shared working folder, which the node
-// sees at the same path, so that the local run folder and the node's run folder are one folder.
-class WholeRunOverSsh : public ServerSuite<false, true> {
+// The loopback sshd and its test user, the node's installation and the shared working folder, so that
+// the local run folder and the node's run folder are one folder.
+class WholeRunOverSsh : public ServerSuite<false, true, true> {
   protected:
-    static void SetUpTestSuite() {
-        ServerSuite::SetUpTestSuite();
-        if (servers_->ready && !PrepareNode()) servers_->ready = false;
-    }
-    static void TearDownTestSuite() {
-        std::error_code error;
-        if (!shared_.empty()) fs::remove_all(shared_, error);
-        // The common root only when this test made it and no one else has put anything in it.
-        if (createdRoot_) fs::remove(kWorkingRoot, error);
-        ServerSuite::TearDownTestSuite();
-    }
-
     void SetUp() override {
         ServerSuite::SetUp();
         if (IsSkipped() || HasFatalFailure()) return;
@@ -65,22 +52,6 @@ class WholeRunOverSsh : public ServerSuite<false, true> {
     }
 
     static ServerSet& server() { return *servers_; }
-
-    // The node installation and the shared working folder, owned by the test user where the scripts
-    // write. False with the reason set when they cannot be made.
-    static bool PrepareNode() {
-        const std::string user = server().user;
-        nodeHome_ = servers_->folder.File("node") + "/";
-        calls_ = servers_->folder.File("calls");
-        shared_ = std::string(kWorkingRoot) + "/wholerun_" + user;
-        createdRoot_ = !fs::exists(kWorkingRoot);
-        return RunShell("mkdir -p " + Quote(nodeHome_ + "IntelMPI") + " " + Quote(calls_) +
-                            " && install -m 755 " + Quote(DataPath("integration/node")) + "/*.py " +
-                            Quote(nodeHome_ + "IntelMPI") + " && mkdir -p -m 755 " + kWorkingRoot +
-                            " && rm -rf " + Quote(shared_) + " && mkdir " + Quote(shared_) + " && chown -R " +
-                            user + ": " + Quote(shared_) + " " + Quote(calls_),
-                        &servers_->why) == 0;
-    }
 
     // Sets up and executes one run in its own run folder, which belongs to the test user, who writes the
     // machine file there; returns what was printed. The project folder's name, the words after the
@@ -120,12 +91,9 @@ class WholeRunOverSsh : public ServerSuite<false, true> {
                  home + "*" + project_ + "*"}};
     }
 
-    static constexpr const char* kWorkingRoot = "/ZEP_WorkingFolder";
-    static inline bool createdRoot_ = false;
-    static inline std::string shared_;
-    static inline std::string nodeHome_;
-    static inline std::string calls_;
-
+    const std::string shared_ = servers_->shared;
+    const std::string nodeHome_ = servers_->folder.File("node") + "/";
+    const std::string calls_ = servers_->folder.File("calls");
     std::string project_;
     std::string runPath_;
 };

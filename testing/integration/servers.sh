@@ -2,15 +2,18 @@
 # The real servers of the integration tests, on the loopback interface only, with all their state in DIR:
 # a one-node Slurm cluster (munged on a socket of its own, slurmctld, slurmd), so that it meets no other
 # cluster or munge daemon of the machine, and an OpenSSH server with a password-authenticated test user
-# whose login shell is bash (and whose sessions see the cluster when both run).
-#   servers.sh DIR [slurm] [ssh USER PASSWORD]
+# whose login shell is bash (and whose sessions see the cluster when both run). With "node", the storage
+# node's side: its installation DIR/node with the stand-ins for the MPD and launcher scripts, which record
+# their calls in DIR/calls, and a shared working folder of the user's, which the node sees at the same
+# path as this machine.
+#   servers.sh DIR [slurm] [ssh USER PASSWORD [node]]
 # Starts the daemons as its own children and prints "key=value" lines (slurm_conf, node, cpus; port,
-# home) and then "ready". On SIGTERM it stops them by their process ids and removes the test user.
+# home; shared) and then "ready". On SIGTERM it stops them by their process ids and removes what it made.
 # Exits 2 with the reason when a server cannot be had here.
 set -u
 dir=$1
 shift
-pids=() user=""
+pids=() user="" shared="" made_root=""
 cleanup() {
     local pid
     # Let the sessions of the last connections close first, so that none outlives sshd.
@@ -19,6 +22,9 @@ cleanup() {
     for pid in "${pids[@]}"; do wait "$pid" 2>/dev/null; done
     # -f: a login of the user that is still closing must not keep the account.
     [ -n "$user" ] && { userdel -r -f "$user" 2>/dev/null || userdel -f "$user"; } >/dev/null 2>&1
+    [ -n "$shared" ] && rm -rf "$shared"
+    # The common root only when this script made it and no one else has put anything in it.
+    [ -n "$made_root" ] && rmdir "$made_root" 2>/dev/null
 }
 trap cleanup EXIT
 trap 'exit 0' TERM INT HUP
@@ -47,10 +53,11 @@ free_port() {
     taken+="$candidate "
     printf -v "$1" %s "$candidate"
 }
+data=$(dirname "$0")/../data/integration
 # fill <template> NAME=VALUE...: a configuration template of the test data with each @NAME@ replaced.
 fill() {
     local text pair
-    text=$(<"$(dirname "$0")/../data/integration/$1")
+    text=$(<"$data/$1")
     shift
     for pair in "$@"; do text=${text//@${pair%%=*}@/${pair#*=}}; done
     printf '%s\n' "$text"
@@ -133,6 +140,19 @@ if [ "${1:-}" = ssh ]; then
     wait_until 10 listening "$port" || fail "sshd did not start listening: $(tail -5 "$sshd/sshd.log")"
     echo "port=$port"
     echo "home=$home"
+fi
+
+if [ "${4:-}" = node ]; then
+    mkdir -p "$dir/node/IntelMPI" "$dir/calls" && install -m 755 "$data"/node/*.py "$dir/node/IntelMPI/" &&
+        chown "$user:" "$dir/calls" || fail "cannot make the node's installation"
+    root=/ZEP_WorkingFolder
+    if [ ! -e "$root" ]; then
+        mkdir -m 755 "$root" || fail "cannot make $root"
+        made_root=$root
+    fi
+    rm -rf "$root/$user"
+    mkdir "$root/$user" && shared=$root/$user && chown "$user:" "$shared" || fail "cannot make $root/$user"
+    echo "shared=$shared"
 fi
 
 echo ready

@@ -36,21 +36,17 @@ work=$(mktemp -d "${TMPDIR:-/tmp}/zep3d_winrun_XXXXXX") || exit 1
 # The test user reaches the node's scripts, the job's solver and its run folders under here.
 chmod 755 "$work"
 supervisor=""
-shared=""
-made_root=""
 cleanup() {
     [ -n "$supervisor" ] && kill -TERM "$supervisor" 2>/dev/null && wait "$supervisor"
-    [ -n "$shared" ] && rm -rf "$shared"
-    [ -n "$made_root" ] && rmdir "$made_root" 2>/dev/null
     rm -rf "$work"
 }
 trap cleanup EXIT
 trap 'exit 130' INT TERM HUP
 
-# ---- The servers: the one-node Slurm cluster, and the OpenSSH server whose sessions see it -----------
+# ---- The servers: the one-node Slurm cluster, the OpenSSH server whose sessions see it, the node's side -
 user=zepwin$$
 password=Zep-Win-Pw-24680
-bash "$scripts/servers.sh" "$work/servers" slurm ssh "$user" "$password" </dev/null >"$work/servers.log" 2>&1 &
+bash "$scripts/servers.sh" "$work" slurm ssh "$user" "$password" node </dev/null >"$work/servers.log" 2>&1 &
 supervisor=$!
 until grep -qx ready "$work/servers.log"; do
     kill -0 "$supervisor" 2>/dev/null || { supervisor="" && no_server "$(cat "$work/servers.log")"; }
@@ -58,21 +54,7 @@ until grep -qx ready "$work/servers.log"; do
 done
 value() { sed -n "s/^$1=//p" "$work/servers.log"; }
 
-# ---- The Linux node's side ---------------------------------------------------------------------------
-# The node's installation: stand-ins for the MPD and launcher scripts that record their calls in calls/.
-data=$scripts/../data/integration
-mkdir -p "$work/node/IntelMPI" "$work/calls"
-install -m 755 "$data"/node/*.py "$work/node/IntelMPI/"
-chown "$user:" "$work/calls"
-
-# The shared working folder, which the node sees at the same path as this machine's drive Z:.
-root=/ZEP_WorkingFolder
-if [ ! -e "$root" ]; then
-    mkdir -m 755 "$root" || no_server "cannot make $root"
-    made_root=$root
-fi
-shared=$root/winrun_$user
-rm -rf "$shared"
+shared=$(value shared)
 # The run folders belong to the node's user, who writes the machine file and the job's output there, as
 # on a share that is mapped to that user. (Wine makes folders through its server, whose file mode mask
 # is not this script's, so the test program cannot make them writable for another user.)
@@ -82,16 +64,13 @@ mkdir -p "$shared/My Proj/Analysis/Run0"{1,2,3} "$work/hpc/My Proj/Analysis/Run0
 # The installations on this machine: one with the test user's account and the cluster job's solver,
 # one whose account has another password.
 mkdir -p "$work/install/Bin" "$work/refused/Bin"
-install -m 755 "$data/solver.sh" "$work/install/Bin/"
+install -m 755 "$scripts/../data/integration/solver.sh" "$work/install/Bin/"
 for account in "install:$password" "refused:not-the-password"; do
     folder=${account%%:*}
-    if ! printf '%s\n' "${account#*:}" |
+    printf '%s\n' "${account#*:}" |
         "${wine[@]}" "$zep3dtool" account set --install "Z:${work//\//\\}\\$folder\\" --user "$user" \
-            --password-stdin >"$work/account.out" 2>&1; then
-        echo "zep3dtool.exe account set failed:"
-        cat "$work/account.out"
-        exit 1
-    fi
+            --password-stdin >"$work/account.out" 2>&1 ||
+        { echo "zep3dtool.exe account set failed:" && cat "$work/account.out" && exit 1; }
 done
 
 # ---- The test program --------------------------------------------------------------------------------
