@@ -76,9 +76,7 @@ bool WaitUntil(const std::function<bool()>& ready, int timeoutMs) {
 }
 
 ServerSet::ServerSet(bool slurm, bool ssh, bool storageNode) {
-    const char* saved = getenv("HOME");
-    hadHome_ = saved != nullptr;
-    savedHome_ = hadHome_ ? saved : "";
+    if (const char* saved = getenv("HOME")) savedHome_ = saved;
     setenv("HOME", folder.path().c_str(), 1);
     user = "zeptest" + std::to_string(getpid());
     std::vector<std::string> argv = {"/bin/bash", ZEP3D_INTEGRATION_DIR "/servers.sh", folder.path()};
@@ -112,11 +110,8 @@ ServerSet::ServerSet(bool slurm, bool ssh, bool storageNode) {
 ServerSet::~ServerSet() {
     supervisor_.Signal(SIGTERM);
     if (!supervisor_.WaitFor(60000)) supervisor_.Kill();
-    if (hadHome_) {
-        setenv("HOME", savedHome_.c_str(), 1);
-    } else {
-        unsetenv("HOME");
-    }
+    if (savedHome_) setenv("HOME", savedHome_->c_str(), 1);
+    if (!savedHome_) unsetenv("HOME");
     unsetenv("SLURM_CONF");
 }
 

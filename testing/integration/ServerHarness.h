@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "Subprocess.h"
@@ -59,8 +60,7 @@ struct ServerSet {
 
   private:
     companions::Subprocess supervisor_;
-    bool hadHome_ = false;
-    std::string savedHome_;
+    std::optional<std::string> savedHome_;
 };
 
 // A test suite whose servers start before its first test and stop after its last; each test skips (or

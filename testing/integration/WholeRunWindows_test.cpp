@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -33,9 +34,7 @@ std::string Environment(const char* name) {
 // The Windows name of a file of the Linux host: Wine's drive Z: is the host's root.
 std::string OnZ(const std::string& linuxPath) {
     std::string path = "Z:" + linuxPath;
-    for (char& c : path) {
-        if (c == '/') c = '\\';
-    }
+    std::replace(path.begin(), path.end(), '/', '\\');
     return path;
 }
 
@@ -113,16 +112,7 @@ TEST_P(WindowsStorageNode, RunsPrintTheirTracesAndLeaveTheirFilesOnTheNode) {
     WriteFile(runPath + "/Part" + run.runId + ".cmx", StorageNodeCmx(run, nodeHome, nodeHome));
 
     const std::string install = OnZ(folder_ + (run.refused ? "/refused" : "/install")) + "\\";
-    CZEPTools tools;
-    EXPECT_EQ(
-        tools.SetCommand(0, kCommandLine, install.c_str(), project.c_str(), "Part", "solver", run.runId, 0),
-        2)
-        << tools.GetCommandErrMsg();
-    long jobId = 0;
-    StdoutCapture capture;
-    EXPECT_EQ(tools.ExecuteCommand(jobId), 2);
-    EXPECT_EQ(jobId, -1);
-    const std::string printed = capture.Stop();
+    const std::string printed = ExecuteStorageNodeRun(kCommandLine, install, project, run.runId);
 
     // The working-folder option names the run folder as this machine names it, the machine file as the
     // node does.

@@ -67,18 +67,7 @@ class WholeRunOverSsh : public ServerSuite<false, true, true> {
         WriteAccount(install, server().user, run.refused ? "not-the-password" : server().password);
         WriteFile(runPath_ + "/Part" + run.runId + ".cmx",
                   StorageNodeCmx(run, nodeHome_, home.empty() ? nodeHome_ : home));
-
-        CZEPTools tools;
-        const std::string commandLine = kCommandLine + moreWords;
-        EXPECT_EQ(tools.SetCommand(0, commandLine.c_str(), install.c_str(), project_.c_str(), "Part",
-                                   "solver", run.runId, 0),
-                  2)
-            << tools.GetCommandErrMsg();
-        long jobId = 0;
-        StdoutCapture capture;
-        EXPECT_EQ(tools.ExecuteCommand(jobId), 2);
-        EXPECT_EQ(jobId, -1);
-        return capture.Stop();
+        return ExecuteStorageNodeRun(kCommandLine + moreWords, install, project_, run.runId);
     }
 
     // The traces on the node, and the launcher's arguments with the shared installation `home`.
@@ -136,20 +125,17 @@ TEST_F(WholeRunOverSsh, ShellCodeInTheProjectReachesTheNodeOnlyAsText) {
     for (const std::string& folder :
          {server().home, calls_, runPath_, project_, shared_, home, std::string("/tmp")})
         EXPECT_TRUE(FilesStartingWith(folder, marker).empty()) << folder;
-    std::error_code error;
-    fs::remove_all(home, error);
 }
 
 // ---- Task mode 12: a one-node cluster job on Slurm --------------------------------------------------
 
-class WholeRunOnSlurm : public ServerSuite<true, false> {
-  protected:
-    // An installation with the runner's account and, where given, the solver.
-    void Install(const std::string& install, const std::string& solverText) {
-        WriteAccount(install, "runner", "secret");
-        WriteScript(install + "Bin/solver.sh", solverText);
-    }
-};
+using WholeRunOnSlurm = ServerSuite<true, false>;
+
+// An installation with the runner's account and the solver.
+void Install(const std::string& install, const std::string& solverText) {
+    WriteAccount(install, "runner", "secret");
+    WriteScript(install + "Bin/solver.sh", solverText);
+}
 
 TEST_F(WholeRunOnSlurm, JobIsSubmittedWaitedForAndItsOutputLandsInTheRunFolder) {
     // As many tasks as the cluster's node has CPUs, two at most, so that the job never waits for them.
