@@ -10,7 +10,6 @@
 
 #include <chrono>
 #include <memory>
-#include <regex>
 #include <string>
 #include <thread>
 
@@ -33,7 +32,16 @@ std::string KeyPart(const std::string& privateKeyFile) {
 
 // True for one process id ("12\n") or, with `pair`, two ("12 34\n").
 bool IsPids(const std::string& text, bool pair = false) {
-    return std::regex_match(text, std::regex(pair ? "[0-9]+ [0-9]+\n" : "[0-9]+\n"));
+    size_t blanks = 0, digits = 0;  // digits: of the current number
+    for (size_t i = 0; i + 1 < text.size(); ++i) {
+        if (text[i] == ' ' && digits > 0 && ++blanks)
+            digits = 0;
+        else if (text[i] >= '0' && text[i] <= '9')
+            ++digits;
+        else
+            return false;
+    }
+    return digits > 0 && text.back() == '\n' && blanks == (pair ? 1u : 0u);
 }
 
 class SshCompanion : public ServerSuite<false, true> {
