@@ -82,7 +82,7 @@ ServerSet::ServerSet(bool slurm, bool ssh, bool storageNode) {
     std::vector<std::string> argv = {"/bin/bash", ZEP3D_INTEGRATION_DIR "/servers.sh", folder.path()};
     if (slurm) argv.push_back("slurm");
     if (ssh) argv.insert(argv.end(), {"ssh", user, password});
-    if (ssh && storageNode) argv.push_back("node");
+    if (ssh && storageNode) argv.insert(argv.end(), {"node", "wholerun_" + user});
     companions::SpawnOptions options;
     options.searchPath = false;
     options.inputFromNull = true;

@@ -4,9 +4,9 @@
 # cluster or munge daemon of the machine, and an OpenSSH server with a password-authenticated test user
 # whose login shell is bash (and whose sessions see the cluster when both run). With "node", the storage
 # node's side: its installation DIR/node with the stand-ins for the MPD and launcher scripts, which record
-# their calls in DIR/calls, and a shared working folder of the user's, which the node sees at the same
-# path as this machine.
-#   servers.sh DIR [slurm] [ssh USER PASSWORD [node]]
+# their calls in DIR/calls, and the user's shared working folder /ZEP_WorkingFolder/NAME, which the node
+# sees at the same path as this machine.
+#   servers.sh DIR [slurm] [ssh USER PASSWORD [node NAME]]
 # Starts the daemons as its own children and prints "key=value" lines (slurm_conf, node, cpus; port,
 # home; shared) and then "ready". On SIGTERM it stops them by their process ids and removes what it made.
 # Exits 2 with the reason when a server cannot be had here.
@@ -113,7 +113,8 @@ fi
 if [ "${1:-}" = ssh ]; then
     user=$2 password=$3 sshd=$dir/sshd
     free_port port
-    [ -x /usr/sbin/sshd ] || fail "the OpenSSH server is not installed (/usr/sbin/sshd; Debian: openssh-server)"
+    [ -x /usr/sbin/sshd ] ||
+        fail "the OpenSSH server is not installed (/usr/sbin/sshd; Debian: openssh-server)"
     command -v ssh-keygen >/dev/null || fail "ssh-keygen is not installed"
     mkdir -p "$sshd"
     # The remote commands use echo -e, which needs bash as the login shell (dash prints the -e).
@@ -150,8 +151,8 @@ if [ "${4:-}" = node ]; then
         mkdir -m 755 "$root" || fail "cannot make $root"
         made_root=$root
     fi
-    rm -rf "$root/$user"
-    mkdir "$root/$user" && shared=$root/$user && chown "$user:" "$shared" || fail "cannot make $root/$user"
+    rm -rf "${root:?}/$5"
+    mkdir "$root/$5" && shared=$root/$5 && chown "$user:" "$shared" || fail "cannot make $root/$5"
     echo "shared=$shared"
 fi
 

@@ -46,7 +46,8 @@ trap 'exit 130' INT TERM HUP
 # ---- The servers: the one-node Slurm cluster, the OpenSSH server whose sessions see it, the node's side -
 user=zepwin$$
 password=Zep-Win-Pw-24680
-bash "$scripts/servers.sh" "$work" slurm ssh "$user" "$password" node </dev/null >"$work/servers.log" 2>&1 &
+bash "$scripts/servers.sh" "$work" slurm ssh "$user" "$password" node "winrun_$user" </dev/null \
+    >"$work/servers.log" 2>&1 &
 supervisor=$!
 until grep -qx ready "$work/servers.log"; do
     kill -0 "$supervisor" 2>/dev/null || { supervisor="" && no_server "$(cat "$work/servers.log")"; }
@@ -79,6 +80,7 @@ done
 cd "$work" || exit 1
 ZEP3D_WINRUN_FOLDER=$work ZEP3D_WINRUN_SHARED=$shared ZEP3D_WINRUN_SSH_PORT=$(value port) \
     ZEP3D_WINRUN_USER=$user ZEP3D_WINRUN_USER_HOME=$(value home) \
-    ZEP3D_WINRUN_SLURM_NODE=$(value node) ZEP3D_WINRUN_SLURM_CPUS=$(value cpus) ZEP3D_WINRUN_LAUNCHER=$launcher \
+    ZEP3D_WINRUN_SLURM_NODE=$(value node) ZEP3D_WINRUN_SLURM_CPUS=$(value cpus) \
+    ZEP3D_WINRUN_LAUNCHER=$launcher \
     ZEP_HPC_HEAD_NODE=127.0.0.1:$(value port) \
     "${wine[@]}" "$test_program"
