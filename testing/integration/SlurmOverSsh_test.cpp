@@ -16,17 +16,9 @@ namespace {
 
 using namespace zep::testing;
 
-class SlurmOverSsh : public ServerSuite<true, true> {
+// The test user writes the job's output, so the job's folder is the user's: its shared working folder.
+class SlurmOverSsh : public ServerSuite<true, true, true> {
   protected:
-    // The test user writes the job's output, so its folder is the user's.
-    static void SetUpTestSuite() {
-        ServerSuite::SetUpTestSuite();
-        run_ = servers_->folder.File("run");
-        if (servers_->ready && RunShell("mkdir -p " + run_ + " && chown " + server().user + ": " + run_ +
-                                            " && chmod 755 " + servers_->folder.path(),
-                                        &servers_->why) != 0)
-            servers_->ready = false;
-    }
     static void TearDownTestSuite() {
         CZEPHpcTool::HPC_SetHeadNode(nullptr);
         ServerSuite::TearDownTestSuite();
@@ -44,7 +36,7 @@ class SlurmOverSsh : public ServerSuite<true, true> {
         return SubmitJob(jobId, run_ + "/solver.sh", run_, "127.0.0.1", 2, server().user, password);
     }
 
-    static inline std::string run_;
+    const std::string run_ = servers_->shared;
 };
 
 TEST_F(SlurmOverSsh, AJobIsSubmittedWaitedForAndSummarisedOnTheHeadNode) {

@@ -32,16 +32,12 @@ std::string KeyPart(const std::string& privateKeyFile) {
 
 // True for one process id ("12\n") or, with `pair`, two ("12 34\n").
 bool IsPids(const std::string& text, bool pair = false) {
-    size_t blanks = 0, digits = 0;  // digits: of the current number
-    for (size_t i = 0; i + 1 < text.size(); ++i) {
-        if (text[i] == ' ' && digits > 0 && ++blanks)
-            digits = 0;
-        else if (text[i] >= '0' && text[i] <= '9')
-            ++digits;
-        else
-            return false;
-    }
-    return digits > 0 && text.back() == '\n' && blanks == (pair ? 1u : 0u);
+    auto number = [&text](size_t from, size_t end) {
+        return end > from && end != std::string::npos && text.find_first_not_of("0123456789", from) == end;
+    };
+    const size_t blank = text.find(' ');
+    return !text.empty() && text.back() == '\n' &&
+           (pair ? number(0, blank) && number(blank + 1, text.size() - 1) : number(0, text.size() - 1));
 }
 
 class SshCompanion : public ServerSuite<false, true> {
