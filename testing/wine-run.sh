@@ -27,14 +27,10 @@ find_wine_program() {
     done
     return 1
 }
-ZEP3D_WINE=${ZEP3D_WINE:-$(find_wine_program wine64 wine)} || {
-    echo "$0: wine64 is not installed (Debian: wine64)" >&2
-    exit 1
-}
-ZEP3D_WINESERVER=${ZEP3D_WINESERVER:-$(find_wine_program wineserver64 wineserver)} || {
-    echo "$0: wineserver is not installed (Debian: wine64)" >&2
-    exit 1
-}
+ZEP3D_WINE=${ZEP3D_WINE:-$(find_wine_program wine64 wine)} ||
+    { echo "$0: wine64 is not installed (Debian: wine64)" >&2 && exit 1; }
+ZEP3D_WINESERVER=${ZEP3D_WINESERVER:-$(find_wine_program wineserver64 wineserver)} ||
+    { echo "$0: wineserver is not installed (Debian: wine64)" >&2 && exit 1; }
 export ZEP3D_WINE ZEP3D_WINESERVER
 export WINEPREFIX="$build/wineprefix"
 # Module load failures (a missing DLL) are reported; everything else Wine says is not.
@@ -47,10 +43,8 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
     rm -rf "$WINEPREFIX"
     "$ZEP3D_WINE" wineboot --init </dev/null >/dev/null 2>&1
     "$ZEP3D_WINESERVER" -w </dev/null >/dev/null 2>&1
-    if [ ! -f "$WINEPREFIX/system.reg" ]; then
-        echo "$0: the Wine prefix $WINEPREFIX could not be made" >&2
-        exit 1
-    fi
+    [ -f "$WINEPREFIX/system.reg" ] ||
+        { echo "$0: the Wine prefix $WINEPREFIX could not be made" >&2 && exit 1; }
 fi
 
 stop_wine() {

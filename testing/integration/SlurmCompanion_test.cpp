@@ -16,21 +16,20 @@
 namespace {
 
 using ::testing::HasSubstr;
-using zep::testing::ScopedTempDir;
-using zep::testing::SubmitJob;
+using namespace zep::testing;
 
 // A solver that writes one line per task: its rank, its arguments and its working folder.
 std::string WriteSolver(const ScopedTempDir& dir, int exitCode) {
     std::string path = dir.File("solver.sh");
-    zep::testing::WriteFile(path,
-                            "#!/bin/sh\necho \"task $SLURM_PROCID of $SLURM_NTASKS args [$*] in $(pwd)\"\n"
-                            "echo \"err $SLURM_PROCID\" >&2\nexit " +
-                                std::to_string(exitCode) + "\n");
+    WriteFile(path,
+              "#!/bin/sh\necho \"task $SLURM_PROCID of $SLURM_NTASKS args [$*] in $(pwd)\"\n"
+              "echo \"err $SLURM_PROCID\" >&2\nexit " +
+                  std::to_string(exitCode) + "\n");
     chmod(path.c_str(), 0755);
     return path;
 }
 
-class SlurmCompanion : public zep::testing::ServerSuite<true, false> {};
+class SlurmCompanion : public ServerSuite<true, false> {};
 
 TEST_F(SlurmCompanion, AJobIsSubmittedWaitedForAndSummarised) {
     // The job's folder as the library names it, with a backslash.
@@ -39,9 +38,8 @@ TEST_F(SlurmCompanion, AJobIsSubmittedWaitedForAndSummarised) {
     long jobId = -1;
     ASSERT_EQ(SubmitJob(jobId, WriteSolver(run, 0), run.path() + "\\out", "127.0.0.1", 2), 0);
     ASSERT_GT(jobId, 0);
-    zep::testing::ExpectJobCompletes(jobId, run.path() + "\\out", servers_->cluster.node(), 2,
-                                     run.File("out"),
-                                     " args [-project my run.cmx -np 2] in " + run.File("out"));
+    ExpectJobCompletes(jobId, run.path() + "\\out", servers_->node, 2, run.File("out"),
+                       " args [-project my run.cmx -np 2] in " + run.File("out"));
 }
 
 TEST_F(SlurmCompanion, FailedJobsAndRefusedSubmissionsAreReported) {

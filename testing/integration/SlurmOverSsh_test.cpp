@@ -14,51 +14,39 @@
 
 namespace {
 
-using zep::testing::RunShell;
+using namespace zep::testing;
 
-class SlurmOverSsh : public zep::testing::ServerSuite<true, true> {
+// The test user writes the job's output, so the job's folder is the user's: its shared working folder.
+class SlurmOverSsh : public ServerSuite<true, true, true> {
   protected:
-    // The test user writes the job's output, so its folder is the user's.
-    static void SetUpTestSuite() {
-        ServerSuite::SetUpTestSuite();
-        run_ = servers_->folder.File("run");
-        if (servers_->ready && RunShell("mkdir -p " + run_ + " && chown " + server().user() + ": " + run_ +
-                                            " && chmod 755 " + servers_->folder.path(),
-                                        &servers_->why) != 0)
-            servers_->ready = false;
-    }
     static void TearDownTestSuite() {
         CZEPHpcTool::HPC_SetHeadNode(nullptr);
         ServerSuite::TearDownTestSuite();
     }
     void SetUp() override {
         ServerSuite::SetUp();
-        CZEPHpcTool::HPC_SetHeadNode(("127.0.0.1:" + std::to_string(server().port())).c_str());
+        CZEPHpcTool::HPC_SetHeadNode(("127.0.0.1:" + std::to_string(server().port)).c_str());
     }
-    static zep::testing::SshServer& server() { return servers_->server; }
+    static ServerSet& server() { return *servers_; }
 
     // A one-node job of two tasks of the solver script `solverText`, in the job's folder run_.
     int Submit(long& jobId, const std::string& password, const std::string& solverText) {
-        zep::testing::WriteFile(run_ + "/solver.sh", solverText);
+        WriteFile(run_ + "/solver.sh", solverText);
         chmod((run_ + "/solver.sh").c_str(), 0755);
-        return zep::testing::SubmitJob(jobId, run_ + "/solver.sh", run_, "127.0.0.1", 2, server().user(),
-                                       password);
+        return SubmitJob(jobId, run_ + "/solver.sh", run_, "127.0.0.1", 2, server().user, password);
     }
 
-    static inline std::string run_;
+    const std::string run_ = servers_->shared;
 };
 
 TEST_F(SlurmOverSsh, AJobIsSubmittedWaitedForAndSummarisedOnTheHeadNode) {
     long jobId = -1;
-    ASSERT_EQ(Submit(jobId, server().password(),
-                     zep::testing::ReadFile(zep::testing::DataPath("integration/solver.sh"))),
-              0);
+    ASSERT_EQ(Submit(jobId, server().password, ReadFile(DataPath("integration/solver.sh"))), 0);
     ASSERT_GT(jobId, 0);
 
     // Both tasks ran as the account's user, with the solver's arguments, in the job's folder.
-    zep::testing::ExpectJobCompletes(
-        jobId, run_, servers_->cluster.node(), 2, run_,
-        " as " + server().user() + " args [-project my run.cmx -np 2] in " + run_);
+    ExpectJobCompletes(jobId, run_, servers_->node, 2, run_,
+                       " as " + server().user + " args [-project my run.cmx -np 2] in " + run_);
 }
 
 TEST_F(SlurmOverSsh, RefusedAccountsUnknownJobsAndUnnamedHeadNodesFailWithTheirCodes) {
@@ -75,7 +63,7 @@ TEST_F(SlurmOverSsh, RefusedAccountsUnknownJobsAndUnnamedHeadNodesFailWithTheirC
 
     // A head node name that is none.
     CZEPHpcTool::HPC_SetHeadNode("127.0.0.1:http");
-    EXPECT_EQ(Submit(jobId, server().password(), "#!/bin/sh\ntrue\n"), -1);
+    EXPECT_EQ(Submit(jobId, server().password, "#!/bin/sh\ntrue\n"), -1);
 }
 
 }  // namespace

@@ -20,8 +20,7 @@
 namespace {
 
 using ::testing::HasSubstr;
-using zep::testing::ReadFile;
-using zep::testing::ScopedTempDir;
+using namespace zep::testing;
 
 std::wstring Wide(const std::string& text) { return std::wstring(text.begin(), text.end()); }
 
@@ -31,24 +30,25 @@ std::string KeyPart(const std::string& privateKeyFile) {
     return key.substr(0, key.find(' ', key.find(' ') + 1));
 }
 
-// True for a process id on a line of its own: digits and a line end.
-bool IsPidLine(const std::string& text) {
-    return text.size() >= 2 && text.back() == '\n' && text.find_first_not_of("0123456789") == text.size() - 1;
-}
-
-// True for two process ids separated by one blank and ended by a line end ("12 34\n").
-bool IsPidPair(const std::string& text) {
+// True for one process id ("12\n") or, with `pair`, two ("12 34\n").
+bool IsPids(const std::string& text, bool pair = false) {
+    auto number = [&text](size_t from, size_t end) {
+        return end > from && end != std::string::npos && text.find_first_not_of("0123456789", from) == end;
+    };
     const size_t blank = text.find(' ');
-    return blank != 0 && blank != std::string::npos && IsPidLine(text.substr(0, blank) + "\n") &&
-           IsPidLine(text.substr(blank + 1));
+    return !text.empty() && text.back() == '\n' &&
+           (pair ? number(0, blank) && number(blank + 1, text.size() - 1) : number(0, text.size() - 1));
 }
 
-class SshCompanion : public zep::testing::ServerSuite<false, true> {
+class SshCompanion : public ServerSuite<false, true> {
   protected:
-    static zep::testing::SshServer& server() { return servers_->server; }
-    std::wstring user() const { return Wide(server().user()); }
-    std::wstring password() const { return Wide(server().password()); }
+    static ServerSet& server() { return *servers_; }
+    std::wstring user() const { return Wide(server().user); }
+    std::wstring password() const { return Wide(server().password); }
     std::string knownHosts() const { return servers_->folder.File(".ssh/known_hosts"); }
+    int Check(const wchar_t* host = L"127.0.0.1") {
+        return CZEPSSH2Tool().SSH2_CheckConnection(host, user().c_str(), password().c_str());
+    }
 
     struct Output {
         int rc = 0;
@@ -74,31 +74,34 @@ class SshCompanion : public zep::testing::ServerSuite<false, true> {
 
 TEST_F(SshCompanion, ConnectionCheckCodesForGoodAccountWrongPasswordAndClosedPort) {
     CZEPSSH2Tool tool;
-    EXPECT_EQ(tool.SSH2_CheckConnection(L"127.0.0.1", user().c_str(), password().c_str()), 0);
+    EXPECT_EQ(Check(), 0);
     EXPECT_EQ(tool.SSH2_CheckConnection(L"127.0.0.1", user().c_str(), L"wrong"), -6);
     EXPECT_EQ(tool.SSH2_CheckConnection(L"127.0.0.1", L"nobody-here", password().c_str()), -6);
-    CZEPSSH2Tool::SSH2_SetPort(zep::testing::FreeLoopbackPort());
-    EXPECT_EQ(tool.SSH2_CheckConnection(L"127.0.0.1", user().c_str(), password().c_str()), -2);
+    CZEPSSH2Tool::SSH2_SetPort(FreeLoopbackPort());
+    EXPECT_EQ(Check(), -2);
 }
 
 TEST_F(SshCompanion, RemoteCommandsGiveTheirOutputAndExitStatus) {
     // The login shell is bash, so echo -e turns the escapes into a carriage return and a line feed;
-    // remote UTF-8 comes back as wide characters.
-    Output result = Run(L"echo -e \"a\\r\\nb\"; echo to-err >&2; printf 'caf\\303\\251'; exit 3");
-    EXPECT_EQ(result.rc, 0);
-    EXPECT_EQ(result.exitCode, 3);
-    EXPECT_EQ(result.out, L"a\r\nb\ncaf\x00E9");
-    EXPECT_EQ(result.err, L"to-err\n");
-
-    result = Run(L"true");
-    EXPECT_EQ(result.rc, 0);
-    EXPECT_EQ(result.exitCode, 0);
-    EXPECT_EQ(result.out, L"");
-
-    // The host name as the task-manager file gives it, for a machine entry on this node.
-    result = Run(L"echo $HOME", L"localhost");
-    EXPECT_EQ(result.rc, 0);
-    EXPECT_EQ(result.out, Wide(server().home() + "\n"));
+    // remote UTF-8 comes back as wide characters. "localhost" is a host name as the task-manager file
+    // gives it, for a machine entry on this node.
+    const struct {
+        std::wstring command, host;
+        int exitCode;
+        std::wstring out, err;
+    } cases[] = {
+        {L"echo -e \"a\\r\\nb\"; echo to-err >&2; printf 'caf\\303\\251'; exit 3", L"127.0.0.1", 3,
+         L"a\r\nb\ncaf\x00E9", L"to-err\n"},
+        {L"true", L"127.0.0.1", 0, L"", L""},
+        {L"echo $HOME", L"localhost", 0, Wide(server().home + "\n"), L""},
+    };
+    for (const auto& c : cases) {
+        const Output result = Run(c.command, c.host);
+        EXPECT_EQ(result.rc, 0);
+        EXPECT_EQ(result.exitCode, c.exitCode);
+        EXPECT_EQ(result.out, c.out);
+        EXPECT_EQ(result.err, c.err);
+    }
 }
 
 TEST_F(SshCompanion, LargeOutputOnBothStreamsDoesNotStallTheCommand) {
@@ -128,9 +131,9 @@ TEST_F(SshCompanion, AQuietCommandKeepsItsConnectionButAFrozenServerEndsTheWait)
     chmod(shared.path().c_str(), 0777);
     std::string record = shared.File("ids");
     std::thread freezer([&record] {
-        zep::testing::WaitUntil([&record] { return IsPidPair(ReadFile(record)); }, 10000);
+        WaitUntil([&record] { return IsPids(ReadFile(record), true); }, 10000);
         std::string ids = ReadFile(record);
-        if (IsPidPair(ids)) kill(std::stoi(ids.substr(ids.find(' ') + 1)), SIGSTOP);
+        if (IsPids(ids, true)) kill(std::stoi(ids.substr(ids.find(' ') + 1)), SIGSTOP);
     });
     auto start = std::chrono::steady_clock::now();
     Output result = Run(
@@ -138,7 +141,7 @@ TEST_F(SshCompanion, AQuietCommandKeepsItsConnectionButAFrozenServerEndsTheWait)
     auto waited = std::chrono::steady_clock::now() - start;
     freezer.join();
     std::string ids = ReadFile(record);
-    ASSERT_TRUE(IsPidPair(ids)) << "ids \"" << ids << "\", code " << result.rc;
+    ASSERT_TRUE(IsPids(ids, true)) << "ids \"" << ids << "\", code " << result.rc;
     kill(std::stoi(ids), SIGKILL);                            // the quiet command
     kill(std::stoi(ids.substr(ids.find(' ') + 1)), SIGCONT);  // the server process, which then ends
     EXPECT_EQ(result.rc, -10);
@@ -162,7 +165,7 @@ TEST_F(SshCompanion, BackgroundLaunchWritesTheProcessIdAndTheConsoleFile) {
     for (bool redirect : {true, false}) {
         SCOPED_TRACE(redirect);
         std::remove(run.File("mpiexec.pid").c_str());
-        zep::testing::StdoutCapture capture;
+        StdoutCapture capture;
         EXPECT_EQ(
             launch(L"sh -c 'echo launcher-out; echo launcher-err >&2; sleep 1; echo launcher-done; exit 7' "
                    L"& echo \\<mpiexec\\>$!\\</mpiexec\\>",
@@ -172,7 +175,7 @@ TEST_F(SshCompanion, BackgroundLaunchWritesTheProcessIdAndTheConsoleFile) {
         const std::string shown =
             redirect ? ReadFile(run.File("console_redirect_2026-12-06_10-00-00.txt")) : capture.Stop();
         const std::string pid = ReadFile(run.File("mpiexec.pid"));
-        ASSERT_TRUE(IsPidLine(pid)) << pid;
+        ASSERT_TRUE(IsPids(pid)) << pid;
         EXPECT_THAT(shown, HasSubstr("launcher-out\n"));
         EXPECT_THAT(shown, HasSubstr("launcher-done\n"));
         if (redirect) {
@@ -183,40 +186,38 @@ TEST_F(SshCompanion, BackgroundLaunchWritesTheProcessIdAndTheConsoleFile) {
     // A command that reports no process id leaves no process-id file.
     EXPECT_EQ(launch(L"echo nothing", true), 0);
     EXPECT_EQ(exitCode, 0);
-    EXPECT_FALSE(zep::testing::FileExists(run.File("mpiexec.pid")));
+    EXPECT_FALSE(FileExists(run.File("mpiexec.pid")));
 }
 
 TEST_F(SshCompanion, UnknownHostsAreRememberedAndChangedKeysRefused) {
     std::remove(knownHosts().c_str());
-    CZEPSSH2Tool tool;
-    ASSERT_EQ(tool.SSH2_CheckConnection(L"127.0.0.1", user().c_str(), password().c_str()), 0);
+    ASSERT_EQ(Check(), 0);
     // The SSH library's first choice among the server's keys.
     const std::string keyPart = KeyPart(server().ecdsaHostKeyFile());
-    std::string entry = "[127.0.0.1]:" + std::to_string(server().port()) + " " + keyPart + "\n";
+    std::string entry = "[127.0.0.1]:" + std::to_string(server().port) + " " + keyPart + "\n";
     EXPECT_EQ(ReadFile(knownHosts()), entry);
 
     // Known and unchanged: accepted, and not written twice.
-    ASSERT_EQ(tool.SSH2_CheckConnection(L"127.0.0.1", user().c_str(), password().c_str()), 0);
+    ASSERT_EQ(Check(), 0);
     EXPECT_EQ(ReadFile(knownHosts()), entry);
 
     // The user's own entries are kept; a file without a final line end gets one before the new entry.
-    zep::testing::WriteFile(knownHosts(), "# mine\nother.example ssh-ed25519 AAAAC3NzaC1lZDI1NTE5AAAAIK");
-    ASSERT_EQ(tool.SSH2_CheckConnection(L"localhost", user().c_str(), password().c_str()), 0);
+    WriteFile(knownHosts(), "# mine\nother.example ssh-ed25519 AAAAC3NzaC1lZDI1NTE5AAAAIK");
+    ASSERT_EQ(Check(L"localhost"), 0);
     EXPECT_EQ(ReadFile(knownHosts()),
               "# mine\nother.example ssh-ed25519 AAAAC3NzaC1lZDI1NTE5AAAAIK\n[localhost]:" +
-                  std::to_string(server().port()) + " " + keyPart + "\n");
+                  std::to_string(server().port) + " " + keyPart + "\n");
     std::remove(knownHosts().c_str());
 }
 
 TEST_F(SshCompanion, KnownHostsAcceptOnlyTheirOwnKeysAndNothingIsSentWithoutThem) {
-    const std::string name = "[127.0.0.1]:" + std::to_string(server().port()) + " ";
+    const std::string name = "[127.0.0.1]:" + std::to_string(server().port) + " ";
     ScopedTempDir keys;
     std::string ignored;
-    ASSERT_EQ(zep::testing::RunShell("ssh-keygen -q -t ed25519 -N '' -f " + keys.File("ed") +
-                                         " && ssh-keygen -q -t rsa -b 2048 -N '' -f " + keys.File("rsa"),
-                                     &ignored),
+    ASSERT_EQ(RunShell("ssh-keygen -q -t ed25519 -N '' -f " + keys.File("ed") +
+                           " && ssh-keygen -q -t rsa -b 2048 -N '' -f " + keys.File("rsa"),
+                       &ignored),
               0);
-    CZEPSSH2Tool tool;
     struct Case {
         const char* what;
         std::string file;
@@ -241,8 +242,8 @@ TEST_F(SshCompanion, KnownHostsAcceptOnlyTheirOwnKeysAndNothingIsSentWithoutThem
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        zep::testing::WriteFile(knownHosts(), c.file);
-        EXPECT_EQ(tool.SSH2_CheckConnection(L"127.0.0.1", user().c_str(), password().c_str()), c.code);
+        WriteFile(knownHosts(), c.file);
+        EXPECT_EQ(Check(), c.code);
         if (c.code == 0) continue;
         Output result = Run(L"echo should-not-run");
         EXPECT_EQ(result.rc, c.code);
@@ -253,31 +254,31 @@ TEST_F(SshCompanion, KnownHostsAcceptOnlyTheirOwnKeysAndNothingIsSentWithoutThem
     // New hosts refused: nothing is added, until the file is seeded with ssh-keyscan.
     std::remove(knownHosts().c_str());
     CZEPSSH2Tool::SSH2_SetAcceptNewHosts(false);
-    EXPECT_EQ(tool.SSH2_CheckConnection(L"127.0.0.1", user().c_str(), password().c_str()), -3);
-    EXPECT_FALSE(zep::testing::FileExists(knownHosts()));
+    EXPECT_EQ(Check(), -3);
+    EXPECT_FALSE(FileExists(knownHosts()));
     std::string scanned;
-    ASSERT_EQ(zep::testing::RunShell("ssh-keyscan -p " + std::to_string(server().port()) +
-                                         " 127.0.0.1 2>/dev/null > " + knownHosts(),
-                                     &scanned),
+    ASSERT_EQ(RunShell("ssh-keyscan -p " + std::to_string(server().port) + " 127.0.0.1 2>/dev/null > " +
+                           knownHosts(),
+                       &scanned),
               0);
-    EXPECT_EQ(tool.SSH2_CheckConnection(L"127.0.0.1", user().c_str(), password().c_str()), 0);
+    EXPECT_EQ(Check(), 0);
     CZEPSSH2Tool::SSH2_SetAcceptNewHosts(true);
 
     // No usable known_hosts: a file that cannot be read (a folder), a ".ssh" that is no folder, no home
     // folder at all.
     std::remove(knownHosts().c_str());
     mkdir(knownHosts().c_str(), 0700);
-    EXPECT_EQ(tool.SSH2_CheckConnection(L"127.0.0.1", user().c_str(), password().c_str()), -3);
+    EXPECT_EQ(Check(), -3);
     rmdir(knownHosts().c_str());
     rmdir(servers_->folder.File(".ssh").c_str());
-    zep::testing::WriteFile(servers_->folder.File(".ssh"), "not a folder");
-    EXPECT_EQ(tool.SSH2_CheckConnection(L"127.0.0.1", user().c_str(), password().c_str()), -3);
+    WriteFile(servers_->folder.File(".ssh"), "not a folder");
+    EXPECT_EQ(Check(), -3);
     std::remove(servers_->folder.File(".ssh").c_str());
     unsetenv("HOME");
-    EXPECT_EQ(tool.SSH2_CheckConnection(L"127.0.0.1", user().c_str(), password().c_str()), -3);
+    EXPECT_EQ(Check(), -3);
     EXPECT_EQ(Run(L"echo should-not-run").rc, -3);
     setenv("HOME", servers_->folder.path().c_str(), 1);
-    EXPECT_FALSE(zep::testing::FileExists(knownHosts()));
+    EXPECT_FALSE(FileExists(knownHosts()));
 }
 
 }  // namespace

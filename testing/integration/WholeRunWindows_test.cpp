@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -23,16 +24,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using ::testing::HasSubstr;
-using zep::testing::ExpectStorageNodeRun;
-using zep::testing::FileExists;
-using zep::testing::FilesStartingWith;
-using zep::testing::kCommandLine;
-using zep::testing::Lines;
-using zep::testing::NodeTraces;
-using zep::testing::ReadFile;
-using zep::testing::ScopedTempDir;
-using zep::testing::StdoutCapture;
-using zep::testing::StorageNodeRun;
+using namespace zep::testing;
 
 std::string Environment(const char* name) {
     const char* value = std::getenv(name);
@@ -42,9 +34,7 @@ std::string Environment(const char* name) {
 // The Windows name of a file of the Linux host: Wine's drive Z: is the host's root.
 std::string OnZ(const std::string& linuxPath) {
     std::string path = "Z:" + linuxPath;
-    for (char& c : path) {
-        if (c == '/') c = '\\';
-    }
+    std::replace(path.begin(), path.end(), '/', '\\');
     return path;
 }
 
@@ -119,20 +109,10 @@ TEST_P(WindowsStorageNode, RunsPrintTheirTracesAndLeaveTheirFilesOnTheNode) {
     const std::string linuxProject = shared_ + "/My Proj";
     const std::string project = OnZ(linuxProject);
     const std::string runPath = project + "/Analysis/Run" + run.runId;
-    zep::testing::WriteFile(runPath + "/Part" + run.runId + ".cmx",
-                            zep::testing::StorageNodeCmx(run, nodeHome, nodeHome));
+    WriteFile(runPath + "/Part" + run.runId + ".cmx", StorageNodeCmx(run, nodeHome, nodeHome));
 
     const std::string install = OnZ(folder_ + (run.refused ? "/refused" : "/install")) + "\\";
-    CZEPTools tools;
-    EXPECT_EQ(
-        tools.SetCommand(0, kCommandLine, install.c_str(), project.c_str(), "Part", "solver", run.runId, 0),
-        2)
-        << tools.GetCommandErrMsg();
-    long jobId = 0;
-    StdoutCapture capture;
-    EXPECT_EQ(tools.ExecuteCommand(jobId), 2);
-    EXPECT_EQ(jobId, -1);
-    const std::string printed = capture.Stop();
+    const std::string printed = ExecuteStorageNodeRun(kCommandLine, install, project, run.runId);
 
     // The working-folder option names the run folder as this machine names it, the machine file as the
     // node does.
@@ -152,8 +132,8 @@ TEST_P(WindowsStorageNode, RunsPrintTheirTracesAndLeaveTheirFilesOnTheNode) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(WindowsWholeRunOverSsh, WindowsStorageNode,
-                         ::testing::ValuesIn(zep::testing::StorageNodeRuns()), zep::testing::RunName);
+INSTANTIATE_TEST_SUITE_P(WindowsWholeRunOverSsh, WindowsStorageNode, ::testing::ValuesIn(StorageNodeRuns()),
+                         RunName);
 
 // ---- Task mode 12: a one-node cluster job over SSH on the head node ---------------------------------
 
@@ -164,9 +144,8 @@ TEST_F(WindowsWholeRun, ClusterJobIsSubmittedOnTheHeadNodeWaitedForAndSummarised
     const std::string project = WithoutDrive(folder_ + "/hpc/My Proj");
     const std::string where =
         " as " + user_ + " args [C:\\App\\*D:\\Work\\P*] in " + folder_ + "/hpc/My Proj/Analysis/Run01";
-    EXPECT_GT(zep::testing::ExpectClusterJob(WithoutDrive(folder_ + "/install") + "\\", project,
-                                             project + "/Analysis/Run01", slurmCpus_ >= 2 ? 2 : 1, slurmNode_,
-                                             where),
+    EXPECT_GT(ExpectClusterJob(WithoutDrive(folder_ + "/install") + "\\", project,
+                               project + "/Analysis/Run01", slurmCpus_ >= 2 ? 2 : 1, slurmNode_, where),
               0);
 }
 
@@ -181,7 +160,7 @@ TEST_F(WindowsWholeRun, LauncherIsStartedWithTheArgumentsInTheRunFolder) {
     fs::create_directories(install + "Bin/IntelMPI");
     ASSERT_TRUE(fs::copy_file(OnZ(launcher_), launcher));
 
-    const std::vector<std::string> arguments = zep::testing::StartLocalRun(install, project);
+    const std::vector<std::string> arguments = StartLocalRun(install, project);
 
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
     while (!FileExists(launcher + ".record") && std::chrono::steady_clock::now() < deadline)

@@ -39,48 +39,19 @@ void WriteAccount(const std::string& installDir, const std::string& user, const 
 
 // ---- Task mode 11: the storage node over SSH --------------------------------------------------------
 
-// The loopback sshd and its test user; a node installation with the stand-ins for the MPD and launcher
-// scripts, which record their calls in "calls" beside it; and the shared working folder, which the node
-// sees at the same path, so that the local run folder and the node's run folder are one folder.
-class WholeRunOverSsh : public ServerSuite<false, true> {
+// The loopback sshd and its test user, the node's installation and the shared working folder, so that
+// the local run folder and the node's run folder are one folder.
+class WholeRunOverSsh : public ServerSuite<false, true, true> {
   protected:
-    static void SetUpTestSuite() {
-        ServerSuite::SetUpTestSuite();
-        if (servers_->ready && !PrepareNode()) servers_->ready = false;
-    }
-    static void TearDownTestSuite() {
-        std::error_code error;
-        if (!shared_.empty()) fs::remove_all(shared_, error);
-        // The common root only when this test made it and no one else has put anything in it.
-        if (createdRoot_) fs::remove(kWorkingRoot, error);
-        ServerSuite::TearDownTestSuite();
-    }
-
     void SetUp() override {
         ServerSuite::SetUp();
         if (IsSkipped() || HasFatalFailure()) return;
         std::error_code error;
-        fs::remove(server().home() + "/.mpd.conf", error);
+        fs::remove(server().home + "/.mpd.conf", error);
         for (const auto& entry : fs::directory_iterator(calls_, error)) fs::remove(entry.path(), error);
     }
 
-    static SshServer& server() { return servers_->server; }
-
-    // The node installation and the shared working folder, owned by the test user where the scripts
-    // write. False with the reason set when they cannot be made.
-    static bool PrepareNode() {
-        const std::string user = server().user();
-        nodeHome_ = servers_->folder.File("node") + "/";
-        calls_ = servers_->folder.File("calls");
-        shared_ = std::string(kWorkingRoot) + "/wholerun_" + user;
-        createdRoot_ = !fs::exists(kWorkingRoot);
-        return RunShell("mkdir -p " + Quote(nodeHome_ + "IntelMPI") + " " + Quote(calls_) +
-                            " && install -m 755 " + Quote(DataPath("integration/node")) + "/*.py " +
-                            Quote(nodeHome_ + "IntelMPI") + " && mkdir -p -m 755 " + kWorkingRoot +
-                            " && rm -rf " + Quote(shared_) + " && mkdir " + Quote(shared_) + " && chown -R " +
-                            user + ": " + Quote(shared_) + " " + Quote(calls_),
-                        &servers_->why) == 0;
-    }
+    static ServerSet& server() { return *servers_; }
 
     // Sets up and executes one run in its own run folder, which belongs to the test user, who writes the
     // machine file there; returns what was printed. The project folder's name, the words after the
@@ -91,41 +62,27 @@ class WholeRunOverSsh : public ServerSuite<false, true> {
         runPath_ = project_ + "/Analysis/Run" + run.runId;
         fs::create_directories(runPath_);
         std::string output;
-        RunShell("chown -R " + server().user() + ": " + Quote(project_), &output);
+        RunShell("chown -R " + server().user + ": " + Quote(project_), &output);
         const std::string install = servers_->folder.File("Install") + "/";
-        WriteAccount(install, server().user(), run.refused ? "not-the-password" : server().password());
+        WriteAccount(install, server().user, run.refused ? "not-the-password" : server().password);
         WriteFile(runPath_ + "/Part" + run.runId + ".cmx",
                   StorageNodeCmx(run, nodeHome_, home.empty() ? nodeHome_ : home));
-
-        CZEPTools tools;
-        const std::string commandLine = kCommandLine + moreWords;
-        EXPECT_EQ(tools.SetCommand(0, commandLine.c_str(), install.c_str(), project_.c_str(), "Part",
-                                   "solver", run.runId, 0),
-                  2)
-            << tools.GetCommandErrMsg();
-        long jobId = 0;
-        StdoutCapture capture;
-        EXPECT_EQ(tools.ExecuteCommand(jobId), 2);
-        EXPECT_EQ(jobId, -1);
-        return capture.Stop();
+        return ExecuteStorageNodeRun(kCommandLine + moreWords, install, project_, run.runId);
     }
 
     // The traces on the node, and the launcher's arguments with the shared installation `home`.
     NodeTraces Traces(const std::string& home) const {
         return {runPath_,
                 calls_,
-                server().home() + "/.mpd.conf",
+                server().home + "/.mpd.conf",
                 [](const std::string& path) { return path; },
                 {"-wdir", runPath_, "-machinefile", runPath_ + "/machines.txt", "-n", "2", home + "/solver",
                  home + "*" + project_ + "*"}};
     }
 
-    static constexpr const char* kWorkingRoot = "/ZEP_WorkingFolder";
-    static inline bool createdRoot_ = false;
-    static inline std::string shared_;
-    static inline std::string nodeHome_;
-    static inline std::string calls_;
-
+    const std::string shared_ = servers_->shared;
+    const std::string nodeHome_ = servers_->folder.File("node") + "/";
+    const std::string calls_ = servers_->folder.File("calls");
     std::string project_;
     std::string runPath_;
 };
@@ -166,22 +123,19 @@ TEST_F(WholeRunOverSsh, ShellCodeInTheProjectReachesTheNodeOnlyAsText) {
     ExpectStorageNodeRun(run, printed, traces);
     // No payload ran: no marker anywhere the node's shell could have left one.
     for (const std::string& folder :
-         {server().home(), calls_, runPath_, project_, shared_, home, std::string("/tmp")})
+         {server().home, calls_, runPath_, project_, shared_, home, std::string("/tmp")})
         EXPECT_TRUE(FilesStartingWith(folder, marker).empty()) << folder;
-    std::error_code error;
-    fs::remove_all(home, error);
 }
 
 // ---- Task mode 12: a one-node cluster job on Slurm --------------------------------------------------
 
-class WholeRunOnSlurm : public ServerSuite<true, false> {
-  protected:
-    // An installation with the runner's account and, where given, the solver.
-    void Install(const std::string& install, const std::string& solverText) {
-        WriteAccount(install, "runner", "secret");
-        WriteScript(install + "Bin/solver.sh", solverText);
-    }
-};
+using WholeRunOnSlurm = ServerSuite<true, false>;
+
+// An installation with the runner's account and the solver.
+void Install(const std::string& install, const std::string& solverText) {
+    WriteAccount(install, "runner", "secret");
+    WriteScript(install + "Bin/solver.sh", solverText);
+}
 
 TEST_F(WholeRunOnSlurm, JobIsSubmittedWaitedForAndItsOutputLandsInTheRunFolder) {
     // As many tasks as the cluster's node has CPUs, two at most, so that the job never waits for them.
@@ -197,7 +151,7 @@ TEST_F(WholeRunOnSlurm, JobIsSubmittedWaitedForAndItsOutputLandsInTheRunFolder) 
     const std::string where = std::string(" as ") + getpwuid(geteuid())->pw_name +
                               " args [C:\\App\\*D:\\Work\\P*] in " + project + "/Analysis/Run01";
     EXPECT_GT(ExpectClusterJob(install, project, project + "/Analysis/Run01", std::stoi(cpus) >= 2 ? 2 : 1,
-                               servers_->cluster.node(), where),
+                               servers_->node, where),
               0);
 }
 
@@ -229,14 +183,10 @@ TEST(WholeRunOnThisMachine, LauncherGetsTheArgumentsInTheRunFolderAndStaysTheCal
     ScopedTempDir temp;
     const std::string install = temp.path() + "/My Install/";
     const std::string project = temp.path() + "/My Proj";
-    const std::string record = temp.path() + "/launcher";
+    const std::string record = install + "Bin/IntelMPI/impiexec.exe";
     fs::create_directories(project + "/Analysis/Run01");
     fs::create_directories(install + "Bin/IntelMPI");
-    WriteScript(install + "Bin/IntelMPI/impiexec.exe",
-                "#!/bin/sh\nprintf '%s\\n' \"$@\" > " + Quote(record + ".args") + "\npwd -P > " +
-                    Quote(record + ".cwd") + "\necho \"launcher: $# arguments\"\necho $$ > " +
-                    Quote(record + ".tmp") + " && mv " + Quote(record + ".tmp") + " " +
-                    Quote(record + ".pid") + "\nexit 3\n");
+    WriteScript(record, ReadFile(DataPath("integration/launcher.sh")));
 
     const std::vector<std::string> arguments = StartLocalRun(install, project);
 

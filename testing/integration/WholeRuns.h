@@ -60,6 +60,21 @@ inline std::string StorageNodeCmx(const StorageNodeRun& run, const std::string& 
            MachineBlock(machines, std::vector<std::string>(run.hosts.size(), "1"), keys);
 }
 
+// Sets up and executes a storage-node run, which does not wait for the launcher; returns what it printed.
+inline std::string ExecuteStorageNodeRun(const std::string& commandLine, const std::string& install,
+                                         const std::string& project, const char* runId) {
+    CZEPTools tools;
+    EXPECT_EQ(tools.SetCommand(0, commandLine.c_str(), install.c_str(), project.c_str(), "Part", "solver",
+                               runId, 0),
+              2)
+        << tools.GetCommandErrMsg();
+    long jobId = 0;
+    StdoutCapture capture;
+    EXPECT_EQ(tools.ExecuteCommand(jobId), 2);
+    EXPECT_EQ(jobId, -1);
+    return capture.Stop();
+}
+
 // Where a storage-node run leaves its traces, by the names this machine gives them.
 struct NodeTraces {
     std::string runPath;                                   // the run folder as the run was given it
