@@ -54,7 +54,6 @@ class LaunchTest : public ::testing::Test {
         return jobId;
     }
 
-    // Writes the installation's account file for the user and password.
     void WriteAccount(const std::string& user, const std::string& password) {
         WriteFile(install_ + "Bin/acc.ini",
                   zep::toolkit::AccountFileText(user, zep::toolkit::EncipherAccountPassword(password)));

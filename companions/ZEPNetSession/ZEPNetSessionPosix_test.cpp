@@ -24,7 +24,6 @@ using zep::testing::WriteFile;
 
 class ZEPNetSessionPosix : public ::testing::Test {
   protected:
-    // The stand-in launcher in the test's folder and the run folder `run` beside it.
     void SetUp() override {
         WriteFile(launcher_, ReadFile(zep::testing::DataPath("companions/launcher.sh")));
         chmod(launcher_.c_str(), 0755);

@@ -24,7 +24,6 @@ std::string Blob(const std::string& base64) {
 }
 
 TEST(KnownHosts, RecordsKeysUnderPlainWildcardNegatedAndHashedNames) {
-    // Plain, wildcard, negated and hashed names, then lines that are passed over.
     KnownHostsFile hosts(zep::testing::ReadFile(zep::testing::DataPath("companions/known_hosts")));
     EXPECT_EQ(hosts.size(), 6u);
 

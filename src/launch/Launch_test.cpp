@@ -1,7 +1,4 @@
-// Tests of the launch routes: the dispatch and the local route (the launcher's arguments, the account
-// preparation, the traces, the facade's launch operations), the cluster-job route (node tables, output
-// folders, failing submissions and waits), and the remote Linux route (the MPD ring boot and the remote
-// run command by command, and the checks of what goes into a command).
+// Tests of the launch routes: the local route, the cluster-job route and the remote Linux route.
 #include <gtest/gtest.h>
 
 #include "CompanionFakes.h"
@@ -135,7 +132,6 @@ class HpcJob : public zep::testing::LaunchTest {
     // The arguments of the one HPC_CreateJob call: user, password, name, mode, node count, names,
     // counts, solver, arguments, folder, stdout file, stderr file, scheduler.
     static std::vector<std::string> JobArguments() { return OnlyCall("CZEPHpcTool::HPC_CreateJob", 13); }
-    // The node count, names and task counts.
     static std::vector<std::string> Nodes() {
         const auto args = JobArguments();
         return std::vector<std::string>(args.begin() + 4, args.begin() + 7);
@@ -198,7 +194,6 @@ TEST_F(HpcJob, OutputFolderMovesToTheShareOrToTheSystemTemporaryFolder) {
     }
 }
 
-// Without an account the job is still requested; a failing request leaves no job to wait for.
 TEST_F(HpcJob, MissingAccountAndFailingSubmissionAreReported) {
     SetUpRun(TaskBlock(12, 2));
     zep::fakes::ScriptResults("CZEPHpcTool::HPC_CreateJob", {-17});
@@ -438,7 +433,6 @@ TEST(StorageNode, HostNamesAndEscapes) {
     EXPECT_EQ(zep::launch::EscapeShellWord("/opt/Tarvik3D/IntelMPI/mpdboot.py"),
               "/opt/Tarvik3D/IntelMPI/mpdboot.py");
     EXPECT_EQ(zep::launch::EscapeShellWord("/a b;c\n"), "/a\\ b\\;c'\n'");
-    // Plain launcher arguments keep their bytes, blanks and quotes included.
     const std::string plain =
         "-wdir /r -machinefile \"/Z/P/machines.txt\" -n 2  \"/opt/T/s.exe\" \"/opt/T*/Z/P*\" x";
     EXPECT_EQ(zep::launch::ShellLauncherArguments(plain), plain);
