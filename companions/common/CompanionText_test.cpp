@@ -1,5 +1,4 @@
-// Tests of the companions' text helpers: UTF-8 both ways, cutting into fixed buffers, and the Windows
-// command-line rules.
+// Tests of the companions' text helpers.
 #include "CompanionText.h"
 
 #include <gtest/gtest.h>
