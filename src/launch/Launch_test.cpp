@@ -86,21 +86,14 @@ TEST_F(LaunchDispatch, TracesAtLevelTwoAndNothingBelow) {
     const std::string cmx = TaskBlock(13, 2) + MachineBlock({"A 2 \\\\S\\App\\"}, {"1"}, kLocalKeys);
     WriteAccount("u", "p");
     SetUpRun(cmx, 1);
-    {
-        StdoutCapture out;
-        Execute();
-        EXPECT_EQ(out.Stop(), "");
-    }
+    EXPECT_EQ(ExecutePrinted(), "");
     SetUpRun(cmx, 2);
-    StdoutCapture out;
-    Execute();
-    EXPECT_EQ(out.Stop(), Golden("dispatch_trace.txt"));
+    EXPECT_EQ(ExecutePrinted(), Golden("dispatch_trace.txt"));
 
     // A single-machine run traces only the banner of the process cleaner.
     SetUpRun(TaskBlock(0, 2), 2);
-    StdoutCapture single;
-    handler_->SetProcessCleaner();
-    EXPECT_EQ(single.Stop(), "\n======In CommandHandler::SetProcessCleaner======\n");
+    EXPECT_EQ(Printed([&] { handler_->SetProcessCleaner(); }),
+              "\n======In CommandHandler::SetProcessCleaner======\n");
 }
 
 TEST_F(LaunchDispatch, FacadeLaunchOperationsKeepTheSetUpStatus) {
@@ -204,9 +197,7 @@ TEST_F(HpcJob, MissingAccountAndFailingSubmissionAreReported) {
     const auto args = JobArguments();
     EXPECT_EQ(args[0] + args[1], "") << "no user and no password";
     EXPECT_EQ(handler_->m_lJobID, -1);
-    StdoutCapture wait;
-    handler_->WaitHPCJob();
-    EXPECT_EQ(wait.Stop(), "");
+    EXPECT_EQ(Printed([&] { handler_->WaitHPCJob(); }), "");
     EXPECT_TRUE(CallsOf("CZEPHpcTool::HPC_GetJobInfo").empty());
 }
 
@@ -235,9 +226,7 @@ TEST_F(HpcJob, WaitPrintsTheSummariesAndStopsAtAFailure) {
     for (const auto& c : cases) {
         zep::fakes::Reset();
         zep::fakes::ScriptResults(c.failing, c.results);
-        StdoutCapture out;
-        handler_->WaitHPCJob();
-        EXPECT_EQ(out.Stop(), c.printed);
+        EXPECT_EQ(Printed([&] { handler_->WaitHPCJob(); }), c.printed);
         const auto waits = CallsOf("CZEPHpcTool::HPC_WaitJobToFinish");
         ASSERT_EQ(waits.size(), c.waits) << c.printed;
         for (const auto& wait : waits)
@@ -309,9 +298,7 @@ TEST_F(RemoteLinuxRun, FailuresArePrintedBelowLevelTwoAndTheStepsGoOn) {
     zep::fakes::ScriptResults("CZEPSSH2Tool::SSH2_CheckConnection", {-6});
     zep::fakes::ScriptResults("CZEPSSH2Tool::SSH2_RemoteCommandStdoutStderr", {0, 7});
     zep::fakes::ScriptRemoteStdout(L"mpdtrace", L"node1\n");
-    StdoutCapture out;
-    Execute();
-    EXPECT_EQ(out.Stop(),
+    EXPECT_EQ(ExecutePrinted(),
               "Authentication for password failed.\n"
               "SSH2_RemoteCommandStdoutStderr(set MPD_PORT_RANGE to ~/.mpd.conf) failed, iErr=7\n"
               "Check mpd of [node10] ... Failed!\n");
@@ -321,9 +308,7 @@ TEST_F(RemoteLinuxRun, FailuresArePrintedBelowLevelTwoAndTheStepsGoOn) {
     zep::fakes::Reset();
     zep::fakes::ScriptRemoteStdout(L"mpdtrace", L"node10\n");
     zep::fakes::ScriptResults("CZEPSSH2Tool::SSH2_CheckConnection", {-2});
-    StdoutCapture second;
-    Execute();
-    EXPECT_EQ(second.Stop(), "Connect to SSH server at node1 failed.\n");
+    EXPECT_EQ(ExecutePrinted(), "Connect to SSH server at node1 failed.\n");
 
     const struct {
         int code;
@@ -340,9 +325,7 @@ TEST_F(RemoteLinuxRun, FailuresArePrintedBelowLevelTwoAndTheStepsGoOn) {
         zep::fakes::Reset();
         zep::fakes::ScriptRemoteStdout(L"mpdtrace", L"node1 node10");
         zep::fakes::ScriptResults("CZEPSSH2Tool::SSH2_CheckConnection", {c.code});
-        StdoutCapture capture;
-        handler_->BootMPDRing();
-        EXPECT_EQ(capture.Stop(), c.text);
+        EXPECT_EQ(Printed([&] { handler_->BootMPDRing(); }), c.text);
     }
 }
 
@@ -374,9 +357,7 @@ TEST_F(RemoteLinuxRun, NoValueOfTheProjectReachesTheRemoteShellAsCode) {
         zep::fakes::Reset();
         zep::fakes::ScriptConfigurationString(std::wstring(c.configuration.begin(), c.configuration.end()));
         SetUpNamedRun(c.project, c.home, c.commandLine, c.exe);
-        StdoutCapture out;
-        Execute();
-        EXPECT_EQ(out.Stop(), "Check mpd of [alpha] ... Failed!\nCheck mpd of [beta] ... Failed!\n");
+        EXPECT_EQ(ExecutePrinted(), "Check mpd of [alpha] ... Failed!\nCheck mpd of [beta] ... Failed!\n");
         const auto commands = RemoteCommands();
         EXPECT_EQ(commands.size(), 11u);
         EXPECT_EQ(zep::testing::CheckRemoteCommands(*handler_, commands), "");
@@ -394,11 +375,9 @@ TEST_F(RemoteLinuxRun, NoValueOfTheProjectReachesTheRemoteShellAsCode) {
         handler_->m_ppTaskHostName[1] = c.host;
         handler_->m_sLinZep3DHomeDir = c.home;
         const std::string value = c.host != "beta" ? c.host : c.home;
-        StdoutCapture out;
-        Execute();
-        EXPECT_EQ(out.Stop(), "BootMPDRing() failed: [" + value + "] is not " + c.why +
-                                  "; the MPD ring is not booted.\nSpawnLinuxMPIProcess() failed: [" + value +
-                                  "] is not " + c.why + "; the run is not started.\n");
+        EXPECT_EQ(ExecutePrinted(), "BootMPDRing() failed: [" + value + "] is not " + c.why +
+                                        "; the MPD ring is not booted.\nSpawnLinuxMPIProcess() failed: [" +
+                                        value + "] is not " + c.why + "; the run is not started.\n");
         EXPECT_EQ(CallLog("CZEPSSH2Tool"), "");
     }
 }
