@@ -71,11 +71,9 @@ TEST(SlurmJob, LibraryPathsAreMappedAndPercentSignsKeptLiteral) {
     Submission submission;
     std::string error;
     ASSERT_TRUE(BuildSubmission(request, "vm", &submission, &error));
-    std::string mapped = MapLibraryPath("/data/100%\\run");
-    EXPECT_TRUE(Has(submission, "--chdir=" + mapped));
+    EXPECT_TRUE(Has(submission, "--chdir=" + MapLibraryPath("/data/100%\\run")));
     // Slurm would read "%\" or "%r" as a pattern: the percent sign is doubled.
-    std::string output = MapLibraryPath("/data/100%%\\run\\zephpc_stdout.txt");
-    EXPECT_TRUE(Has(submission, "--output=" + output));
+    EXPECT_TRUE(Has(submission, "--output=" + MapLibraryPath("/data/100%%\\run\\zephpc_stdout.txt")));
     EXPECT_NE(submission.script.find("'" + MapLibraryPath("/opt/app\\solver.exe") + "'"), std::string::npos);
 }
 

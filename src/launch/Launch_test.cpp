@@ -207,25 +207,22 @@ TEST_F(HpcJob, WaitPrintsTheSummariesAndStopsAtAFailure) {
     zep::fakes::ScriptJobId(9);
     Execute();
     const struct {
-        const char* failing;  // the operation that fails, with its results
+        const char* failing;  // the operation of the cluster job companion that fails, with its results
         std::vector<int> results;
         size_t waits;
         const char* printed;
     } cases[] = {
         {"", {}, 1, "Job 9 started\nJob 9 ended\n"},
-        {"CZEPHpcTool::HPC_GetJobInfo", {3}, 0, "CZEPHpcTool::HPC_GetJobInfo() failed. (3)\n"},
-        {"CZEPHpcTool::HPC_WaitJobToFinish",
-         {-5},
-         1,
-         "Job 9 started\nCZEPHpcTool::HPC_WaitJobToFinish() failed. (-5)\n"},
-        {"CZEPHpcTool::HPC_GetJobInfo",
+        {"HPC_GetJobInfo", {3}, 0, "CZEPHpcTool::HPC_GetJobInfo() failed. (3)\n"},
+        {"HPC_WaitJobToFinish", {-5}, 1, "Job 9 started\nCZEPHpcTool::HPC_WaitJobToFinish() failed. (-5)\n"},
+        {"HPC_GetJobInfo",
          {0, 4},
          1,
          "Job 9 started\nCZEPHpcTool::HPC_GetJobInfo() failed. (4)\nJob 9 ended\n"},
     };
     for (const auto& c : cases) {
         zep::fakes::Reset();
-        zep::fakes::ScriptResults(c.failing, c.results);
+        zep::fakes::ScriptResults(std::string("CZEPHpcTool::") + c.failing, c.results);
         EXPECT_EQ(Printed([&] { handler_->WaitHPCJob(); }), c.printed);
         const auto waits = CallsOf("CZEPHpcTool::HPC_WaitJobToFinish");
         ASSERT_EQ(waits.size(), c.waits) << c.printed;
@@ -383,12 +380,10 @@ TEST_F(RemoteLinuxRun, NoValueOfTheProjectReachesTheRemoteShellAsCode) {
 }
 
 TEST_F(RemoteLinuxRun, LongHostListsAreSentWhole) {
-    std::vector<std::string> entries;
-    std::vector<std::string> weights;
+    std::vector<std::string> entries, weights(120, "1");
     std::string expectedHosts;
     for (int i = 0; i < 120; ++i) {
         entries.push_back("node-with-a-rather-long-host-name-" + std::to_string(i) + " 1 /opt/T/");
-        weights.push_back("1");
         expectedHosts += "node-with-a-rather-long-host-name-" + std::to_string(i) + "\\r\\n";
     }
     SetUpRun(TaskBlock(11, 120) + MachineBlock(entries, weights, kLinuxKeys));
@@ -417,9 +412,7 @@ TEST(StorageNode, HostNamesAndEscapes) {
     EXPECT_EQ(zep::launch::ShellLauncherArguments(plain), plain);
     EXPECT_EQ(zep::launch::ShellLauncherArguments("\"a\"\"b\" \\$x c\\"), "\"a\\\"b\" \"\\$x\" \"c\\\\\"");
     EXPECT_TRUE(zep::launch::IsValidHostName("Zone-09.a_Az"));  // every end of every character range
-    EXPECT_FALSE(zep::launch::IsValidHostName(""));
-    EXPECT_FALSE(zep::launch::IsValidHostName("a b"));
-    EXPECT_FALSE(zep::launch::IsValidHostName("h\xc3\xa9"));
+    for (const char* bad : {"", "a b", "h\xc3\xa9"}) EXPECT_FALSE(zep::launch::IsValidHostName(bad)) << bad;
     EXPECT_EQ(zep::launch::EscapeForDoubleQuotes("plain/path"), "plain/path");
     EXPECT_EQ(zep::launch::EscapeForDoubleQuotes("\"$`\\"), "\\\"\\$\\`\\\\");
 }
