@@ -90,7 +90,6 @@ TEST_F(LaunchDispatch, TracesAtLevelTwoAndNothingBelow) {
     SetUpRun(cmx, 2);
     EXPECT_EQ(ExecutePrinted(), Golden("dispatch_trace.txt"));
 
-    // A single-machine run traces only the banner of the process cleaner.
     SetUpRun(TaskBlock(0, 2), 2);
     EXPECT_EQ(Printed([&] { handler_->SetProcessCleaner(); }),
               "\n======In CommandHandler::SetProcessCleaner======\n");
