@@ -54,7 +54,17 @@ class LaunchTest : public ::testing::Test {
         return jobId;
     }
 
-    // Writes the installation's account file for the user and password.
+    // What `run` prints on the standard output.
+    template <typename Run>
+    static std::string Printed(Run run) {
+        StdoutCapture out;
+        run();
+        return out.Stop();
+    }
+    std::string ExecutePrinted() {
+        return Printed([this] { Execute(); });
+    }
+
     void WriteAccount(const std::string& user, const std::string& password) {
         WriteFile(install_ + "Bin/acc.ini",
                   zep::toolkit::AccountFileText(user, zep::toolkit::EncipherAccountPassword(password)));

@@ -1,5 +1,4 @@
-// Tests of the MPI launcher companion: the working-folder option that heads the launcher's arguments,
-// and the account preparation.
+// Tests of the MPI launcher companion.
 #include "ZEPMPITool.h"
 
 #include <gtest/gtest.h>
@@ -36,7 +35,6 @@ TEST(ZEPMPITool, ConfigurationGivesTheRunFolderAsTheLaunchersWorkingFolderAndAcc
     utf8 = zep::companions::WideToUtf8(text);
     EXPECT_EQ(SplitWindowsCommandLine(utf8.c_str()), (std::vector<std::string>{"-wdir", "/data/a \"b\""}));
 
-    // No folder, no option; never a null text.
     ASSERT_NE(tool.GetIntelMPIConfigurationStringForMpiexec(nullptr), nullptr);
     EXPECT_EQ(std::wstring(tool.GetIntelMPIConfigurationStringForMpiexec(L"")), L"");
 

@@ -1,5 +1,4 @@
-// Tests of the session companion on POSIX: a launcher script that records its arguments and working
-// folder is started, not waited for, and stays the caller's child.
+// Tests of the session companion on POSIX, with a launcher script that records what it was given.
 #include <errno.h>
 #include <fcntl.h>
 #include <gmock/gmock.h>
@@ -24,7 +23,6 @@ using zep::testing::WriteFile;
 
 class ZEPNetSessionPosix : public ::testing::Test {
   protected:
-    // The stand-in launcher in the test's folder and the run folder `run` beside it.
     void SetUp() override {
         WriteFile(launcher_, ReadFile(zep::testing::DataPath("companions/launcher.sh")));
         chmod(launcher_.c_str(), 0755);
@@ -33,7 +31,6 @@ class ZEPNetSessionPosix : public ::testing::Test {
         std::filesystem::create_directory(dir_.File(name));
         return dir_.File(name);
     }
-    // The launcher's record, once written.
     std::string AwaitRecord() {
         for (int i = 0; i < 400 && !zep::testing::FileExists(dir_.File("record.txt")); ++i)
             std::this_thread::sleep_for(std::chrono::milliseconds(25));

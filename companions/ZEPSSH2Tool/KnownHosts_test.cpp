@@ -1,6 +1,4 @@
-// Tests of the known_hosts reading: which keys a file records for a host (plain, wildcard, negated and
-// hashed names, markers), what it says of an offered key, and the line written for a new host. The keys
-// and the hashed names were made by ssh-keygen.
+// Tests of the known_hosts reading. The keys and the hashed names were made by ssh-keygen.
 #include "KnownHosts.h"
 
 #include <gtest/gtest.h>
@@ -24,7 +22,6 @@ std::string Blob(const std::string& base64) {
 }
 
 TEST(KnownHosts, RecordsKeysUnderPlainWildcardNegatedAndHashedNames) {
-    // Plain, wildcard, negated and hashed names, then lines that are passed over.
     KnownHostsFile hosts(zep::testing::ReadFile(zep::testing::DataPath("companions/known_hosts")));
     EXPECT_EQ(hosts.size(), 6u);
 

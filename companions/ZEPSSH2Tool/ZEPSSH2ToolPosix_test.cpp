@@ -1,5 +1,4 @@
-// Tests of the remote shell companion that need no SSH server: a closed port, a server that never
-// answers, and local files that cannot be written.
+// Tests of the remote shell companion that need no SSH server.
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
 #include <netinet/in.h>

@@ -1,5 +1,4 @@
-// Tests of the text conversion companion: whole conversions, and texts that do not fit the fixed
-// buffers.
+// Tests of the text conversion companion.
 #include "ZEPUnicodeTool.h"
 
 #include <gtest/gtest.h>

@@ -1,5 +1,4 @@
-// Tests of the companions' text helpers: UTF-8 both ways, cutting into fixed buffers, and the Windows
-// command-line rules.
+// Tests of the companions' text helpers.
 #include "CompanionText.h"
 
 #include <gtest/gtest.h>
@@ -16,12 +15,10 @@ TEST(CompanionText, Utf8RoundTripsEveryCharacterLengthAndMalformedInputBecomesRe
     // A, e-acute, the euro sign, and U+1F600 (a pair of surrogates where wchar_t has two bytes).
     const std::string utf8 = "A\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80";
     const std::wstring wide = Utf8ToWide(utf8);
-    std::wstring expected = L"A\x00E9\x20AC";
-    if (sizeof(wchar_t) == 2) {
-        expected += {static_cast<wchar_t>(0xD83D), static_cast<wchar_t>(0xDE00)};
-    } else {
-        expected += static_cast<wchar_t>(0x1F600);
-    }
+    const std::wstring expected =
+        L"A\x00E9\x20AC" + (sizeof(wchar_t) == 2
+                                ? std::wstring{static_cast<wchar_t>(0xD83D), static_cast<wchar_t>(0xDE00)}
+                                : std::wstring(1, static_cast<wchar_t>(0x1F600)));
     EXPECT_EQ(wide, expected);
     EXPECT_EQ(WideToUtf8(wide), utf8);
     EXPECT_EQ(WideToUtf8(wide.c_str()), utf8);
@@ -43,13 +40,9 @@ TEST(CompanionText, Utf8RoundTripsEveryCharacterLengthAndMalformedInputBecomesRe
     };
     for (const Case& c : cases) EXPECT_EQ(Utf8ToWide(c.bytes), c.wide) << c.bytes;
 
-    std::wstring lone;
-    lone += static_cast<wchar_t>(0xD800);
-    lone += L'x';
-    EXPECT_EQ(WideToUtf8(lone), kReplacement + "x");
+    EXPECT_EQ(WideToUtf8(std::wstring{static_cast<wchar_t>(0xD800), L'x'}), kReplacement + "x");
     if (sizeof(wchar_t) == 4) {
-        std::wstring tooLarge(1, static_cast<wchar_t>(0x110000));
-        EXPECT_EQ(WideToUtf8(tooLarge), kReplacement);
+        EXPECT_EQ(WideToUtf8(std::wstring(1, static_cast<wchar_t>(0x110000))), kReplacement);
     }
 }
 

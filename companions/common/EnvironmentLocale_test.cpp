@@ -1,6 +1,5 @@
-// Tests of the companions that read the environment's locale on POSIX: the locale companion names it
-// ("C" when there is none) and the text conversion companion takes its character set as the system
-// code page; the process's own locale is left alone.
+// Tests of the companions that read the environment's locale on POSIX; the process's own locale is left
+// alone.
 #include <gtest/gtest.h>
 
 #include <clocale>

@@ -1,6 +1,5 @@
-// Tests of the child processes on POSIX: captured output within a cap and a time limit, the exit code,
-// children that do not end in time, and what cannot be started. Redirection to a file, the working
-// folder and the closing of descriptors are tested through the session companion that uses them.
+// Tests of the child processes on POSIX. Redirection to a file, the working folder and the closing of
+// descriptors are tested through the session companion that uses them.
 #include "Subprocess.h"
 
 #include <errno.h>

@@ -19,7 +19,6 @@ namespace zep {
 namespace fakes {
 namespace {
 
-// What the tests scripted and what the doubles recorded; Reset() starts it anew.
 struct Script {
     std::vector<Call> calls;
     std::map<std::string, std::deque<int>> results;
@@ -42,7 +41,6 @@ State& GetState() {
     return state;
 }
 
-// Runs `use` on the script under its lock and returns what it returns.
 template <typename Use>
 auto Locked(Use use) {
     State& state = GetState();
@@ -122,8 +120,6 @@ using zep::fakes::Record;
 using zep::fakes::Script;
 using zep::fakes::Text;
 
-// ---- CZEPUnicodeTool ----------------------------------------------------------------------------
-
 CZEPUnicodeTool::CZEPUnicodeTool() {}
 CZEPUnicodeTool::~CZEPUnicodeTool() {}
 
@@ -145,8 +141,6 @@ int CZEPUnicodeTool::Utf16ToUtf8(const wchar_t* text, char*& out) {
     std::memcpy(out, narrow.c_str(), narrow.size() + 1);
     return Record("CZEPUnicodeTool::Utf16ToUtf8", {Text(text)});
 }
-
-// ---- CZEPSSH2Tool -------------------------------------------------------------------------------
 
 CZEPSSH2Tool::CZEPSSH2Tool() {}
 CZEPSSH2Tool::~CZEPSSH2Tool() {}
@@ -192,8 +186,6 @@ int CZEPSSH2Tool::SSH2_RemoteCommandOutputToFile(const wchar_t* host, const wcha
                    Flag(redirectConsole), Flag(option), Flag(verbose)});
 }
 
-// ---- CZEPMPITool --------------------------------------------------------------------------------
-
 CZEPMPITool::CZEPMPITool() {}
 CZEPMPITool::~CZEPMPITool() {}
 
@@ -207,8 +199,6 @@ int CZEPMPITool::ConvertAcc2RegistryForIntelMPI(const wchar_t* installFolder, bo
     return Record("CZEPMPITool::ConvertAcc2RegistryForIntelMPI", {Text(installFolder), Flag(option)});
 }
 
-// ---- CZEPNetSession -----------------------------------------------------------------------------
-
 CZEPNetSession::CZEPNetSession() {}
 CZEPNetSession::~CZEPNetSession() {}
 
@@ -219,8 +209,6 @@ int CZEPNetSession::SpawnMPIProcess(const char* launcherPath, const char* argume
                    Flag(isSMP), Flag(consoleRedirection)});
 }
 
-// ---- CZEPLocale ---------------------------------------------------------------------------------
-
 CZEPLocale::CZEPLocale() {}
 CZEPLocale::~CZEPLocale() {}
 
@@ -229,8 +217,6 @@ const char* CZEPLocale::GetSystemDefaultLocale() {
     m_sName = Locked([](Script& s) { return s.localeName; });
     return m_sName.c_str();
 }
-
-// ---- CZEPHpcTool and CZEPHPCJobInfoMessage ------------------------------------------------------
 
 CZEPHPCJobInfoMessage::CZEPHPCJobInfoMessage() : m_lJobID(-1), m_eState(ZEP_JOB_UNKNOWN) {}
 CZEPHPCJobInfoMessage::~CZEPHPCJobInfoMessage() {}

@@ -16,7 +16,6 @@ struct Call {
     std::vector<std::string> args;  // every argument as text (wide texts in UTF-8)
 };
 
-// Forgets every call and every script.
 void Reset();
 
 // Every call since the last Reset, in order.
@@ -26,15 +25,13 @@ std::vector<Call> Calls();
 std::vector<Call> CallsOf(const std::string& name);
 
 // Results of an operation, handed out in order; when they run out the operation returns 0.
-// `name` is "Class::Operation" as in the log.
 void ScriptResults(const std::string& name, const std::vector<int>& results);
 
 // The job id that HPC_CreateJob sets on success (1 unless scripted).
 void ScriptJobId(long jobId);
 
-// How a waited-for job ends: the state HPC_WaitJobToFinish gives (a ZEPJobState; finished unless
-// scripted) and the scheduler's word that HPC_GetJobInfo puts in the job information (empty unless
-// scripted).
+// The state HPC_WaitJobToFinish gives (a ZEPJobState; finished unless scripted) and the scheduler's
+// word that HPC_GetJobInfo puts in the job information (empty unless scripted).
 void ScriptJobEnd(int state, const std::string& schedulerState);
 
 // The standard output of remote commands that contain `commandPart`; other commands return a null

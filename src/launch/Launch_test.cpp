@@ -1,7 +1,4 @@
-// Tests of the launch routes: the dispatch and the local route (the launcher's arguments, the account
-// preparation, the traces, the facade's launch operations), the cluster-job route (node tables, output
-// folders, failing submissions and waits), and the remote Linux route (the MPD ring boot and the remote
-// run command by command, and the checks of what goes into a command).
+// Tests of the launch routes: the local route, the cluster-job route and the remote Linux route.
 #include <gtest/gtest.h>
 
 #include "CompanionFakes.h"
@@ -89,21 +86,13 @@ TEST_F(LaunchDispatch, TracesAtLevelTwoAndNothingBelow) {
     const std::string cmx = TaskBlock(13, 2) + MachineBlock({"A 2 \\\\S\\App\\"}, {"1"}, kLocalKeys);
     WriteAccount("u", "p");
     SetUpRun(cmx, 1);
-    {
-        StdoutCapture out;
-        Execute();
-        EXPECT_EQ(out.Stop(), "");
-    }
+    EXPECT_EQ(ExecutePrinted(), "");
     SetUpRun(cmx, 2);
-    StdoutCapture out;
-    Execute();
-    EXPECT_EQ(out.Stop(), Golden("dispatch_trace.txt"));
+    EXPECT_EQ(ExecutePrinted(), Golden("dispatch_trace.txt"));
 
-    // A single-machine run traces only the banner of the process cleaner.
     SetUpRun(TaskBlock(0, 2), 2);
-    StdoutCapture single;
-    handler_->SetProcessCleaner();
-    EXPECT_EQ(single.Stop(), "\n======In CommandHandler::SetProcessCleaner======\n");
+    EXPECT_EQ(Printed([&] { handler_->SetProcessCleaner(); }),
+              "\n======In CommandHandler::SetProcessCleaner======\n");
 }
 
 TEST_F(LaunchDispatch, FacadeLaunchOperationsKeepTheSetUpStatus) {
@@ -135,7 +124,6 @@ class HpcJob : public zep::testing::LaunchTest {
     // The arguments of the one HPC_CreateJob call: user, password, name, mode, node count, names,
     // counts, solver, arguments, folder, stdout file, stderr file, scheduler.
     static std::vector<std::string> JobArguments() { return OnlyCall("CZEPHpcTool::HPC_CreateJob", 13); }
-    // The node count, names and task counts.
     static std::vector<std::string> Nodes() {
         const auto args = JobArguments();
         return std::vector<std::string>(args.begin() + 4, args.begin() + 7);
@@ -198,7 +186,6 @@ TEST_F(HpcJob, OutputFolderMovesToTheShareOrToTheSystemTemporaryFolder) {
     }
 }
 
-// Without an account the job is still requested; a failing request leaves no job to wait for.
 TEST_F(HpcJob, MissingAccountAndFailingSubmissionAreReported) {
     SetUpRun(TaskBlock(12, 2));
     zep::fakes::ScriptResults("CZEPHpcTool::HPC_CreateJob", {-17});
@@ -209,9 +196,7 @@ TEST_F(HpcJob, MissingAccountAndFailingSubmissionAreReported) {
     const auto args = JobArguments();
     EXPECT_EQ(args[0] + args[1], "") << "no user and no password";
     EXPECT_EQ(handler_->m_lJobID, -1);
-    StdoutCapture wait;
-    handler_->WaitHPCJob();
-    EXPECT_EQ(wait.Stop(), "");
+    EXPECT_EQ(Printed([&] { handler_->WaitHPCJob(); }), "");
     EXPECT_TRUE(CallsOf("CZEPHpcTool::HPC_GetJobInfo").empty());
 }
 
@@ -221,28 +206,23 @@ TEST_F(HpcJob, WaitPrintsTheSummariesAndStopsAtAFailure) {
     zep::fakes::ScriptJobId(9);
     Execute();
     const struct {
-        const char* failing;  // the operation that fails, with its results
+        const char* failing;  // the operation of the cluster job companion that fails, with its results
         std::vector<int> results;
         size_t waits;
         const char* printed;
     } cases[] = {
         {"", {}, 1, "Job 9 started\nJob 9 ended\n"},
-        {"CZEPHpcTool::HPC_GetJobInfo", {3}, 0, "CZEPHpcTool::HPC_GetJobInfo() failed. (3)\n"},
-        {"CZEPHpcTool::HPC_WaitJobToFinish",
-         {-5},
-         1,
-         "Job 9 started\nCZEPHpcTool::HPC_WaitJobToFinish() failed. (-5)\n"},
-        {"CZEPHpcTool::HPC_GetJobInfo",
+        {"HPC_GetJobInfo", {3}, 0, "CZEPHpcTool::HPC_GetJobInfo() failed. (3)\n"},
+        {"HPC_WaitJobToFinish", {-5}, 1, "Job 9 started\nCZEPHpcTool::HPC_WaitJobToFinish() failed. (-5)\n"},
+        {"HPC_GetJobInfo",
          {0, 4},
          1,
          "Job 9 started\nCZEPHpcTool::HPC_GetJobInfo() failed. (4)\nJob 9 ended\n"},
     };
     for (const auto& c : cases) {
         zep::fakes::Reset();
-        zep::fakes::ScriptResults(c.failing, c.results);
-        StdoutCapture out;
-        handler_->WaitHPCJob();
-        EXPECT_EQ(out.Stop(), c.printed);
+        zep::fakes::ScriptResults(std::string("CZEPHpcTool::") + c.failing, c.results);
+        EXPECT_EQ(Printed([&] { handler_->WaitHPCJob(); }), c.printed);
         const auto waits = CallsOf("CZEPHpcTool::HPC_WaitJobToFinish");
         ASSERT_EQ(waits.size(), c.waits) << c.printed;
         for (const auto& wait : waits)
@@ -314,9 +294,7 @@ TEST_F(RemoteLinuxRun, FailuresArePrintedBelowLevelTwoAndTheStepsGoOn) {
     zep::fakes::ScriptResults("CZEPSSH2Tool::SSH2_CheckConnection", {-6});
     zep::fakes::ScriptResults("CZEPSSH2Tool::SSH2_RemoteCommandStdoutStderr", {0, 7});
     zep::fakes::ScriptRemoteStdout(L"mpdtrace", L"node1\n");
-    StdoutCapture out;
-    Execute();
-    EXPECT_EQ(out.Stop(),
+    EXPECT_EQ(ExecutePrinted(),
               "Authentication for password failed.\n"
               "SSH2_RemoteCommandStdoutStderr(set MPD_PORT_RANGE to ~/.mpd.conf) failed, iErr=7\n"
               "Check mpd of [node10] ... Failed!\n");
@@ -326,9 +304,7 @@ TEST_F(RemoteLinuxRun, FailuresArePrintedBelowLevelTwoAndTheStepsGoOn) {
     zep::fakes::Reset();
     zep::fakes::ScriptRemoteStdout(L"mpdtrace", L"node10\n");
     zep::fakes::ScriptResults("CZEPSSH2Tool::SSH2_CheckConnection", {-2});
-    StdoutCapture second;
-    Execute();
-    EXPECT_EQ(second.Stop(), "Connect to SSH server at node1 failed.\n");
+    EXPECT_EQ(ExecutePrinted(), "Connect to SSH server at node1 failed.\n");
 
     const struct {
         int code;
@@ -345,9 +321,7 @@ TEST_F(RemoteLinuxRun, FailuresArePrintedBelowLevelTwoAndTheStepsGoOn) {
         zep::fakes::Reset();
         zep::fakes::ScriptRemoteStdout(L"mpdtrace", L"node1 node10");
         zep::fakes::ScriptResults("CZEPSSH2Tool::SSH2_CheckConnection", {c.code});
-        StdoutCapture capture;
-        handler_->BootMPDRing();
-        EXPECT_EQ(capture.Stop(), c.text);
+        EXPECT_EQ(Printed([&] { handler_->BootMPDRing(); }), c.text);
     }
 }
 
@@ -379,9 +353,7 @@ TEST_F(RemoteLinuxRun, NoValueOfTheProjectReachesTheRemoteShellAsCode) {
         zep::fakes::Reset();
         zep::fakes::ScriptConfigurationString(std::wstring(c.configuration.begin(), c.configuration.end()));
         SetUpNamedRun(c.project, c.home, c.commandLine, c.exe);
-        StdoutCapture out;
-        Execute();
-        EXPECT_EQ(out.Stop(), "Check mpd of [alpha] ... Failed!\nCheck mpd of [beta] ... Failed!\n");
+        EXPECT_EQ(ExecutePrinted(), "Check mpd of [alpha] ... Failed!\nCheck mpd of [beta] ... Failed!\n");
         const auto commands = RemoteCommands();
         EXPECT_EQ(commands.size(), 11u);
         EXPECT_EQ(zep::testing::CheckRemoteCommands(*handler_, commands), "");
@@ -399,22 +371,18 @@ TEST_F(RemoteLinuxRun, NoValueOfTheProjectReachesTheRemoteShellAsCode) {
         handler_->m_ppTaskHostName[1] = c.host;
         handler_->m_sLinZep3DHomeDir = c.home;
         const std::string value = c.host != "beta" ? c.host : c.home;
-        StdoutCapture out;
-        Execute();
-        EXPECT_EQ(out.Stop(), "BootMPDRing() failed: [" + value + "] is not " + c.why +
-                                  "; the MPD ring is not booted.\nSpawnLinuxMPIProcess() failed: [" + value +
-                                  "] is not " + c.why + "; the run is not started.\n");
+        EXPECT_EQ(ExecutePrinted(), "BootMPDRing() failed: [" + value + "] is not " + c.why +
+                                        "; the MPD ring is not booted.\nSpawnLinuxMPIProcess() failed: [" +
+                                        value + "] is not " + c.why + "; the run is not started.\n");
         EXPECT_EQ(CallLog("CZEPSSH2Tool"), "");
     }
 }
 
 TEST_F(RemoteLinuxRun, LongHostListsAreSentWhole) {
-    std::vector<std::string> entries;
-    std::vector<std::string> weights;
+    std::vector<std::string> entries, weights(120, "1");
     std::string expectedHosts;
     for (int i = 0; i < 120; ++i) {
         entries.push_back("node-with-a-rather-long-host-name-" + std::to_string(i) + " 1 /opt/T/");
-        weights.push_back("1");
         expectedHosts += "node-with-a-rather-long-host-name-" + std::to_string(i) + "\\r\\n";
     }
     SetUpRun(TaskBlock(11, 120) + MachineBlock(entries, weights, kLinuxKeys));
@@ -438,15 +406,12 @@ TEST(StorageNode, HostNamesAndEscapes) {
     EXPECT_EQ(zep::launch::EscapeShellWord("/opt/Tarvik3D/IntelMPI/mpdboot.py"),
               "/opt/Tarvik3D/IntelMPI/mpdboot.py");
     EXPECT_EQ(zep::launch::EscapeShellWord("/a b;c\n"), "/a\\ b\\;c'\n'");
-    // Plain launcher arguments keep their bytes, blanks and quotes included.
     const std::string plain =
         "-wdir /r -machinefile \"/Z/P/machines.txt\" -n 2  \"/opt/T/s.exe\" \"/opt/T*/Z/P*\" x";
     EXPECT_EQ(zep::launch::ShellLauncherArguments(plain), plain);
     EXPECT_EQ(zep::launch::ShellLauncherArguments("\"a\"\"b\" \\$x c\\"), "\"a\\\"b\" \"\\$x\" \"c\\\\\"");
     EXPECT_TRUE(zep::launch::IsValidHostName("Zone-09.a_Az"));  // every end of every character range
-    EXPECT_FALSE(zep::launch::IsValidHostName(""));
-    EXPECT_FALSE(zep::launch::IsValidHostName("a b"));
-    EXPECT_FALSE(zep::launch::IsValidHostName("h\xc3\xa9"));
+    for (const char* bad : {"", "a b", "h\xc3\xa9"}) EXPECT_FALSE(zep::launch::IsValidHostName(bad)) << bad;
     EXPECT_EQ(zep::launch::EscapeForDoubleQuotes("plain/path"), "plain/path");
     EXPECT_EQ(zep::launch::EscapeForDoubleQuotes("\"$`\\"), "\\\"\\$\\`\\\\");
 }
