@@ -1,5 +1,3 @@
-// Tests of the STL number text: FormatFloat against the standard stream and against std::to_chars at
-// the edges where a fault would show. All 2^32 floats are the float_format_check tool's work.
 #include "draw/FloatFormat.h"
 
 #include <gtest/gtest.h>
@@ -16,6 +14,7 @@
 namespace zep::draw {
 namespace {
 
+// All 2^32 floats are the float_format_check tool's work; these are the edges where a fault shows.
 std::string Fast(float value) {
     char text[kMaxFloatText];
     return std::string(text, FormatFloat(value, text));

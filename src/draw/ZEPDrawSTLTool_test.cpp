@@ -1,4 +1,3 @@
-// Tests of CZEPDrawSTLTool: the file text, the face forms and node-count rule, bad input, copies.
 #include "zep3d/ZEPDrawSTLTool.h"
 
 #include <gtest/gtest.h>

@@ -1,4 +1,3 @@
-// Tests of CZEPDrawVectorTool: arrow geometry and its tie rules, node sources, ownership, traces.
 #include "zep3d/ZEPDrawVectorTool.h"
 
 #include <gtest/gtest.h>

@@ -1,4 +1,3 @@
-// Tests of the argument intake: the run paths and the project folder as the Linux node sees it.
 #include "tools/CommandHandler.h"
 
 #include <gtest/gtest.h>

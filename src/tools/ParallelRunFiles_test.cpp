@@ -1,5 +1,3 @@
-// Tests of the parallel run files: the partition and launcher files byte for byte, the command-line
-// rewriting of each mode, the Linux launcher arguments, the refusals and the traces.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -126,7 +124,6 @@ TEST_F(ParallelRunFiles, PathMappingOffLeavesTheProjectPartAndSelectorThreeStart
     EXPECT_EQ(Ppp(), AsTextFile("#NPartition\n2\nhosts\n"));
     EXPECT_EQ(Pwf(), "-wdir X -noprompt -hosts 1");
 
-    // Selector 3 takes the program part from the first quote.
     EXPECT_EQ(Write(cmx, "-x \"C:\\App\\*D:\\Work\\P*\" -y", 3), 2);
     EXPECT_EQ(handler_->m_sCommandLine, "-x \"\\\\PC01\\App\\*\\\\PC01\\Work\\P*\" -y");
     EXPECT_EQ(Write(cmx, "-x \"C:\\App\\*D:\\Work\\P*\" -y", 0), 2);

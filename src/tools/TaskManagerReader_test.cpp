@@ -1,5 +1,3 @@
-// Tests of the task-manager file reader: status codes with their messages, task modes, machine and
-// weight lines, the per-task host table, the traces, and files that are not what they claim to be.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -204,11 +202,9 @@ TEST_F(TaskManagerReader, TracesAtLevelTwoAndStaysSilentBelow) {
         TaskBlock(1, 2) + MachineBlock({"PC01 1 C:\\App\\", "PC02 1 C:\\App\\"}, {"1", "0.5"},
                                        "ValueMap=Z:\nValueShareFolderName=Work\nValueLocalHost=PC01\n"
                                        "ValueParallelWorkingFolder=D:\\Work\n");
-    {
-        StdoutCapture out;
-        Read(cmx, 1);
-        EXPECT_EQ(out.Stop(), "");
-    }
+    StdoutCapture quiet;
+    Read(cmx, 1);
+    EXPECT_EQ(quiet.Stop(), "");
     StdoutCapture out;
     EXPECT_EQ(Read(cmx, 2), 2);
     EXPECT_EQ(out.Stop(), GoldenTrace("read-trace.txt", run_));

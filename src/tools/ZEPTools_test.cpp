@@ -1,5 +1,3 @@
-// Tests of the exported façade: commands, their status and message, the host address, and the
-// solver's own file operations.
 #include "zep3d/ZEPTools.h"
 
 #include <gtest/gtest.h>
@@ -62,11 +60,9 @@ TEST_F(ZEPToolsTest, CommandsReportTheirStatusAndOnlySetCommandWritesTheRunFiles
     EXPECT_EQ(Run(TaskBlock(1, 4) + kMachine), 2);
     EXPECT_NE(Ppp(), "old ppp");
 
-    {
-        StdoutCapture out;
-        EXPECT_EQ(Run(TaskBlock(0, 4, "iDebug=2\n")), 1);
-        EXPECT_NE(out.Stop(), "");
-    }
+    StdoutCapture out;
+    EXPECT_EQ(Run(TaskBlock(0, 4, "iDebug=2\n")), 1);
+    EXPECT_NE(out.Stop(), "");
     StdoutCapture quiet;
     EXPECT_EQ(Run(TaskBlock(0, 4)), 1);
     EXPECT_EQ(quiet.Stop(), "");
@@ -77,10 +73,9 @@ TEST_F(ZEPToolsTest, HostAddressOfSingleAndMultiMachineRuns) {
     StdoutCapture silent;
     EXPECT_STREQ(tools_.GetHostIP(), "127.0.0.1");
     EXPECT_EQ(silent.Stop(), "");
-    {
-        StdoutCapture ignored;
-        EXPECT_EQ(Run(TaskBlock(1, 4, "iDebug=2\n") + kMachine, true), 2);
-    }
+    StdoutCapture ignored;
+    EXPECT_EQ(Run(TaskBlock(1, 4, "iDebug=2\n") + kMachine, true), 2);
+    ignored.Stop();
     StdoutCapture out;
     EXPECT_STREQ(tools_.GetHostIP(), "PC07");
     EXPECT_EQ(out.Stop(), "\n======In CommandHandler::GetHostIP======\n     Host IP Name=[PC07]\n\n");
