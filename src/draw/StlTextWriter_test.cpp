@@ -131,7 +131,6 @@ TEST(StlTextWriter, WritesRepeatedNodesRightWithACacheOfAFewLinesAndNothingUnles
     for (int i = 0; i < 6000; ++i) facets.push_back(kOrders[i % 5]);
     EXPECT_EQ(Written(dir, x, y, z, facets), Expected(x, y, z, facets));
 
-    // One node only.
     const std::vector<float> one = {0.0f, 42.0f};
     const std::vector<Facet> same(3000, Facet{1, 1, 1});
     EXPECT_EQ(Written(dir, one, one, one, same), Expected(one, one, one, same));

@@ -18,7 +18,6 @@ using zep::testing::StdoutCapture;
 class FileIOTest : public ::testing::Test {
   protected:
     void SetUp() override { zep::fakes::Reset(); }
-    void TearDown() override { zep::fakes::Reset(); }
     ScopedTempDir dir_;
     SleepRecorder sleeps_;
 };

@@ -60,7 +60,6 @@ TEST(CommandHandler, LinuxProjectFolderStartsAtTheWorkingFolder) {
         handler.SetLinuxProjectDir(c.project);
         EXPECT_EQ(handler.m_sLinProjectDir, c.node) << c.project;
     }
-    // Null texts are taken as empty ones.
     handler.SetCommandArguments(0, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr);
     EXPECT_EQ(handler.m_sCMXName, "/Analysis/Run/.cmx");
     EXPECT_EQ(handler.m_sLinRunPath, "/ZEP_WorkingFolder//Analysis/Run");
@@ -99,16 +98,6 @@ class TaskManagerReader : public ::testing::Test {
     RunFolder run_;
     std::unique_ptr<CommandHandler> handler_;
 };
-
-TEST_F(TaskManagerReader, MissingFileIsRefusedAfterItsRetries) {
-    handler_.reset(new CommandHandler(0));
-    handler_->SetCommandArguments(0, "", "C:\\App\\", run_.projectDir().c_str(), "Part", "solver.exe", "01");
-    SleepRecorder sleeps;
-    EXPECT_EQ(handler_->ReadCMX4TaskManager(), -3301);
-    EXPECT_EQ(handler_->m_sErrMsg, "Error! Cannot find the following cmx file:\n" + run_.RunFile(".cmx") +
-                                       "\nPlease check this and then rerun the analysis again\n");
-    EXPECT_EQ(sleeps.Waits(), std::vector<int>(10, 500));
-}
 
 TEST_F(TaskManagerReader, StatusFollowsTaskModeAndTaskCount) {
     const struct {
@@ -226,7 +215,6 @@ TEST_F(TaskManagerReader, KeyValuesFollowTheirKindsWhateverTheLineEnds) {
     EXPECT_FALSE(handler_->m_bConsoleRedirection);
     EXPECT_EQ(handler_->m_iConsoleRedirection, 2);
 
-    // Windows line ends read like line feeds.
     const std::string lf =
         TaskBlock(1, 2) + MachineBlock({"PC01 2 C:\\App\\"}, {"0.5"}, "ValueLocalHost=PC01\n");
     std::string crlf;
@@ -468,7 +456,6 @@ class ZEPToolsTest : public ::testing::Test {
   protected:
     void SetUp() override { zep::fakes::Reset(); }
 
-    // SetCommand, or GetCommand when `get`, on the task-manager file `cmx`.
     int Run(const std::string& cmx, bool get = false) {
         run_.WriteCmx(cmx);
         const std::string dir = run_.projectDir();
@@ -495,6 +482,7 @@ TEST_F(ZEPToolsTest, CommandsReportTheirStatusAndOnlySetCommandWritesTheRunFiles
     EXPECT_EQ(std::string(tools_.GetCommandErrMsg()),
               "Error! Cannot find the following cmx file:\n" + run_.RunFile(".cmx") +
                   "\nPlease check this and then rerun the analysis again\n");
+    EXPECT_EQ(sleeps_.Waits(), std::vector<int>(10, 500));  // the task-manager file's retries
 
     EXPECT_EQ(Run(TaskBlock(5, 4) + kMachine), -3307);
     EXPECT_NE(std::string(tools_.GetCommandErrMsg()), "");
