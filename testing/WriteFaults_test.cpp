@@ -1,6 +1,4 @@
-// The run files, STL writers and encrypted file operations under real write faults (a file-size limit,
-// a full device, a read-only folder): every failure is reported, the file that was there stays as it
-// was, and no part of a new file is left behind.
+// Under real write faults every failure is reported, the old file stays and no part of a new one is left.
 #include <gtest/gtest.h>
 
 #include <filesystem>
