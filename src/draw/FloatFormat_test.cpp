@@ -1,5 +1,3 @@
-// Tests of the STL number text: FormatFloat against the standard stream and against std::to_chars at
-// the edges where a fault would show. All 2^32 floats are the float_format_check tool's work.
 #include "draw/FloatFormat.h"
 
 #include <gtest/gtest.h>
@@ -16,6 +14,7 @@
 namespace zep::draw {
 namespace {
 
+// All 2^32 floats are the float_format_check tool's work; these are the edges where a fault shows.
 std::string Fast(float value) {
     char text[kMaxFloatText];
     return std::string(text, FormatFloat(value, text));
@@ -45,8 +44,7 @@ float FromBits(uint32_t bits) {
     return value;
 }
 
-// Walks `count` floats up from `value` and checks both paths against the reference; returns the
-// mismatches.
+// The mismatches of both paths against the reference over `count` floats up from `value`.
 int CheckFrom(float value, int count) {
     int wrong = 0;
     for (int i = 0; i < count && std::isfinite(value); ++i) {
@@ -93,7 +91,6 @@ TEST(FloatFormat, AgreesWithToCharsAroundEveryPowerOfTenAndRoundingEdge) {
         for (int i = 0; i < 300; ++i) edge = std::nextafter(edge, 0.0f);
         EXPECT_EQ(CheckFrom(edge, 600), 0);
     }
-    // Subnormals from the smallest up, and the largest finite floats.
     EXPECT_EQ(CheckFrom(FromBits(1), 20000), 0);
     EXPECT_EQ(CheckFrom(FromBits(0x7f7fffffu - 5000), 5001), 0);
 }
@@ -110,7 +107,6 @@ TEST(FloatFormat, InlinePathTakesValuesFromATenThousandthTo999999AndZeroInfinity
         const uint32_t m = (bits & 0x7fffffu) | (1u << 23);
         EXPECT_EQ(scales[2 * biased + (m >= detail::kFastThresholds[biased] ? 1 : 0)].general, 0);
     }
-    // Subnormals take the general path.
     EXPECT_EQ(scales[1].general, 1);
     EXPECT_EQ(Fast(FromBits(1)), "1.4013e-45");
 }

@@ -1,5 +1,3 @@
-// Tests of the STL text writer: the file it writes, byte for byte against the standard stream, whatever
-// the facets' node sharing and the coordinates.
 #include "draw/StlTextWriter.h"
 
 #include <gtest/gtest.h>
@@ -71,17 +69,9 @@ std::string Written(const ScopedTempDir& dir, const std::vector<float>& x, const
 
 float Coordinate(std::mt19937& rng) {
     const float nan = std::numeric_limits<float>::quiet_NaN(), inf = std::numeric_limits<float>::infinity();
-    const float kEdgeValues[] = {0.0f,
-                                 -0.0f,
-                                 1.0f,
-                                 1e-5f,
-                                 123456789.0f,
-                                 999999.5f,
-                                 262144.25f,
-                                 nan,
-                                 -nan,
-                                 -inf,
-                                 -std::numeric_limits<float>::denorm_min()};
+    const float tiny = std::numeric_limits<float>::denorm_min();
+    const float kEdgeValues[] = {0.0f,       -0.0f, 1.0f, 1e-5f, 123456789.0f, 999999.5f,
+                                 262144.25f, nan,   -nan, -inf,  -tiny};
     const unsigned kind = rng() % 16;
     if (kind == 0) return kEdgeValues[rng() % (sizeof(kEdgeValues) / sizeof(kEdgeValues[0]))];
     if (kind == 1) return static_cast<float>(static_cast<int>(rng() % 2001) - 1000);
@@ -141,7 +131,6 @@ TEST(StlTextWriter, WritesRepeatedNodesRightWithACacheOfAFewLinesAndNothingUnles
     for (int i = 0; i < 6000; ++i) facets.push_back(kOrders[i % 5]);
     EXPECT_EQ(Written(dir, x, y, z, facets), Expected(x, y, z, facets));
 
-    // One node only.
     const std::vector<float> one = {0.0f, 42.0f};
     const std::vector<Facet> same(3000, Facet{1, 1, 1});
     EXPECT_EQ(Written(dir, one, one, one, same), Expected(one, one, one, same));

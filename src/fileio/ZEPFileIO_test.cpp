@@ -1,4 +1,3 @@
-// Tests of CZEPFileIO: attempts, pauses, exact traces, silence below trace level 2, the global locale.
 #include "zep3d/ZEPFileIO.h"
 
 #include <gtest/gtest.h>
@@ -19,7 +18,6 @@ using zep::testing::StdoutCapture;
 class FileIOTest : public ::testing::Test {
   protected:
     void SetUp() override { zep::fakes::Reset(); }
-    void TearDown() override { zep::fakes::Reset(); }
     ScopedTempDir dir_;
     SleepRecorder sleeps_;
 };
@@ -93,31 +91,24 @@ TEST_F(FileIOTest, NothingIsWrittenBelowTraceLevelTwo) {
 TEST_F(FileIOTest, StreamOpenRetriesTenTimesAndRefusesAnOpenStream) {
     std::string missing = dir_.File("missing.txt");
     CZEPFileIO io(0, 2);
-    {
-        StdoutCapture out;
-        std::ifstream in;
-        EXPECT_EQ(io.OpenFile(in, missing.c_str(), std::ios::in, 500), 1);
-        std::string expected;
-        for (int i = 0; i < 10; ++i) expected += "open " + missing + " error=1\n";
-        EXPECT_EQ(out.Stop(), expected);
-        EXPECT_EQ(sleeps_.Waits(), std::vector<int>(10, 500));
-        EXPECT_TRUE(in.fail());
-    }
+    StdoutCapture refused;
+    std::ifstream in;
+    EXPECT_EQ(io.OpenFile(in, missing.c_str(), std::ios::in, 500), 1);
+    std::string expected;
+    for (int i = 0; i < 10; ++i) expected += "open " + missing + " error=1\n";
+    EXPECT_EQ(refused.Stop(), expected);
+    EXPECT_TRUE(in.fail());
+
     std::string written = dir_.path() + "\\out.txt";  // a path built with a backslash
     std::ofstream out;
-    {
-        StdoutCapture capture;
-        EXPECT_EQ(io.OpenFile(out, written.c_str(), std::ios::trunc, 500), 0);
-        EXPECT_EQ(capture.Stop(), "m_imyid= 0,succeeded in opening file:" + written + "\n");
-        EXPECT_EQ(sleeps_.Waits().size(), 10u);
-    }
+    StdoutCapture opened;
+    EXPECT_EQ(io.OpenFile(out, written.c_str(), std::ios::trunc, 500), 0);
+    EXPECT_EQ(opened.Stop(), "m_imyid= 0,succeeded in opening file:" + written + "\n");
     out << 1.5 << "\n";
-    {
-        StdoutCapture capture;
-        EXPECT_EQ(io.OpenFile(out, written.c_str(), std::ios::trunc, 500), 1);
-        EXPECT_EQ(capture.Stop(), "");
-        EXPECT_EQ(sleeps_.Waits().size(), 10u);
-    }
+    StdoutCapture alreadyOpen;
+    EXPECT_EQ(io.OpenFile(out, written.c_str(), std::ios::trunc, 500), 1);
+    EXPECT_EQ(alreadyOpen.Stop(), "");
+    EXPECT_EQ(sleeps_.Waits(), std::vector<int>(10, 500));  // the missing file's only
     out.close();
     EXPECT_EQ(zep::testing::ReadFile(zep::platform::MapPath(written.c_str())),
               zep::testing::AsTextFile("1.5\n"));

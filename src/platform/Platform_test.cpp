@@ -1,4 +1,3 @@
-// Tests of the platform layer: path mapping, the hooks and the file primitives.
 #include "platform/Platform.h"
 
 #include <gtest/gtest.h>
@@ -27,15 +26,13 @@ using zep::testing::ScopedTempDir;
 TEST(Platform, HooksReplaceTheSystemWhileSet) {
     {
         zep::testing::DebugOutputCapture debug;
+        zep::testing::SleepRecorder sleeps;
         DebugOutput("first");
         DebugOutput(nullptr);
         DebugOutput("second");
-        EXPECT_EQ(debug.Messages(), (std::vector<std::string>{"first", "second"}));
-    }
-    {
-        zep::testing::SleepRecorder sleeps;
         SleepMs(500);
         SleepMs(0);
+        EXPECT_EQ(debug.Messages(), (std::vector<std::string>{"first", "second"}));
         EXPECT_EQ(sleeps.Waits(), (std::vector<int>{500, 0}));
     }
     LocalTime fixed;
@@ -48,19 +45,14 @@ TEST(Platform, HooksReplaceTheSystemWhileSet) {
     }
     LocalTime real = GetLocalTime();
     EXPECT_GE(real.year, 2020);
-    EXPECT_GE(real.month, 1);
-    EXPECT_LE(real.month, 12);
+    EXPECT_TRUE(real.month >= 1 && real.month <= 12) << real.month;
 }
 
 TEST(Platform, FilesOpenRemoveAndQueryThroughTheMappedPathAndErrorsAndCharactersHaveTexts) {
     ScopedTempDir dir;
     std::string built = dir.path() + "\\sub";
     std::string mapped = MapPath(built.c_str());
-    if (zep::testing::TextLineEnd() == "\n") {
-        EXPECT_EQ(mapped, dir.path() + "/sub");
-    } else {
-        EXPECT_EQ(mapped, built);
-    }
+    EXPECT_EQ(mapped, zep::testing::TextLineEnd() == "\n" ? dir.path() + "/sub" : built);
     EXPECT_EQ(MapPath(nullptr), "");
 
     std::string file = dir.path() + "\\a.txt";
@@ -172,7 +164,6 @@ TEST(Platform, SecureWipeClearsBuffersAndTheWholeCapacityOfTexts) {
     check(std::wstring(50, L'w'));
 }
 
-// The flags the system reports for the processor (Linux), against those read through CPUID.
 TEST(Platform, CpuFeaturesAgreeWithTheFlagsTheSystemReports) {
     std::ifstream cpuinfo("/proc/cpuinfo");
     std::string line;
