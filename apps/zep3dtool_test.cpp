@@ -1,5 +1,5 @@
 // The built zep3dtool program on real files: every subcommand's help, wrong usage, missing and bad
-// files, wrong keys, and the example run through the real launcher script and MPICH. The sessions
+// files, wrong keys, and the example run through the real launcher script and MPICH. The command lines
 // with their exact output are transcripts in testing/data/apps.
 #include <gtest/gtest.h>
 
@@ -44,38 +44,38 @@ class Zep3dtool : public ::testing::Test {
         WriteFile(run + "/Demo01.cmx", Data(cmx));
     }
 
-    // Runs the sessions of a transcript of the test data one after another in the test's folder. A
-    // session is "$ " and a bash command line, then what it writes: "> " lines on standard output, "! "
+    // Runs the steps of a transcript of the test data one after another in the test's folder. A step
+    // is "$ " and a bash command line, then what it writes: "> " lines on standard output, "! "
     // lines on standard error (">" or "!" alone for an empty line) and "= N" for an exit code other
     // than 0; both streams are compared whole. Blank lines and "#" lines are left out. The command lines
     // run with zep3dtool first on the PATH and no standard input.
     void Transcript(const std::string& name) {
-        struct Session {
+        struct Step {
             int line;
             std::string command, out, err;
             int code;
         };
-        std::vector<Session> sessions;
+        std::vector<Step> steps;
         int number = 0;
         for (const std::string& line : zep::testing::Lines(Data(name))) {
             ++number;
             if (line.empty() || line[0] == '#') continue;
             const std::string text = line.size() > 2 ? line.substr(2) : "";
             if (line[0] == '$') {
-                sessions.push_back({number, text, "", "", 0});
-            } else if (sessions.empty() || (line[0] != '>' && line[0] != '!' && line[0] != '=') ||
+                steps.push_back({number, text, "", "", 0});
+            } else if (steps.empty() || (line[0] != '>' && line[0] != '!' && line[0] != '=') ||
                        (line.size() > 1 && line[1] != ' ')) {
                 ADD_FAILURE() << name << ":" << number << ": not a transcript line: " << line;
             } else if (line[0] == '=') {
-                sessions.back().code = std::atoi(text.c_str());
+                steps.back().code = std::atoi(text.c_str());
             } else {
-                (line[0] == '>' ? sessions.back().out : sessions.back().err) += text + "\n";
+                (line[0] == '>' ? steps.back().out : steps.back().err) += text + "\n";
             }
         }
-        ASSERT_FALSE(sessions.empty()) << name;
+        ASSERT_FALSE(steps.empty()) << name;
         setenv("ZEP3D_TEST_DIR", dir_.path().c_str(), 1);
         setenv("ZEP3D_TOOL_DIR", fs::path(ZEP3DTOOL_PATH).parent_path().c_str(), 1);
-        for (const Session& s : sessions) {
+        for (const Step& s : steps) {
             SCOPED_TRACE(name + ":" + std::to_string(s.line) + ": " + s.command);
             setenv("ZEP3D_COMMAND", s.command.c_str(), 1);
             const int status = std::system(
