@@ -1,9 +1,5 @@
 // Whole runs from Windows: CZEPTools of ZEP3DTool.dll, linked through its import library as a solver
-// links it, with the real companion DLLs, under Wine on this machine's loopback servers. Runs on the
-// Linux storage node over SSH (task mode 11), a one-node cluster job on Slurm over SSH on the head node
-// (task mode 12), and a run on this machine whose launcher is a stand-in program started through the
-// session companion (task mode 0). wine-wholerun.sh starts the servers, prepares the node's side and
-// names what it made in ZEP3D_WINRUN_* variables.
+// links it, with the real companion DLLs, under Wine on the servers that wine-wholerun.sh starts.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <stdlib.h>
@@ -80,8 +76,6 @@ class WindowsWholeRun : public ::testing::Test {
     static inline std::string savedProfile_;
 };
 
-// ---- Task mode 11: the storage node over SSH --------------------------------------------------------
-
 // The project lies in the shared working folder, which this machine reaches as Z:\ZEP_WorkingFolder\...
 // and the node as /ZEP_WorkingFolder/...; its run folders 01 to 03 belong to the node's user. The
 // installation "refused" has an account with another password.
@@ -126,16 +120,13 @@ TEST_P(WindowsStorageNode, RunsPrintTheirTracesAndLeaveTheirFilesOnTheNode) {
                                      "2", nodeHome + "/solver", nodeHome + "*" + linuxProject + "*"}});
     // The node was new to this profile: its ECDSA key, the type that the Windows SSH library checks, is
     // remembered under its name and port.
-    if (!run.refused) {
+    if (!run.refused)
         EXPECT_THAT(ReadFile(profile_->File(".ssh/known_hosts")),
                     HasSubstr("[localhost]:" + std::to_string(sshPort_) + " ecdsa-sha2-nistp256 "));
-    }
 }
 
 INSTANTIATE_TEST_SUITE_P(WindowsWholeRunOverSsh, WindowsStorageNode, ::testing::ValuesIn(StorageNodeRuns()),
                          RunName);
-
-// ---- Task mode 12: a one-node cluster job over SSH on the head node ---------------------------------
 
 // The head node is named by ZEP_HPC_HEAD_NODE. The cluster sees the job's folders under the names this
 // machine gives them, so installation and project are named without a drive letter; the run folder
@@ -148,8 +139,6 @@ TEST_F(WindowsWholeRun, ClusterJobIsSubmittedOnTheHeadNodeWaitedForAndSummarised
                                project + "/Analysis/Run01", slurmCpus_ >= 2 ? 2 : 1, slurmNode_, where),
               0);
 }
-
-// ---- Task mode 0: the launcher on this machine ------------------------------------------------------
 
 TEST_F(WindowsWholeRun, LauncherIsStartedWithTheArgumentsInTheRunFolder) {
     ScopedTempDir temp;

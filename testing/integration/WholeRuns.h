@@ -1,6 +1,4 @@
-// What the whole runs on Linux and on Windows share: the solver's command line, the runs on the Linux
-// storage node (task mode 11) with the traces each must leave, the cluster job (task mode 12) with its
-// summaries, and the start of the launcher on this machine (task mode 0).
+// What the whole runs on Linux and on Windows share.
 #ifndef ZEP3D_INTEGRATION_WHOLERUNS_H_
 #define ZEP3D_INTEGRATION_WHOLERUNS_H_
 
@@ -35,8 +33,7 @@ struct StorageNodeRun {
 
 inline std::ostream& operator<<(std::ostream& out, const StorageNodeRun& run) { return out << run.name; }
 
-// Redirected on one machine; two names of this machine on the console, so two machines in the ring, both
-// reached through the storage node; a refused account with redirection.
+// Two names of this machine make two machines in the ring, both reached through the storage node.
 inline std::vector<StorageNodeRun> StorageNodeRuns() {
     return {{"RedirectedOnOneMachine", "01", true, 20000, 20100, {"localhost"}, false},
             {"TwoMachinesOnTheConsole", "02", false, 10000, 11000, {"localhost", "127.0.0.1"}, false},
@@ -60,19 +57,27 @@ inline std::string StorageNodeCmx(const StorageNodeRun& run, const std::string& 
            MachineBlock(machines, std::vector<std::string>(run.hosts.size(), "1"), keys);
 }
 
-// Sets up and executes a storage-node run, which does not wait for the launcher; returns what it printed.
+// Sets up and executes a run, expecting `status` from both; returns what it printed.
+inline std::string Execute(CZEPTools& tools, const std::string& commandLine, const std::string& install,
+                           const std::string& project, const char* solver, const char* runId, int status,
+                           long& jobId) {
+    EXPECT_EQ(
+        tools.SetCommand(0, commandLine.c_str(), install.c_str(), project.c_str(), "Part", solver, runId, 0),
+        status)
+        << tools.GetCommandErrMsg();
+    StdoutCapture capture;
+    EXPECT_EQ(tools.ExecuteCommand(jobId), status);
+    return capture.Stop();
+}
+
+// A storage-node run does not wait for the launcher.
 inline std::string ExecuteStorageNodeRun(const std::string& commandLine, const std::string& install,
                                          const std::string& project, const char* runId) {
     CZEPTools tools;
-    EXPECT_EQ(tools.SetCommand(0, commandLine.c_str(), install.c_str(), project.c_str(), "Part", "solver",
-                               runId, 0),
-              2)
-        << tools.GetCommandErrMsg();
     long jobId = 0;
-    StdoutCapture capture;
-    EXPECT_EQ(tools.ExecuteCommand(jobId), 2);
+    const std::string printed = Execute(tools, commandLine, install, project, "solver", runId, 2, jobId);
     EXPECT_EQ(jobId, -1);
-    return capture.Stop();
+    return printed;
 }
 
 // Where a storage-node run leaves its traces, by the names this machine gives them.
@@ -143,9 +148,7 @@ inline void ExpectStorageNodeRun(const StorageNodeRun& run, const std::string& p
     EXPECT_THAT(console, HasSubstr("<mpiexec>" + pid.substr(0, pid.size() - 1) + "</mpiexec>\n"));
     EXPECT_THAT(console, HasSubstr("stand-in mpiexec: " + std::to_string(at.launcherArguments.size()) +
                                    " arguments\n"));
-    if (run.redirect) {
-        EXPECT_THAT(console, HasSubstr("stand-in mpiexec: to standard error\n"));
-    }
+    if (run.redirect) EXPECT_THAT(console, HasSubstr("stand-in mpiexec: to standard error\n"));
     EXPECT_THAT(console, HasSubstr("stand-in mpiexec: done\n"));
 }
 
@@ -159,14 +162,9 @@ inline long ExpectClusterJob(const std::string& install, const std::string& proj
     WriteFile(runPath + "/Part01.cmx", TaskBlock(12, tasks));
     CZEPTools tools;
     const int status = tasks > 1 ? 1 : 0;
-    EXPECT_EQ(
-        tools.SetCommand(0, kCommandLine, install.c_str(), project.c_str(), "Part", "solver.sh", "01", 0),
-        status)
-        << tools.GetCommandErrMsg();
     long jobId = -1;
-    StdoutCapture execute;
-    EXPECT_EQ(tools.ExecuteCommand(jobId), status);
-    EXPECT_EQ(execute.Stop(), "") << "the account was read and the job created";
+    EXPECT_EQ(Execute(tools, kCommandLine, install, project, "solver.sh", "01", status, jobId), "")
+        << "the account was read and the job created";
     if (jobId <= 0) return jobId;
 
     StdoutCapture wait;
@@ -198,24 +196,13 @@ inline std::vector<std::string> StartLocalRun(const std::string& install, const 
     const std::string runPath = project + "/Analysis/Run01";
     WriteFile(runPath + "/Part01.cmx", TaskBlock(0, 3, "ValueConsoleRedirection=1\n"));
     CZEPTools tools;
-    const std::string commandLine = std::string(kCommandLine) + " -batch \"two words\"";
-    EXPECT_EQ(tools.SetCommand(0, commandLine.c_str(), install.c_str(), project.c_str(), "Part", "solver.exe",
-                               "01", 0),
-              1);
     long jobId = 0;
-    StdoutCapture capture;
-    EXPECT_EQ(tools.ExecuteCommand(jobId), 1);
-    EXPECT_EQ(capture.Stop(), "");
+    EXPECT_EQ(Execute(tools, std::string(kCommandLine) + " -batch \"two words\"", install, project,
+                      "solver.exe", "01", 1, jobId),
+              "");
     EXPECT_EQ(jobId, -1);
-    return {"-wdir",
-            runPath,
-            "-localonly",
-            "-np",
-            "3",
-            install + "\\Bin\\solver.exe",
-            "C:\\App\\*D:\\Work\\P*",
-            "-batch",
-            "two words"};
+    return Lines("-wdir\n" + runPath + "\n-localonly\n-np\n3\n" + install +
+                 "\\Bin\\solver.exe\nC:\\App\\*D:\\Work\\P*\n-batch\ntwo words");
 }
 
 }  // namespace testing

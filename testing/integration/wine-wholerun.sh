@@ -1,25 +1,13 @@
 #!/usr/bin/env bash
-# Whole runs from Windows: the Windows build's whole-run test program, linked to ZEP3DTool.dll through
-# its import library, run under Wine against the integration tests' servers on 127.0.0.1 (the OpenSSH
-# server with its test user, whose sessions see a one-node Slurm cluster).
-#
-#     wine-wholerun.sh <test program> <zep3dtool.exe> <stand-in launcher> <Wine command>...
-#
-# The Wine command is the build's test emulator (ctest passes it); run ctest through
-# testing/wine-run.sh. This script starts the servers with servers.sh, prepares the Linux node's side
-# (the installation's stand-in scripts, the shared working folder owned by the test user), writes the
-# installations' account files with zep3dtool.exe, runs the test program with what it needs in
-# ZEP3D_WINRUN_* variables, and stops and removes everything afterwards.
+# Runs the Windows build's whole-run test program under Wine (the build's test emulator, which ctest
+# passes) against the servers of servers.sh, with the node's side and the installations' account files
+# prepared and named in ZEP3D_WINRUN_* variables; stops and removes everything afterwards.
 # Exit code: the test program's; 77 when the servers cannot be had here (1 in CI, where they must be).
 set -uo pipefail
 
-if [ $# -lt 4 ]; then
-    echo "usage: $0 <test program> <zep3dtool.exe> <stand-in launcher> <Wine command>..." >&2
-    exit 2
-fi
-test_program=$1
-zep3dtool=$2
-launcher=$3
+[ $# -ge 4 ] ||
+    { echo "usage: $0 <test program> <zep3dtool.exe> <stand-in launcher> <Wine command>..." >&2; exit 2; }
+test_program=$1 zep3dtool=$2 launcher=$3
 shift 3
 wine=("$@")
 scripts=$(cd "$(dirname "$0")" && pwd)
@@ -43,7 +31,6 @@ cleanup() {
 trap cleanup EXIT
 trap 'exit 130' INT TERM HUP
 
-# ---- The servers: the one-node Slurm cluster, the OpenSSH server whose sessions see it, the node's side -
 user=zepwin$$
 password=Zep-Win-Pw-24680
 bash "$scripts/servers.sh" "$work" slurm ssh "$user" "$password" node "winrun_$user" </dev/null \
@@ -74,9 +61,8 @@ for account in "install:$password" "refused:not-the-password"; do
         { echo "zep3dtool.exe account set failed:" && cat "$work/account.out" && exit 1; }
 done
 
-# ---- The test program --------------------------------------------------------------------------------
-# It starts in the work folder, so folders named without a drive letter are on drive Z: and have the
-# same names on the node.
+# The test program starts in the work folder, so folders named without a drive letter are on drive Z:
+# and have the same names on the node.
 cd "$work" || exit 1
 ZEP3D_WINRUN_FOLDER=$work ZEP3D_WINRUN_SHARED=$shared ZEP3D_WINRUN_SSH_PORT=$(value port) \
     ZEP3D_WINRUN_USER=$user ZEP3D_WINRUN_USER_HOME=$(value home) \
