@@ -1,12 +1,10 @@
-// A one-node cluster job as the library submits it, and what a job that ends well leaves behind: shared
-// by the tests of the cluster job companion with and without a head node.
+// A one-node cluster job as the library submits it, and what a job that ends well leaves behind.
 #ifndef ZEP3D_INTEGRATION_SLURMJOBS_H_
 #define ZEP3D_INTEGRATION_SLURMJOBS_H_
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <string>
 
 #include "TestUtil.h"
@@ -19,9 +17,8 @@ namespace testing {
 // folder and its output files named with backslashes after `folder`; returns HPC_CreateJob's code.
 inline int SubmitJob(long& jobId, const std::string& solver, const std::string& folder, const char* node,
                      int tasks, const std::string& user = "user", const std::string& password = "password") {
-    char name[32] = {0};
-    std::snprintf(name, sizeof(name), "%s", node);
-    char* names[] = {name};
+    std::string name = node;
+    char* names[] = {&name[0]};
     int counts[] = {tasks};
     CZEPHpcTool tool;
     return tool.HPC_CreateJob(

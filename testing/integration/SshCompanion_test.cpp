@@ -8,6 +8,7 @@
 
 #include <chrono>
 #include <memory>
+#include <regex>
 #include <string>
 #include <thread>
 
@@ -30,12 +31,7 @@ std::string KeyPart(const std::string& privateKeyFile) {
 
 // True for one process id ("12\n") or, with `pair`, two ("12 34\n").
 bool IsPids(const std::string& text, bool pair = false) {
-    auto number = [&text](size_t from, size_t end) {
-        return end > from && end != std::string::npos && text.find_first_not_of("0123456789", from) == end;
-    };
-    const size_t blank = text.find(' ');
-    return !text.empty() && text.back() == '\n' &&
-           (pair ? number(0, blank) && number(blank + 1, text.size() - 1) : number(0, text.size() - 1));
+    return std::regex_match(text, std::regex(pair ? "[0-9]+ [0-9]+\n" : "[0-9]+\n"));
 }
 
 class SshCompanion : public ServerSuite<false, true> {
@@ -201,10 +197,10 @@ TEST_F(SshCompanion, UnknownHostsAreRememberedAndChangedKeysRefused) {
 TEST_F(SshCompanion, KnownHostsAcceptOnlyTheirOwnKeysAndNothingIsSentWithoutThem) {
     const std::string name = "[127.0.0.1]:" + std::to_string(server().port) + " ";
     ScopedTempDir keys;
-    std::string ignored;
+    std::string output;
     ASSERT_EQ(RunShell("ssh-keygen -q -t ed25519 -N '' -f " + keys.File("ed") +
                            " && ssh-keygen -q -t rsa -b 2048 -N '' -f " + keys.File("rsa"),
-                       &ignored),
+                       &output),
               0);
     struct Case {
         const char* what;
@@ -244,10 +240,9 @@ TEST_F(SshCompanion, KnownHostsAcceptOnlyTheirOwnKeysAndNothingIsSentWithoutThem
     CZEPSSH2Tool::SSH2_SetAcceptNewHosts(false);
     EXPECT_EQ(Check(), -3);
     EXPECT_FALSE(FileExists(knownHosts()));
-    std::string scanned;
     ASSERT_EQ(RunShell("ssh-keyscan -p " + std::to_string(server().port) + " 127.0.0.1 2>/dev/null > " +
                            knownHosts(),
-                       &scanned),
+                       &output),
               0);
     EXPECT_EQ(Check(), 0);
     CZEPSSH2Tool::SSH2_SetAcceptNewHosts(true);

@@ -90,9 +90,8 @@ TEST_P(StorageNode, RunsPrintTheirTracesAndLeaveTheirFilesOnTheNode) {
 
 INSTANTIATE_TEST_SUITE_P(WholeRunOverSsh, StorageNode, ::testing::ValuesIn(StorageNodeRuns()), RunName);
 
-// A project folder, a node installation folder and solver arguments that carry shell code: every
-// payload would leave a marker file on the node if it ran; the run works and the launcher receives the
-// names and words unchanged.
+// Project folder, node installation and solver arguments carry shell code that would leave a marker
+// file if it ran; the launcher receives the names and words unchanged.
 TEST_F(WholeRunOverSsh, ShellCodeInTheProjectReachesTheNodeOnlyAsText) {
     const std::string marker = "zep_marker_";
     const std::string projectName =

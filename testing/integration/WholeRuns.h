@@ -42,8 +42,7 @@ inline std::vector<StorageNodeRun> StorageNodeRuns() {
 
 inline std::string RunName(const ::testing::TestParamInfo<StorageNodeRun>& info) { return info.param.name; }
 
-// The run's task-manager file: the machines with the node installation `machineHome`, and the shared
-// installation `sharedHome`, from which the launcher is started.
+// The machines have the node installation `machineHome`; the launcher is started from `sharedHome`.
 inline std::string StorageNodeCmx(const StorageNodeRun& run, const std::string& machineHome,
                                   const std::string& sharedHome) {
     std::vector<std::string> machines;
@@ -86,8 +85,6 @@ struct NodeTraces {
     std::string calls;                                     // the node stand-ins' records
     std::string mpdConf;                                   // the test user's ~/.mpd.conf
     std::function<std::string(const std::string&)> local;  // a file of the node by this machine's name
-    // What the launcher must receive: the working-folder option, the machine file, the task count, the
-    // solver on the node and the command line with the node's paths.
     std::vector<std::string> launcherArguments;
 };
 
@@ -152,9 +149,8 @@ inline void ExpectStorageNodeRun(const StorageNodeRun& run, const std::string& p
     EXPECT_THAT(console, HasSubstr("stand-in mpiexec: done\n"));
 }
 
-// Sets up, executes and waits for a cluster job of `tasks` tasks with the installation's "solver.sh";
-// checks WaitCommand's two summaries and every task's lines in the job's output files in runPath, where
-// `where` follows "task <rank> of <tasks>". Returns the job's id.
+// Executes and waits for a cluster job of the installation's "solver.sh", whose tasks print `where` after
+// "task <rank> of <tasks>"; returns the job's id.
 inline long ExpectClusterJob(const std::string& install, const std::string& project,
                              const std::string& runPath, int tasks, const std::string& node,
                              const std::string& where) {
@@ -188,10 +184,8 @@ inline long ExpectClusterJob(const std::string& install, const std::string& proj
     return jobId;
 }
 
-// Starts a run of three tasks on this machine with console redirection (task mode 0), whose launcher is
-// the installation's "Bin/IntelMPI/impiexec.exe"; nothing is printed and the run does not wait.
-// Returns the arguments the launcher must receive: the solver path and the working-folder option stay
-// one argument each, blanks and all.
+// Starts a redirected run of three tasks on this machine with the installation's launcher
+// "Bin/IntelMPI/impiexec.exe"; returns the arguments it must receive, blanks and all.
 inline std::vector<std::string> StartLocalRun(const std::string& install, const std::string& project) {
     const std::string runPath = project + "/Analysis/Run01";
     WriteFile(runPath + "/Part01.cmx", TaskBlock(0, 3, "ValueConsoleRedirection=1\n"));

@@ -1,14 +1,10 @@
 #!/bin/bash
 # The real servers of the integration tests, on the loopback interface only, with all their state in DIR:
-# a one-node Slurm cluster (munged on a socket of its own, slurmctld, slurmd), so that it meets no other
-# cluster or munge daemon of the machine, and an OpenSSH server with a password-authenticated test user
-# whose login shell is bash (and whose sessions see the cluster when both run). With "node", the storage
-# node's side: its installation DIR/node with the stand-ins for the MPD and launcher scripts, which record
-# their calls in DIR/calls, and the user's shared working folder /ZEP_WorkingFolder/NAME, which the node
-# sees at the same path as this machine.
+# a one-node Slurm cluster with a munged of its own, and an OpenSSH server with a password-authenticated
+# test user (bash as login shell; its sessions see the cluster). With "node", the storage node's side:
+# DIR/node with the stand-in scripts, which record their calls in DIR/calls, and /ZEP_WorkingFolder/NAME.
 #   servers.sh DIR [slurm] [ssh USER PASSWORD [node NAME]]
-# Starts the daemons as its own children and prints "key=value" lines (slurm_conf, node, cpus; port,
-# home; shared) and then "ready". On SIGTERM it stops them by their process ids and removes what it made.
+# Prints "key=value" lines, then "ready"; on SIGTERM stops its daemons and removes what it made.
 # Exits 2 with the reason when a server cannot be had here.
 set -u
 dir=$1

@@ -12,7 +12,6 @@ shift 3
 wine=("$@")
 scripts=$(cd "$(dirname "$0")" && pwd)
 
-# A server that cannot be had skips the test, except where servers are required.
 no_server() {
     echo "no server: $*"
     case "${CI:-}" in "" | false | 0) ;; *) exit 1 ;; esac
@@ -43,14 +42,12 @@ done
 value() { sed -n "s/^$1=//p" "$work/servers.log"; }
 
 shared=$(value shared)
-# The run folders belong to the node's user, who writes the machine file and the job's output there, as
-# on a share that is mapped to that user. (Wine makes folders through its server, whose file mode mask
-# is not this script's, so the test program cannot make them writable for another user.)
+# The run folders belong to the node's user, as on a share mapped to that user (folders made under Wine
+# get its server's file mode mask, so the test program cannot make them writable for another user).
 mkdir -p "$shared/My Proj/Analysis/Run0"{1,2,3} "$work/hpc/My Proj/Analysis/Run01" &&
     chown -R "$user:" "$shared" "$work/hpc" || no_server "cannot make the run folders for $user"
 
-# The installations on this machine: one with the test user's account and the cluster job's solver,
-# one whose account has another password.
+# One installation with the test user's account and the job's solver, one with another password.
 mkdir -p "$work/install/Bin" "$work/refused/Bin"
 install -m 755 "$scripts/../data/integration/solver.sh" "$work/install/Bin/"
 for account in "install:$password" "refused:not-the-password"; do
