@@ -75,6 +75,7 @@ class ServerSuite : public ::testing::Test {
         CZEPSSH2Tool::SSH2_SetAcceptNewHosts(true);
     }
 
+    static ServerSet& server() { return *servers_; }
     static ServerSet* servers_;
 };
 

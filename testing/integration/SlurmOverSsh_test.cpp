@@ -26,7 +26,6 @@ class SlurmOverSsh : public ServerSuite<true, true, true> {
         ServerSuite::SetUp();
         CZEPHpcTool::HPC_SetHeadNode(("127.0.0.1:" + std::to_string(server().port)).c_str());
     }
-    static ServerSet& server() { return *servers_; }
 
     int Submit(long& jobId, const std::string& password, const std::string& solverText) {
         WriteFile(run_ + "/solver.sh", solverText);

@@ -36,7 +36,6 @@ bool IsPids(const std::string& text, bool pair = false) {
 
 class SshCompanion : public ServerSuite<false, true> {
   protected:
-    static ServerSet& server() { return *servers_; }
     std::wstring user() const { return Wide(server().user); }
     std::wstring password() const { return Wide(server().password); }
     std::string knownHosts() const { return servers_->folder.File(".ssh/known_hosts"); }

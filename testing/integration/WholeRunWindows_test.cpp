@@ -22,10 +22,7 @@ namespace fs = std::filesystem;
 using ::testing::HasSubstr;
 using namespace zep::testing;
 
-std::string Environment(const char* name) {
-    const char* value = std::getenv(name);
-    return value != nullptr ? value : "";
-}
+std::string Environment(const char* name) { return std::getenv(name) != nullptr ? std::getenv(name) : ""; }
 
 // The Windows name of a file of the Linux host: Wine's drive Z: is the host's root.
 std::string OnZ(const std::string& linuxPath) {
@@ -113,9 +110,10 @@ TEST_P(WindowsStorageNode, RunsPrintTheirTracesAndLeaveTheirFilesOnTheNode) {
                                     {"-wdir", runPath, "-machinefile", linuxRunPath + "/machines.txt", "-n",
                                      "2", nodeHome + "/solver", nodeHome + "*" + linuxProject + "*"}});
     // The node was new to this profile: its ECDSA key, the type the Windows SSH library checks, is kept.
-    if (!run.refused)
+    if (!run.refused) {
         EXPECT_THAT(ReadFile(profile_->File(".ssh/known_hosts")),
                     HasSubstr("[localhost]:" + std::to_string(sshPort_) + " ecdsa-sha2-nistp256 "));
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(WindowsWholeRunOverSsh, WindowsStorageNode, ::testing::ValuesIn(StorageNodeRuns()),

@@ -47,8 +47,6 @@ class WholeRunOverSsh : public ServerSuite<false, true, true> {
         for (const auto& entry : fs::directory_iterator(calls_, error)) fs::remove(entry.path(), error);
     }
 
-    static ServerSet& server() { return *servers_; }
-
     // Executes one run in its own run folder, which belongs to the test user, who writes the machine file
     // there; returns what was printed.
     std::string Run(const StorageNodeRun& run, const std::string& projectName = "My Proj",

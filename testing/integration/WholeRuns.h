@@ -145,7 +145,9 @@ inline void ExpectStorageNodeRun(const StorageNodeRun& run, const std::string& p
     EXPECT_THAT(console, HasSubstr("<mpiexec>" + pid.substr(0, pid.size() - 1) + "</mpiexec>\n"));
     EXPECT_THAT(console, HasSubstr("stand-in mpiexec: " + std::to_string(at.launcherArguments.size()) +
                                    " arguments\n"));
-    if (run.redirect) EXPECT_THAT(console, HasSubstr("stand-in mpiexec: to standard error\n"));
+    if (run.redirect) {
+        EXPECT_THAT(console, HasSubstr("stand-in mpiexec: to standard error\n"));
+    }
     EXPECT_THAT(console, HasSubstr("stand-in mpiexec: done\n"));
 }
 
