@@ -42,9 +42,8 @@ inline void ExpectJobCompletes(long jobId, const std::string& folder, const std:
     EXPECT_EQ(state, ZEP_JOB_FINISHED);
     ASSERT_EQ(tool.HPC_GetJobInfo(jobId, info, "localhost"), 0);
     const std::string end = info.PrintJobBasicEndInfo();
-    EXPECT_THAT(end, HasSubstr(job + "COMPLETED, nodes " + node + ", started "));
-    EXPECT_THAT(end, HasSubstr(", exit code 0:0"));
-    EXPECT_THAT(end, ::testing::Not(HasSubstr("Unknown")));
+    EXPECT_THAT(end, ::testing::AllOf(HasSubstr(job + "COMPLETED, nodes " + node + ", started "),
+                                      HasSubstr(", exit code 0:0"), ::testing::Not(HasSubstr("Unknown"))));
     const std::string out = ReadFile(outFolder + "/zephpc_stdout.txt");
     const std::string err = ReadFile(outFolder + "/zephpc_stderr.txt");
     for (int task = 0; task < tasks; ++task) {

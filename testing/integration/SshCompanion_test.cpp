@@ -8,7 +8,6 @@
 
 #include <chrono>
 #include <memory>
-#include <regex>
 #include <string>
 #include <thread>
 
@@ -31,7 +30,12 @@ std::string KeyPart(const std::string& privateKeyFile) {
 
 // True for one process id ("12\n") or, with `pair`, two ("12 34\n").
 bool IsPids(const std::string& text, bool pair = false) {
-    return std::regex_match(text, std::regex(pair ? "[0-9]+ [0-9]+\n" : "[0-9]+\n"));
+    auto number = [&text](size_t from, size_t end) {
+        return end > from && end != std::string::npos && text.find_first_not_of("0123456789", from) == end;
+    };
+    const size_t blank = text.find(' ');
+    return !text.empty() && text.back() == '\n' &&
+           (pair ? number(0, blank) && number(blank + 1, text.size() - 1) : number(0, text.size() - 1));
 }
 
 class SshCompanion : public ServerSuite<false, true> {

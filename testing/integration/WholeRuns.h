@@ -169,12 +169,10 @@ inline long ExpectClusterJob(const std::string& install, const std::string& proj
     EXPECT_EQ(tools.WaitCommand(), status);
     const std::vector<std::string> summaries = Lines(wait.Stop());
     const std::string job = "Job " + std::to_string(jobId) + " \"Tarvik3D HPC Job - solver.sh\": state ";
-    EXPECT_EQ(summaries.size(), 2u);
-    if (summaries.size() == 2) {
-        EXPECT_EQ(summaries[0].compare(0, job.size(), job), 0) << summaries[0];
-        EXPECT_THAT(summaries[1], HasSubstr(job + "COMPLETED, nodes " + node + ", started "));
-        EXPECT_THAT(summaries[1], HasSubstr(", exit code 0:0"));
-    }
+    EXPECT_THAT(summaries, ::testing::ElementsAre(
+                               ::testing::StartsWith(job),
+                               ::testing::AllOf(HasSubstr(job + "COMPLETED, nodes " + node + ", started "),
+                                                HasSubstr(", exit code 0:0"))));
     const std::string out = ReadFile(runPath + "/zephpc_stdout.txt");
     const std::string err = ReadFile(runPath + "/zephpc_stderr.txt");
     for (int task = 0; task < tasks; ++task) {
