@@ -1,4 +1,3 @@
-// The servers of the integration tests: sshd and the Slurm daemons, run by the script beside this file.
 #include "ServerHarness.h"
 
 #include <arpa/inet.h>
@@ -110,8 +109,7 @@ ServerSet::ServerSet(bool slurm, bool ssh, bool storageNode) {
 ServerSet::~ServerSet() {
     supervisor_.Signal(SIGTERM);
     if (!supervisor_.WaitFor(60000)) supervisor_.Kill();
-    if (savedHome_) setenv("HOME", savedHome_->c_str(), 1);
-    if (!savedHome_) unsetenv("HOME");
+    savedHome_ ? setenv("HOME", savedHome_->c_str(), 1) : unsetenv("HOME");
     unsetenv("SLURM_CONF");
 }
 

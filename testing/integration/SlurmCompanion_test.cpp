@@ -1,6 +1,4 @@
-// The cluster job companion against a real one-node Slurm cluster on 127.0.0.1: a job submitted in the
-// library's own forms, waited for, its output files and its summaries; failures of the job and of the
-// submission; and a machine without Slurm.
+// The cluster job companion against a real one-node Slurm cluster on 127.0.0.1.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <stdlib.h>
@@ -8,6 +6,7 @@
 
 #include <chrono>
 #include <string>
+#include <vector>
 
 #include "ServerHarness.h"
 #include "SlurmJobs.h"
@@ -32,8 +31,7 @@ std::string WriteSolver(const ScopedTempDir& dir, int exitCode) {
 class SlurmCompanion : public ServerSuite<true, false> {};
 
 TEST_F(SlurmCompanion, AJobIsSubmittedWaitedForAndSummarised) {
-    // The job's folder as the library names it, with a backslash.
-    ScopedTempDir run;
+    ScopedTempDir run;  // the job's folder named with a backslash, as the library names it
     mkdir(run.File("out").c_str(), 0755);
     long jobId = -1;
     ASSERT_EQ(SubmitJob(jobId, WriteSolver(run, 0), run.path() + "\\out", "127.0.0.1", 2), 0);
@@ -52,8 +50,8 @@ TEST_F(SlurmCompanion, FailedJobsAndRefusedSubmissionsAreReported) {
     EXPECT_EQ(state, ZEP_JOB_FAILED);
     CZEPHPCJobInfoMessage info;
     ASSERT_EQ(tool.HPC_GetJobInfo(jobId, info, "localhost"), 0);
-    EXPECT_THAT(std::string(info.PrintJobBasicEndInfo()), HasSubstr("state FAILED, "));
-    EXPECT_THAT(std::string(info.PrintJobBasicEndInfo()), HasSubstr("exit code 7:0"));
+    EXPECT_THAT(std::string(info.PrintJobBasicEndInfo()),
+                ::testing::AllOf(HasSubstr("state FAILED, "), HasSubstr("exit code 7:0")));
 
     // A node the cluster does not have: sbatch refuses, the job id is left alone.
     long refused = -1;
@@ -66,10 +64,8 @@ TEST_F(SlurmCompanion, FailedJobsAndRefusedSubmissionsAreReported) {
 }
 
 TEST(SlurmCompanionWithoutSlurm, FailsAtOnceWithAClearCode) {
-    // No Slurm command can be found.
-    ScopedTempDir empty;
-    const char* path = getenv("PATH");
-    std::string saved = path != nullptr ? path : "";
+    ScopedTempDir empty;  // the only folder in the search path
+    const std::string saved = getenv("PATH") != nullptr ? getenv("PATH") : "";
     setenv("PATH", empty.path().c_str(), 1);
     CZEPHpcTool tool;
     auto start = std::chrono::steady_clock::now();
@@ -80,10 +76,7 @@ TEST(SlurmCompanionWithoutSlurm, FailsAtOnceWithAClearCode) {
     ZEPJobState state = ZEP_JOB_UNKNOWN;
     int wait_rc = tool.HPC_WaitJobToFinish(1, state, "", "", "localhost");
     setenv("PATH", saved.c_str(), 1);
-    EXPECT_EQ(submit_rc, -1);
-    EXPECT_EQ(jobId, -1);
-    EXPECT_EQ(info_rc, -1);
-    EXPECT_EQ(wait_rc, -1);
+    EXPECT_THAT((std::vector<long>{submit_rc, jobId, info_rc, wait_rc}), ::testing::Each(-1));
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
 }
 

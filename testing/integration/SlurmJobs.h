@@ -1,12 +1,10 @@
-// A one-node cluster job as the library submits it, and what a job that ends well leaves behind: shared
-// by the tests of the cluster job companion with and without a head node.
+// A one-node cluster job as the library submits it, and what a job that ends well leaves behind.
 #ifndef ZEP3D_INTEGRATION_SLURMJOBS_H_
 #define ZEP3D_INTEGRATION_SLURMJOBS_H_
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <string>
 
 #include "TestUtil.h"
@@ -19,9 +17,8 @@ namespace testing {
 // folder and its output files named with backslashes after `folder`; returns HPC_CreateJob's code.
 inline int SubmitJob(long& jobId, const std::string& solver, const std::string& folder, const char* node,
                      int tasks, const std::string& user = "user", const std::string& password = "password") {
-    char name[32] = {0};
-    std::snprintf(name, sizeof(name), "%s", node);
-    char* names[] = {name};
+    std::string name = node;
+    char* names[] = {&name[0]};
     int counts[] = {tasks};
     CZEPHpcTool tool;
     return tool.HPC_CreateJob(
@@ -45,9 +42,8 @@ inline void ExpectJobCompletes(long jobId, const std::string& folder, const std:
     EXPECT_EQ(state, ZEP_JOB_FINISHED);
     ASSERT_EQ(tool.HPC_GetJobInfo(jobId, info, "localhost"), 0);
     const std::string end = info.PrintJobBasicEndInfo();
-    EXPECT_THAT(end, HasSubstr(job + "COMPLETED, nodes " + node + ", started "));
-    EXPECT_THAT(end, HasSubstr(", exit code 0:0"));
-    EXPECT_THAT(end, ::testing::Not(HasSubstr("Unknown")));
+    EXPECT_THAT(end, ::testing::AllOf(HasSubstr(job + "COMPLETED, nodes " + node + ", started "),
+                                      HasSubstr(", exit code 0:0"), ::testing::Not(HasSubstr("Unknown"))));
     const std::string out = ReadFile(outFolder + "/zephpc_stdout.txt");
     const std::string err = ReadFile(outFolder + "/zephpc_stderr.txt");
     for (int task = 0; task < tasks; ++task) {

@@ -1,5 +1,4 @@
-// The cluster job companion with a head node named: jobs submitted, waited for and summarised over SSH
-// on the loopback sshd, whose sessions see the one-node Slurm cluster, logged in as the test user.
+// The cluster job companion with a head node named: over SSH on the loopback sshd as the test user.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <stdlib.h>
@@ -27,9 +26,7 @@ class SlurmOverSsh : public ServerSuite<true, true, true> {
         ServerSuite::SetUp();
         CZEPHpcTool::HPC_SetHeadNode(("127.0.0.1:" + std::to_string(server().port)).c_str());
     }
-    static ServerSet& server() { return *servers_; }
 
-    // A one-node job of two tasks of the solver script `solverText`, in the job's folder run_.
     int Submit(long& jobId, const std::string& password, const std::string& solverText) {
         WriteFile(run_ + "/solver.sh", solverText);
         chmod((run_ + "/solver.sh").c_str(), 0755);
@@ -43,8 +40,6 @@ TEST_F(SlurmOverSsh, AJobIsSubmittedWaitedForAndSummarisedOnTheHeadNode) {
     long jobId = -1;
     ASSERT_EQ(Submit(jobId, server().password, ReadFile(DataPath("integration/solver.sh"))), 0);
     ASSERT_GT(jobId, 0);
-
-    // Both tasks ran as the account's user, with the solver's arguments, in the job's folder.
     ExpectJobCompletes(jobId, run_, servers_->node, 2, run_,
                        " as " + server().user + " args [-project my run.cmx -np 2] in " + run_);
 }
@@ -61,7 +56,6 @@ TEST_F(SlurmOverSsh, RefusedAccountsUnknownJobsAndUnnamedHeadNodesFailWithTheirC
     ZEPJobState state = ZEP_JOB_UNKNOWN;
     EXPECT_EQ(tool.HPC_WaitJobToFinish(987654, state, "", "", "localhost"), -6);
 
-    // A head node name that is none.
     CZEPHpcTool::HPC_SetHeadNode("127.0.0.1:http");
     EXPECT_EQ(Submit(jobId, server().password, "#!/bin/sh\ntrue\n"), -1);
 }

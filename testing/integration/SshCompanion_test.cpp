@@ -1,6 +1,4 @@
-// The remote shell companion against a real OpenSSH server on 127.0.0.1: the connection check codes,
-// remote commands with their output and exit status, the background launch with its process-id and
-// console files, and the host keys remembered and checked in the user's known_hosts.
+// The remote shell companion against a real OpenSSH server on 127.0.0.1.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -42,7 +40,6 @@ bool IsPids(const std::string& text, bool pair = false) {
 
 class SshCompanion : public ServerSuite<false, true> {
   protected:
-    static ServerSet& server() { return *servers_; }
     std::wstring user() const { return Wide(server().user); }
     std::wstring password() const { return Wide(server().password); }
     std::string knownHosts() const { return servers_->folder.File(".ssh/known_hosts"); }
@@ -51,23 +48,19 @@ class SshCompanion : public ServerSuite<false, true> {
     }
 
     struct Output {
-        int rc = 0;
-        int exitCode = 0;
-        std::wstring out;
-        std::wstring err;
+        int rc = 0, exitCode = 0;
+        std::wstring out, err;
     };
     Output Run(const std::wstring& command, const std::wstring& host = L"127.0.0.1") {
-        CZEPSSH2Tool tool;
         wchar_t* out = nullptr;
         wchar_t* err = nullptr;
         Output result;
-        result.rc =
-            tool.SSH2_RemoteCommandStdoutStderr(host.c_str(), user().c_str(), password().c_str(),
-                                                command.c_str(), out, err, result.exitCode, false, false);
-        std::unique_ptr<wchar_t[]> ownOut(out);
-        std::unique_ptr<wchar_t[]> ownErr(err);
-        if (out != nullptr) result.out = out;
-        if (err != nullptr) result.err = err;
+        result.rc = CZEPSSH2Tool().SSH2_RemoteCommandStdoutStderr(host.c_str(), user().c_str(),
+                                                                  password().c_str(), command.c_str(), out,
+                                                                  err, result.exitCode, false, false);
+        std::unique_ptr<wchar_t[]> ownOut(out), ownErr(err);
+        result.out = out != nullptr ? out : L"";
+        result.err = err != nullptr ? err : L"";
         return result;
     }
 };
@@ -125,8 +118,7 @@ TEST_F(SshCompanion, AQuietCommandKeepsItsConnectionButAFrozenServerEndsTheWait)
     EXPECT_EQ(quiet.rc, 0);
     EXPECT_EQ(quiet.out, L"awake\n");
 
-    // The command records its own process id and that of the server process serving it, then runs
-    // quietly; the test freezes that server process, as a dead machine would be.
+    // The test freezes the server process serving the quiet command, as a dead machine would be.
     ScopedTempDir shared;
     chmod(shared.path().c_str(), 0777);
     std::string record = shared.File("ids");
@@ -149,8 +141,7 @@ TEST_F(SshCompanion, AQuietCommandKeepsItsConnectionButAFrozenServerEndsTheWait)
 }
 
 TEST_F(SshCompanion, BackgroundLaunchWritesTheProcessIdAndTheConsoleFile) {
-    ScopedTempDir run;
-    // The library builds both local files with backslashes.
+    ScopedTempDir run;  // the library builds both local files with backslashes
     const std::wstring consoleFile = Wide(run.path() + "\\console_redirect_2026-12-06_10-00-00.txt");
     const std::wstring pidFile = Wide(run.path() + "\\mpiexec.pid");
     CZEPSSH2Tool tool;
@@ -160,8 +151,7 @@ TEST_F(SshCompanion, BackgroundLaunchWritesTheProcessIdAndTheConsoleFile) {
                                                    command.c_str(), redirect ? consoleFile.c_str() : L"",
                                                    pidFile.c_str(), exitCode, redirect, true, false);
     };
-    // Redirected, the console goes to its file, followed until the launcher ends; otherwise to the
-    // caller's standard output. The launcher's own id goes to its file, and its return value is given.
+    // Redirected, the console is followed in its file until the launcher ends; else on standard output.
     for (bool redirect : {true, false}) {
         SCOPED_TRACE(redirect);
         std::remove(run.File("mpiexec.pid").c_str());
@@ -183,7 +173,6 @@ TEST_F(SshCompanion, BackgroundLaunchWritesTheProcessIdAndTheConsoleFile) {
             EXPECT_THAT(shown, HasSubstr("launcher-err\n"));
         }
     }
-    // A command that reports no process id leaves no process-id file.
     EXPECT_EQ(launch(L"echo nothing", true), 0);
     EXPECT_EQ(exitCode, 0);
     EXPECT_FALSE(FileExists(run.File("mpiexec.pid")));
@@ -192,16 +181,14 @@ TEST_F(SshCompanion, BackgroundLaunchWritesTheProcessIdAndTheConsoleFile) {
 TEST_F(SshCompanion, UnknownHostsAreRememberedAndChangedKeysRefused) {
     std::remove(knownHosts().c_str());
     ASSERT_EQ(Check(), 0);
-    // The SSH library's first choice among the server's keys.
-    const std::string keyPart = KeyPart(server().ecdsaHostKeyFile());
+    const std::string keyPart = KeyPart(server().ecdsaHostKeyFile());  // the SSH library's first choice
     std::string entry = "[127.0.0.1]:" + std::to_string(server().port) + " " + keyPart + "\n";
     EXPECT_EQ(ReadFile(knownHosts()), entry);
 
-    // Known and unchanged: accepted, and not written twice.
     ASSERT_EQ(Check(), 0);
     EXPECT_EQ(ReadFile(knownHosts()), entry);
 
-    // The user's own entries are kept; a file without a final line end gets one before the new entry.
+    // A file without a final line end gets one before the new entry.
     WriteFile(knownHosts(), "# mine\nother.example ssh-ed25519 AAAAC3NzaC1lZDI1NTE5AAAAIK");
     ASSERT_EQ(Check(L"localhost"), 0);
     EXPECT_EQ(ReadFile(knownHosts()),
@@ -213,10 +200,10 @@ TEST_F(SshCompanion, UnknownHostsAreRememberedAndChangedKeysRefused) {
 TEST_F(SshCompanion, KnownHostsAcceptOnlyTheirOwnKeysAndNothingIsSentWithoutThem) {
     const std::string name = "[127.0.0.1]:" + std::to_string(server().port) + " ";
     ScopedTempDir keys;
-    std::string ignored;
+    std::string output;
     ASSERT_EQ(RunShell("ssh-keygen -q -t ed25519 -N '' -f " + keys.File("ed") +
                            " && ssh-keygen -q -t rsa -b 2048 -N '' -f " + keys.File("rsa"),
-                       &ignored),
+                       &output),
               0);
     struct Case {
         const char* what;
@@ -251,21 +238,19 @@ TEST_F(SshCompanion, KnownHostsAcceptOnlyTheirOwnKeysAndNothingIsSentWithoutThem
         EXPECT_EQ(ReadFile(knownHosts()), c.file) << "a refused host is not added";
     }
 
-    // New hosts refused: nothing is added, until the file is seeded with ssh-keyscan.
+    // New hosts refused until the file is seeded with ssh-keyscan.
     std::remove(knownHosts().c_str());
     CZEPSSH2Tool::SSH2_SetAcceptNewHosts(false);
     EXPECT_EQ(Check(), -3);
     EXPECT_FALSE(FileExists(knownHosts()));
-    std::string scanned;
     ASSERT_EQ(RunShell("ssh-keyscan -p " + std::to_string(server().port) + " 127.0.0.1 2>/dev/null > " +
                            knownHosts(),
-                       &scanned),
+                       &output),
               0);
     EXPECT_EQ(Check(), 0);
     CZEPSSH2Tool::SSH2_SetAcceptNewHosts(true);
 
-    // No usable known_hosts: a file that cannot be read (a folder), a ".ssh" that is no folder, no home
-    // folder at all.
+    // No usable known_hosts: a folder in its place, a ".ssh" that is no folder, no home folder at all.
     std::remove(knownHosts().c_str());
     mkdir(knownHosts().c_str(), 0700);
     EXPECT_EQ(Check(), -3);

@@ -1,8 +1,5 @@
-// A stand-in for the MPI launcher of an installation on Windows: it records its working folder and its
-// arguments, split as Windows splits a command line, in "<its own path>.record" (the folder on the first
-// line, then one argument a line, in UTF-8), says on standard output how many arguments it got, and
-// ends with exit code 3. The record is written under another name first and then renamed, so a reader
-// that sees it sees all of it.
+// A stand-in for the MPI launcher on Windows: records its working folder and then its arguments a line
+// in "<its own path>.record" (renamed into place, so a reader sees all of it), and ends with exit code 3.
 #include <windows.h>
 // shellapi.h needs what windows.h defines.
 #include <shellapi.h>

@@ -1,9 +1,5 @@
 // Whole runs from Windows: CZEPTools of ZEP3DTool.dll, linked through its import library as a solver
-// links it, with the real companion DLLs, under Wine on this machine's loopback servers. Runs on the
-// Linux storage node over SSH (task mode 11), a one-node cluster job on Slurm over SSH on the head node
-// (task mode 12), and a run on this machine whose launcher is a stand-in program started through the
-// session companion (task mode 0). wine-wholerun.sh starts the servers, prepares the node's side and
-// names what it made in ZEP3D_WINRUN_* variables.
+// links it, with the real companion DLLs, under Wine on the servers that wine-wholerun.sh starts.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <stdlib.h>
@@ -26,10 +22,7 @@ namespace fs = std::filesystem;
 using ::testing::HasSubstr;
 using namespace zep::testing;
 
-std::string Environment(const char* name) {
-    const char* value = std::getenv(name);
-    return value != nullptr ? value : "";
-}
+std::string Environment(const char* name) { return std::getenv(name) != nullptr ? std::getenv(name) : ""; }
 
 // The Windows name of a file of the Linux host: Wine's drive Z: is the host's root.
 std::string OnZ(const std::string& linuxPath) {
@@ -45,8 +38,7 @@ std::string WithoutDrive(const std::string& linuxPath) { return OnZ(linuxPath).s
 // The SSH companion reads the profile folder from the runtime's environment at every connection.
 void SetProfile(const std::string& folder) { _putenv(("USERPROFILE=" + folder).c_str()); }
 
-// What wine-wholerun.sh made, by the Linux names of its folders, and a user profile of the program's
-// own, where the SSH companion keeps the hosts it has met (known_hosts).
+// What wine-wholerun.sh made, by Linux names, and a profile of the program's own for its known_hosts.
 class WindowsWholeRun : public ::testing::Test {
   protected:
     static void SetUpTestSuite() {
@@ -73,18 +65,12 @@ class WindowsWholeRun : public ::testing::Test {
             GTEST_SKIP() << "no servers: run this program through testing/integration/wine-wholerun.sh";
     }
 
-    static inline std::string folder_, shared_, user_, userHome_, slurmNode_, launcher_;
-    static inline int sshPort_ = 0;
-    static inline int slurmCpus_ = 0;
+    static inline std::string folder_, shared_, user_, userHome_, slurmNode_, launcher_, savedProfile_;
+    static inline int sshPort_ = 0, slurmCpus_ = 0;
     static inline ScopedTempDir* profile_ = nullptr;
-    static inline std::string savedProfile_;
 };
 
-// ---- Task mode 11: the storage node over SSH --------------------------------------------------------
-
-// The project lies in the shared working folder, which this machine reaches as Z:\ZEP_WorkingFolder\...
-// and the node as /ZEP_WorkingFolder/...; its run folders 01 to 03 belong to the node's user. The
-// installation "refused" has an account with another password.
+// The project's run folders, in the shared working folder, belong to the node's user.
 class WindowsStorageNode : public WindowsWholeRun, public ::testing::WithParamInterface<StorageNodeRun> {
   protected:
     void SetUp() override {
@@ -114,8 +100,7 @@ TEST_P(WindowsStorageNode, RunsPrintTheirTracesAndLeaveTheirFilesOnTheNode) {
     const std::string install = OnZ(folder_ + (run.refused ? "/refused" : "/install")) + "\\";
     const std::string printed = ExecuteStorageNodeRun(kCommandLine, install, project, run.runId);
 
-    // The working-folder option names the run folder as this machine names it, the machine file as the
-    // node does.
+    // The run folder by this machine's name, the machine file by the node's.
     const std::string linuxRunPath = linuxProject + "/Analysis/Run" + run.runId;
     ExpectStorageNodeRun(run, printed,
                          NodeTraces{runPath,
@@ -124,8 +109,7 @@ TEST_P(WindowsStorageNode, RunsPrintTheirTracesAndLeaveTheirFilesOnTheNode) {
                                     OnZ,
                                     {"-wdir", runPath, "-machinefile", linuxRunPath + "/machines.txt", "-n",
                                      "2", nodeHome + "/solver", nodeHome + "*" + linuxProject + "*"}});
-    // The node was new to this profile: its ECDSA key, the type that the Windows SSH library checks, is
-    // remembered under its name and port.
+    // The node was new to this profile: its ECDSA key, the type the Windows SSH library checks, is kept.
     if (!run.refused) {
         EXPECT_THAT(ReadFile(profile_->File(".ssh/known_hosts")),
                     HasSubstr("[localhost]:" + std::to_string(sshPort_) + " ecdsa-sha2-nistp256 "));
@@ -135,11 +119,8 @@ TEST_P(WindowsStorageNode, RunsPrintTheirTracesAndLeaveTheirFilesOnTheNode) {
 INSTANTIATE_TEST_SUITE_P(WindowsWholeRunOverSsh, WindowsStorageNode, ::testing::ValuesIn(StorageNodeRuns()),
                          RunName);
 
-// ---- Task mode 12: a one-node cluster job over SSH on the head node ---------------------------------
-
-// The head node is named by ZEP_HPC_HEAD_NODE. The cluster sees the job's folders under the names this
-// machine gives them, so installation and project are named without a drive letter; the run folder
-// belongs to the account's user, as whom every task runs.
+// The head node is named by ZEP_HPC_HEAD_NODE; installation and project are named without a drive
+// letter, so that the cluster sees them under the same names.
 TEST_F(WindowsWholeRun, ClusterJobIsSubmittedOnTheHeadNodeWaitedForAndSummarised) {
     const std::string project = WithoutDrive(folder_ + "/hpc/My Proj");
     const std::string where =
@@ -148,8 +129,6 @@ TEST_F(WindowsWholeRun, ClusterJobIsSubmittedOnTheHeadNodeWaitedForAndSummarised
                                project + "/Analysis/Run01", slurmCpus_ >= 2 ? 2 : 1, slurmNode_, where),
               0);
 }
-
-// ---- Task mode 0: the launcher on this machine ------------------------------------------------------
 
 TEST_F(WindowsWholeRun, LauncherIsStartedWithTheArgumentsInTheRunFolder) {
     ScopedTempDir temp;

@@ -1,6 +1,4 @@
-// Whole runs through CZEPTools with the real companion libraries, on 127.0.0.1 only: runs on the Linux
-// storage node over SSH (task mode 11), a one-node cluster job on Slurm (task mode 12), and a run on
-// this machine whose launcher is a script that records what it was given (task mode 0).
+// Whole runs through CZEPTools with the real companion libraries, on 127.0.0.1 only.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <pwd.h>
@@ -37,8 +35,6 @@ void WriteAccount(const std::string& installDir, const std::string& user, const 
               zep::toolkit::AccountFileText(user, zep::toolkit::EncipherAccountPassword(password)));
 }
 
-// ---- Task mode 11: the storage node over SSH --------------------------------------------------------
-
 // The loopback sshd and its test user, the node's installation and the shared working folder, so that
 // the local run folder and the node's run folder are one folder.
 class WholeRunOverSsh : public ServerSuite<false, true, true> {
@@ -51,11 +47,8 @@ class WholeRunOverSsh : public ServerSuite<false, true, true> {
         for (const auto& entry : fs::directory_iterator(calls_, error)) fs::remove(entry.path(), error);
     }
 
-    static ServerSet& server() { return *servers_; }
-
-    // Sets up and executes one run in its own run folder, which belongs to the test user, who writes the
-    // machine file there; returns what was printed. The project folder's name, the words after the
-    // solver's command line and the shared node installation may be given.
+    // Executes one run in its own run folder, which belongs to the test user, who writes the machine file
+    // there; returns what was printed.
     std::string Run(const StorageNodeRun& run, const std::string& projectName = "My Proj",
                     const std::string& moreWords = "", const std::string& home = std::string()) {
         project_ = shared_ + "/" + projectName;
@@ -70,7 +63,6 @@ class WholeRunOverSsh : public ServerSuite<false, true, true> {
         return ExecuteStorageNodeRun(kCommandLine + moreWords, install, project_, run.runId);
     }
 
-    // The traces on the node, and the launcher's arguments with the shared installation `home`.
     NodeTraces Traces(const std::string& home) const {
         return {runPath_,
                 calls_,
@@ -96,9 +88,8 @@ TEST_P(StorageNode, RunsPrintTheirTracesAndLeaveTheirFilesOnTheNode) {
 
 INSTANTIATE_TEST_SUITE_P(WholeRunOverSsh, StorageNode, ::testing::ValuesIn(StorageNodeRuns()), RunName);
 
-// A project folder, a node installation folder and solver arguments that carry shell code: every
-// payload would leave a marker file on the node if it ran; the run works and the launcher receives the
-// names and words unchanged.
+// Project folder, node installation and solver arguments carry shell code that would leave a marker
+// file if it ran; the launcher receives the names and words unchanged.
 TEST_F(WholeRunOverSsh, ShellCodeInTheProjectReachesTheNodeOnlyAsText) {
     const std::string marker = "zep_marker_";
     const std::string projectName =
@@ -116,22 +107,17 @@ TEST_F(WholeRunOverSsh, ShellCodeInTheProjectReachesTheNodeOnlyAsText) {
 
     NodeTraces traces = Traces(home);
     // The words as a Windows program would split the command line.
-    for (const std::string& word :
-         std::vector<std::string>{"a b", "$(touch", marker + "7)", "`touch", marker + "8`", ";touch",
-                                  marker + "9", "R&D", "Tom's", "\"q\""})
-        traces.launcherArguments.push_back(word);
+    traces.launcherArguments.insert(traces.launcherArguments.end(),
+                                    {"a b", "$(touch", marker + "7)", "`touch", marker + "8`", ";touch",
+                                     marker + "9", "R&D", "Tom's", "\"q\""});
     ExpectStorageNodeRun(run, printed, traces);
-    // No payload ran: no marker anywhere the node's shell could have left one.
     for (const std::string& folder :
          {server().home, calls_, runPath_, project_, shared_, home, std::string("/tmp")})
         EXPECT_TRUE(FilesStartingWith(folder, marker).empty()) << folder;
 }
 
-// ---- Task mode 12: a one-node cluster job on Slurm --------------------------------------------------
-
 using WholeRunOnSlurm = ServerSuite<true, false>;
 
-// An installation with the runner's account and the solver.
 void Install(const std::string& install, const std::string& solverText) {
     WriteAccount(install, "runner", "secret");
     WriteScript(install + "Bin/solver.sh", solverText);
@@ -141,9 +127,7 @@ TEST_F(WholeRunOnSlurm, JobIsSubmittedWaitedForAndItsOutputLandsInTheRunFolder) 
     // As many tasks as the cluster's node has CPUs, two at most, so that the job never waits for them.
     std::string cpus;
     ASSERT_EQ(RunShell("sinfo -h -N -o %c", &cpus), 0) << cpus;
-    // Blanks in the installation and project folders, so in the solver's path and in the job's folder
-    // and output files.
-    ScopedTempDir temp;
+    ScopedTempDir temp;  // blanks in the installation and project folders
     const std::string install = temp.path() + "/My Install/";
     const std::string project = temp.path() + "/My Proj";
     fs::create_directories(project + "/Analysis/Run01");
@@ -176,8 +160,6 @@ TEST_F(WholeRunOnSlurm, AJobWhoseSolverFailsIsKeptAsFailed) {
     EXPECT_EQ(handler.m_iHPCJobState, ZEP_JOB_FAILED) << printed;
     EXPECT_EQ(handler.m_sHPCJobState, "FAILED") << printed;
 }
-
-// ---- Task mode 0: the launcher on this machine ------------------------------------------------------
 
 TEST(WholeRunOnThisMachine, LauncherGetsTheArgumentsInTheRunFolderAndStaysTheCallersChild) {
     ScopedTempDir temp;

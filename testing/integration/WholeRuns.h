@@ -1,6 +1,4 @@
-// What the whole runs on Linux and on Windows share: the solver's command line, the runs on the Linux
-// storage node (task mode 11) with the traces each must leave, the cluster job (task mode 12) with its
-// summaries, and the start of the launcher on this machine (task mode 0).
+// What the whole runs on Linux and on Windows share.
 #ifndef ZEP3D_INTEGRATION_WHOLERUNS_H_
 #define ZEP3D_INTEGRATION_WHOLERUNS_H_
 
@@ -35,8 +33,7 @@ struct StorageNodeRun {
 
 inline std::ostream& operator<<(std::ostream& out, const StorageNodeRun& run) { return out << run.name; }
 
-// Redirected on one machine; two names of this machine on the console, so two machines in the ring, both
-// reached through the storage node; a refused account with redirection.
+// Two names of this machine make two machines in the ring, both reached through the storage node.
 inline std::vector<StorageNodeRun> StorageNodeRuns() {
     return {{"RedirectedOnOneMachine", "01", true, 20000, 20100, {"localhost"}, false},
             {"TwoMachinesOnTheConsole", "02", false, 10000, 11000, {"localhost", "127.0.0.1"}, false},
@@ -45,8 +42,7 @@ inline std::vector<StorageNodeRun> StorageNodeRuns() {
 
 inline std::string RunName(const ::testing::TestParamInfo<StorageNodeRun>& info) { return info.param.name; }
 
-// The run's task-manager file: the machines with the node installation `machineHome`, and the shared
-// installation `sharedHome`, from which the launcher is started.
+// The machines have the node installation `machineHome`; the launcher is started from `sharedHome`.
 inline std::string StorageNodeCmx(const StorageNodeRun& run, const std::string& machineHome,
                                   const std::string& sharedHome) {
     std::vector<std::string> machines;
@@ -60,19 +56,27 @@ inline std::string StorageNodeCmx(const StorageNodeRun& run, const std::string& 
            MachineBlock(machines, std::vector<std::string>(run.hosts.size(), "1"), keys);
 }
 
-// Sets up and executes a storage-node run, which does not wait for the launcher; returns what it printed.
+// Sets up and executes a run, expecting `status` from both; returns what it printed.
+inline std::string Execute(CZEPTools& tools, const std::string& commandLine, const std::string& install,
+                           const std::string& project, const char* solver, const char* runId, int status,
+                           long& jobId) {
+    EXPECT_EQ(
+        tools.SetCommand(0, commandLine.c_str(), install.c_str(), project.c_str(), "Part", solver, runId, 0),
+        status)
+        << tools.GetCommandErrMsg();
+    StdoutCapture capture;
+    EXPECT_EQ(tools.ExecuteCommand(jobId), status);
+    return capture.Stop();
+}
+
+// A storage-node run does not wait for the launcher.
 inline std::string ExecuteStorageNodeRun(const std::string& commandLine, const std::string& install,
                                          const std::string& project, const char* runId) {
     CZEPTools tools;
-    EXPECT_EQ(tools.SetCommand(0, commandLine.c_str(), install.c_str(), project.c_str(), "Part", "solver",
-                               runId, 0),
-              2)
-        << tools.GetCommandErrMsg();
     long jobId = 0;
-    StdoutCapture capture;
-    EXPECT_EQ(tools.ExecuteCommand(jobId), 2);
+    const std::string printed = Execute(tools, commandLine, install, project, "solver", runId, 2, jobId);
     EXPECT_EQ(jobId, -1);
-    return capture.Stop();
+    return printed;
 }
 
 // Where a storage-node run leaves its traces, by the names this machine gives them.
@@ -81,8 +85,6 @@ struct NodeTraces {
     std::string calls;                                     // the node stand-ins' records
     std::string mpdConf;                                   // the test user's ~/.mpd.conf
     std::function<std::string(const std::string&)> local;  // a file of the node by this machine's name
-    // What the launcher must receive: the working-folder option, the machine file, the task count, the
-    // solver on the node and the command line with the node's paths.
     std::vector<std::string> launcherArguments;
 };
 
@@ -149,9 +151,8 @@ inline void ExpectStorageNodeRun(const StorageNodeRun& run, const std::string& p
     EXPECT_THAT(console, HasSubstr("stand-in mpiexec: done\n"));
 }
 
-// Sets up, executes and waits for a cluster job of `tasks` tasks with the installation's "solver.sh";
-// checks WaitCommand's two summaries and every task's lines in the job's output files in runPath, where
-// `where` follows "task <rank> of <tasks>". Returns the job's id.
+// Executes and waits for a cluster job of the installation's "solver.sh", whose tasks print `where` after
+// "task <rank> of <tasks>"; returns the job's id.
 inline long ExpectClusterJob(const std::string& install, const std::string& project,
                              const std::string& runPath, int tasks, const std::string& node,
                              const std::string& where) {
@@ -159,26 +160,19 @@ inline long ExpectClusterJob(const std::string& install, const std::string& proj
     WriteFile(runPath + "/Part01.cmx", TaskBlock(12, tasks));
     CZEPTools tools;
     const int status = tasks > 1 ? 1 : 0;
-    EXPECT_EQ(
-        tools.SetCommand(0, kCommandLine, install.c_str(), project.c_str(), "Part", "solver.sh", "01", 0),
-        status)
-        << tools.GetCommandErrMsg();
     long jobId = -1;
-    StdoutCapture execute;
-    EXPECT_EQ(tools.ExecuteCommand(jobId), status);
-    EXPECT_EQ(execute.Stop(), "") << "the account was read and the job created";
+    EXPECT_EQ(Execute(tools, kCommandLine, install, project, "solver.sh", "01", status, jobId), "")
+        << "the account was read and the job created";
     if (jobId <= 0) return jobId;
 
     StdoutCapture wait;
     EXPECT_EQ(tools.WaitCommand(), status);
     const std::vector<std::string> summaries = Lines(wait.Stop());
     const std::string job = "Job " + std::to_string(jobId) + " \"Tarvik3D HPC Job - solver.sh\": state ";
-    EXPECT_EQ(summaries.size(), 2u);
-    if (summaries.size() == 2) {
-        EXPECT_EQ(summaries[0].compare(0, job.size(), job), 0) << summaries[0];
-        EXPECT_THAT(summaries[1], HasSubstr(job + "COMPLETED, nodes " + node + ", started "));
-        EXPECT_THAT(summaries[1], HasSubstr(", exit code 0:0"));
-    }
+    EXPECT_THAT(summaries, ::testing::ElementsAre(
+                               ::testing::StartsWith(job),
+                               ::testing::AllOf(HasSubstr(job + "COMPLETED, nodes " + node + ", started "),
+                                                HasSubstr(", exit code 0:0"))));
     const std::string out = ReadFile(runPath + "/zephpc_stdout.txt");
     const std::string err = ReadFile(runPath + "/zephpc_stderr.txt");
     for (int task = 0; task < tasks; ++task) {
@@ -190,32 +184,19 @@ inline long ExpectClusterJob(const std::string& install, const std::string& proj
     return jobId;
 }
 
-// Starts a run of three tasks on this machine with console redirection (task mode 0), whose launcher is
-// the installation's "Bin/IntelMPI/impiexec.exe"; nothing is printed and the run does not wait.
-// Returns the arguments the launcher must receive: the solver path and the working-folder option stay
-// one argument each, blanks and all.
+// Starts a redirected run of three tasks on this machine with the installation's launcher
+// "Bin/IntelMPI/impiexec.exe"; returns the arguments it must receive, blanks and all.
 inline std::vector<std::string> StartLocalRun(const std::string& install, const std::string& project) {
     const std::string runPath = project + "/Analysis/Run01";
     WriteFile(runPath + "/Part01.cmx", TaskBlock(0, 3, "ValueConsoleRedirection=1\n"));
     CZEPTools tools;
-    const std::string commandLine = std::string(kCommandLine) + " -batch \"two words\"";
-    EXPECT_EQ(tools.SetCommand(0, commandLine.c_str(), install.c_str(), project.c_str(), "Part", "solver.exe",
-                               "01", 0),
-              1);
     long jobId = 0;
-    StdoutCapture capture;
-    EXPECT_EQ(tools.ExecuteCommand(jobId), 1);
-    EXPECT_EQ(capture.Stop(), "");
+    EXPECT_EQ(Execute(tools, std::string(kCommandLine) + " -batch \"two words\"", install, project,
+                      "solver.exe", "01", 1, jobId),
+              "");
     EXPECT_EQ(jobId, -1);
-    return {"-wdir",
-            runPath,
-            "-localonly",
-            "-np",
-            "3",
-            install + "\\Bin\\solver.exe",
-            "C:\\App\\*D:\\Work\\P*",
-            "-batch",
-            "two words"};
+    return Lines("-wdir\n" + runPath + "\n-localonly\n-np\n3\n" + install +
+                 "\\Bin\\solver.exe\nC:\\App\\*D:\\Work\\P*\n-batch\ntwo words");
 }
 
 }  // namespace testing

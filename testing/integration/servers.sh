@@ -1,14 +1,10 @@
 #!/bin/bash
 # The real servers of the integration tests, on the loopback interface only, with all their state in DIR:
-# a one-node Slurm cluster (munged on a socket of its own, slurmctld, slurmd), so that it meets no other
-# cluster or munge daemon of the machine, and an OpenSSH server with a password-authenticated test user
-# whose login shell is bash (and whose sessions see the cluster when both run). With "node", the storage
-# node's side: its installation DIR/node with the stand-ins for the MPD and launcher scripts, which record
-# their calls in DIR/calls, and the user's shared working folder /ZEP_WorkingFolder/NAME, which the node
-# sees at the same path as this machine.
+# a one-node Slurm cluster with a munged of its own, and an OpenSSH server with a password-authenticated
+# test user (bash as login shell; its sessions see the cluster). With "node", the storage node's side:
+# DIR/node with the stand-in scripts, which record their calls in DIR/calls, and /ZEP_WorkingFolder/NAME.
 #   servers.sh DIR [slurm] [ssh USER PASSWORD [node NAME]]
-# Starts the daemons as its own children and prints "key=value" lines (slurm_conf, node, cpus; port,
-# home; shared) and then "ready". On SIGTERM it stops them by their process ids and removes what it made.
+# Prints "key=value" lines, then "ready"; on SIGTERM stops its daemons and removes what it made.
 # Exits 2 with the reason when a server cannot be had here.
 set -u
 dir=$1
@@ -28,10 +24,7 @@ cleanup() {
 }
 trap cleanup EXIT
 trap 'exit 0' TERM INT HUP
-fail() {
-    echo "$*"
-    exit 2
-}
+fail() { echo "$*"; exit 2; }
 # wait_until <seconds> <command>...: true as soon as the command succeeds.
 wait_until() {
     local deadline=$((SECONDS + $1))
@@ -105,16 +98,13 @@ if [ "${1:-}" = slurm ]; then
     start "$slurm/log/slurmd.out" /usr/sbin/slurmd -D -f "$SLURM_CONF"
     node_idle() { [ "$(sinfo -h -N -o %T)" = idle ]; }
     wait_until 30 node_idle || fail "the node did not become idle: $(sinfo -h -N -o %T 2>&1)"
-    echo "slurm_conf=$SLURM_CONF"
-    echo "node=$node"
-    echo "cpus=$(sinfo -h -N -o %c)"
+    printf '%s\n' "slurm_conf=$SLURM_CONF" "node=$node" "cpus=$(sinfo -h -N -o %c)"
 fi
 
 if [ "${1:-}" = ssh ]; then
     user=$2 password=$3 sshd=$dir/sshd
     free_port port
-    [ -x /usr/sbin/sshd ] ||
-        fail "the OpenSSH server is not installed (/usr/sbin/sshd; Debian: openssh-server)"
+    [ -x /usr/sbin/sshd ] || fail "the OpenSSH server is not installed (/usr/sbin/sshd; Debian: openssh-server)"
     command -v ssh-keygen >/dev/null || fail "ssh-keygen is not installed"
     mkdir -p "$sshd"
     # The remote commands use echo -e, which needs bash as the login shell (dash prints the -e).
@@ -139,18 +129,14 @@ if [ "${1:-}" = ssh ]; then
     start "$sshd/sshd.log" /usr/sbin/sshd -D -e -f "$sshd/sshd_config"
     sshd_pid=$!
     wait_until 10 listening "$port" || fail "sshd did not start listening: $(tail -5 "$sshd/sshd.log")"
-    echo "port=$port"
-    echo "home=$home"
+    printf '%s\n' "port=$port" "home=$home"
 fi
 
 if [ "${4:-}" = node ]; then
     mkdir -p "$dir/node/IntelMPI" "$dir/calls" && install -m 755 "$data"/node/*.py "$dir/node/IntelMPI/" &&
         chown "$user:" "$dir/calls" || fail "cannot make the node's installation"
     root=/ZEP_WorkingFolder
-    if [ ! -e "$root" ]; then
-        mkdir -m 755 "$root" || fail "cannot make $root"
-        made_root=$root
-    fi
+    [ -e "$root" ] || { mkdir -m 755 "$root" || fail "cannot make $root"; made_root=$root; }
     rm -rf "${root:?}/$5"
     mkdir "$root/$5" && shared=$root/$5 && chown "$user:" "$shared" || fail "cannot make $root/$5"
     echo "shared=$shared"

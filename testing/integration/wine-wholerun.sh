@@ -1,30 +1,17 @@
 #!/usr/bin/env bash
-# Whole runs from Windows: the Windows build's whole-run test program, linked to ZEP3DTool.dll through
-# its import library, run under Wine against the integration tests' servers on 127.0.0.1 (the OpenSSH
-# server with its test user, whose sessions see a one-node Slurm cluster).
-#
-#     wine-wholerun.sh <test program> <zep3dtool.exe> <stand-in launcher> <Wine command>...
-#
-# The Wine command is the build's test emulator (ctest passes it); run ctest through
-# testing/wine-run.sh. This script starts the servers with servers.sh, prepares the Linux node's side
-# (the installation's stand-in scripts, the shared working folder owned by the test user), writes the
-# installations' account files with zep3dtool.exe, runs the test program with what it needs in
-# ZEP3D_WINRUN_* variables, and stops and removes everything afterwards.
+# Runs the Windows build's whole-run test program under Wine (the build's test emulator, which ctest
+# passes) against the servers of servers.sh, with the node's side and the installations' account files
+# prepared and named in ZEP3D_WINRUN_* variables; stops and removes everything afterwards.
 # Exit code: the test program's; 77 when the servers cannot be had here (1 in CI, where they must be).
 set -uo pipefail
 
-if [ $# -lt 4 ]; then
-    echo "usage: $0 <test program> <zep3dtool.exe> <stand-in launcher> <Wine command>..." >&2
-    exit 2
-fi
-test_program=$1
-zep3dtool=$2
-launcher=$3
+[ $# -ge 4 ] ||
+    { echo "usage: $0 <test program> <zep3dtool.exe> <stand-in launcher> <Wine command>..." >&2; exit 2; }
+test_program=$1 zep3dtool=$2 launcher=$3
 shift 3
 wine=("$@")
 scripts=$(cd "$(dirname "$0")" && pwd)
 
-# A server that cannot be had skips the test, except where servers are required.
 no_server() {
     echo "no server: $*"
     case "${CI:-}" in "" | false | 0) ;; *) exit 1 ;; esac
@@ -43,7 +30,6 @@ cleanup() {
 trap cleanup EXIT
 trap 'exit 130' INT TERM HUP
 
-# ---- The servers: the one-node Slurm cluster, the OpenSSH server whose sessions see it, the node's side -
 user=zepwin$$
 password=Zep-Win-Pw-24680
 bash "$scripts/servers.sh" "$work" slurm ssh "$user" "$password" node "winrun_$user" </dev/null \
@@ -56,14 +42,12 @@ done
 value() { sed -n "s/^$1=//p" "$work/servers.log"; }
 
 shared=$(value shared)
-# The run folders belong to the node's user, who writes the machine file and the job's output there, as
-# on a share that is mapped to that user. (Wine makes folders through its server, whose file mode mask
-# is not this script's, so the test program cannot make them writable for another user.)
+# The run folders belong to the node's user, as on a share mapped to that user (folders made under Wine
+# get its server's file mode mask, so the test program cannot make them writable for another user).
 mkdir -p "$shared/My Proj/Analysis/Run0"{1,2,3} "$work/hpc/My Proj/Analysis/Run01" &&
     chown -R "$user:" "$shared" "$work/hpc" || no_server "cannot make the run folders for $user"
 
-# The installations on this machine: one with the test user's account and the cluster job's solver,
-# one whose account has another password.
+# One installation with the test user's account and the job's solver, one with another password.
 mkdir -p "$work/install/Bin" "$work/refused/Bin"
 install -m 755 "$scripts/../data/integration/solver.sh" "$work/install/Bin/"
 for account in "install:$password" "refused:not-the-password"; do
@@ -74,9 +58,8 @@ for account in "install:$password" "refused:not-the-password"; do
         { echo "zep3dtool.exe account set failed:" && cat "$work/account.out" && exit 1; }
 done
 
-# ---- The test program --------------------------------------------------------------------------------
-# It starts in the work folder, so folders named without a drive letter are on drive Z: and have the
-# same names on the node.
+# The test program starts in the work folder, so folders named without a drive letter are on drive Z:
+# and have the same names on the node.
 cd "$work" || exit 1
 ZEP3D_WINRUN_FOLDER=$work ZEP3D_WINRUN_SHARED=$shared ZEP3D_WINRUN_SSH_PORT=$(value port) \
     ZEP3D_WINRUN_USER=$user ZEP3D_WINRUN_USER_HOME=$(value home) \
