@@ -1,5 +1,5 @@
 // Tests of the child processes on POSIX. Redirection to a file, the working folder and the closing of
-// descriptors are tested through the session companion that uses them.
+// descriptors are tested through ZEPNetSession, the launcher companion that uses them.
 #include "Subprocess.h"
 
 #include <errno.h>
